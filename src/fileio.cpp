@@ -1,0 +1,236 @@
+/* Readers for the two plain-text data files.
+ *
+ * Both files are whitespace-separated numbers with no header. Numbers are
+ * taken exactly as "%d" and "%f" would take them (signs, exponents, inf, nan,
+ * hexadecimal), but every problem is caught: nothing outside the record is
+ * ever written, coordinates that cannot be read are 0, and each kind of
+ * problem gets one warning line naming the file. */
+#include "head.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* A chunked view of an open file that always holds the whole of the next
+ * token, so that strtof/strtol see exactly what a scanf conversion would. */
+typedef struct {
+    FILE *fp;
+    char *buf;       /* NUL-terminated; buf[pos..len) is unread */
+    size_t cap;
+    size_t len;
+    size_t pos;
+    int at_eof;
+} Scanner;
+
+enum { SCAN_OK, SCAN_NOT_A_NUMBER, SCAN_END };
+
+static const size_t scanner_chunk = 65536;
+
+static int is_blank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+static void scanner_open(Scanner *s, FILE *fp)
+{
+    s->fp = fp;
+    s->cap = scanner_chunk;
+    s->buf = (char *)malloc(s->cap + 1);
+    s->len = 0;
+    s->pos = 0;
+    s->at_eof = s->buf == NULL;
+    if (s->buf)
+        s->buf[0] = '\0';
+}
+
+static void scanner_close(Scanner *s)
+{
+    free(s->buf);
+    fclose(s->fp);
+}
+
+/* Drops what has been consumed, grows the buffer when the unread part fills
+ * it (a very long token), and appends the next chunk of the file. */
+static void scanner_fill(Scanner *s)
+{
+    size_t unread = s->len - s->pos;
+    memmove(s->buf, s->buf + s->pos, unread);
+    s->len = unread;
+    s->pos = 0;
+    if (s->cap - s->len < scanner_chunk) {
+        char *grown = (char *)realloc(s->buf, s->cap * 2 + 1);
+        if (!grown) {
+            s->at_eof = 1;
+            s->buf[s->len] = '\0';
+            return;
+        }
+        s->buf = grown;
+        s->cap *= 2;
+    }
+    size_t got = fread(s->buf + s->len, 1, s->cap - s->len, s->fp);
+    s->len += got;
+    s->buf[s->len] = '\0';
+    if (got == 0)
+        s->at_eof = 1;
+}
+
+/* Skips blanks and makes sure the following token is wholly in the buffer.
+ * Returns 0 when only blanks remain. */
+static int scanner_token(Scanner *s)
+{
+    for (;;) {
+        while (s->pos < s->len && is_blank(s->buf[s->pos]))
+            s->pos++;
+        if (s->pos == s->len) {
+            if (s->at_eof)
+                return 0;
+            scanner_fill(s);
+            continue;
+        }
+        size_t end = s->pos;
+        while (end < s->len && !is_blank(s->buf[end]))
+            end++;
+        if (end < s->len || s->at_eof)
+            return 1;
+        scanner_fill(s);
+    }
+}
+
+static int scan_float(Scanner *s, float *value)
+{
+    if (!scanner_token(s))
+        return SCAN_END;
+    char *end;
+    *value = strtof(s->buf + s->pos, &end);
+    if (end == s->buf + s->pos)
+        return SCAN_NOT_A_NUMBER;
+    s->pos = (size_t)(end - s->buf);
+    return SCAN_OK;
+}
+
+static int scan_int(Scanner *s, long *value)
+{
+    if (!scanner_token(s))
+        return SCAN_END;
+    char *end;
+    *value = strtol(s->buf + s->pos, &end, 10);
+    if (end == s->buf + s->pos)
+        return SCAN_NOT_A_NUMBER;
+    s->pos = (size_t)(end - s->buf);
+    return SCAN_OK;
+}
+
+/* The start of the unread token, printable, for a warning. */
+static const char *scanner_excerpt(const Scanner *s, char *out, size_t size)
+{
+    size_t n = 0;
+    for (size_t i = s->pos; i < s->len && !is_blank(s->buf[i]) && n + 1 < size; i++, n++)
+        out[n] = (s->buf[i] >= 0x21 && s->buf[i] <= 0x7e) ? s->buf[i] : '?';
+    out[n] = '\0';
+    return out;
+}
+
+/* Reads the segments of one line file. The count is cut to the record's
+ * 100 segments; segments whose ends are not markers in use are dropped. */
+void read_line_info(const char *FileName, FACE *face)
+{
+    FILE *fp = fopen(FileName, "r");
+    if (!fp) {
+        fprintf(stderr, "can't open input file: %s\n", FileName);
+        exit(-1);
+    }
+    Scanner s;
+    scanner_open(&s, fp);
+    long count = 0;
+    int status = scan_int(&s, &count);
+    face->nlines = 0;
+    if (status != SCAN_OK || count < 0) {
+        char token[24];
+        if (status == SCAN_OK)
+            fprintf(stderr, "%s: segment count %ld is negative; no segments are drawn\n", FileName, count);
+        else
+            fprintf(stderr, "%s: segment count \"%s\" is not a number; no segments are drawn\n", FileName,
+                    scanner_excerpt(&s, token, sizeof token));
+        scanner_close(&s);
+        return;
+    }
+    long capacity = (long)(sizeof face->linemap / sizeof face->linemap[0]);
+    long wanted = count;
+    if (count > capacity) {
+        fprintf(stderr, "%s: segment count %ld is over the %ld a face holds; kept the first %ld\n", FileName, count,
+                capacity, capacity);
+        wanted = capacity;
+    }
+    long pairs = 0;
+    long dropped = 0;
+    for (; pairs < wanted; pairs++) {
+        long ends[2];
+        if (scan_int(&s, &ends[0]) != SCAN_OK || scan_int(&s, &ends[1]) != SCAN_OK)
+            break;
+        if (ends[0] < 0 || ends[0] >= face->nvertices || ends[1] < 0 || ends[1] >= face->nvertices) {
+            dropped++;
+            continue;
+        }
+        face->linemap[face->nlines][0] = (int)ends[0];
+        face->linemap[face->nlines][1] = (int)ends[1];
+        face->nlines++;
+    }
+    if (pairs < wanted)
+        fprintf(stderr, "%s: only %ld of %ld segments could be read; kept those\n", FileName, pairs, wanted);
+    if (dropped > 0)
+        fprintf(stderr, "%s: %ld segments join markers outside 0..%d; dropped them\n", FileName, dropped,
+                face->nvertices - 1);
+    scanner_close(&s);
+}
+
+/* Reads nframes x nvertices triples. A file's triple (a, b, c) is the
+ * marker's (-z, y, x): x = c, y = b, z = -a, with the sign bit of z flipped
+ * even when nothing was read, so an unread z is -0. */
+void read_data_matrix(const char *FileName, FACE *face)
+{
+    FILE *fp = fopen(FileName, "r");
+    if (!fp) {
+        fprintf(stderr, "read_data_matrix failed to open: %s\n Is data path correct?", FileName);
+        exit(1);
+    }
+    Scanner s;
+    scanner_open(&s, fp);
+    int status = SCAN_OK;
+    long positions = 0;
+    long complete = 0;
+    long not_finite = 0;
+    char token[24] = "";
+    for (int i = 0; i < face->nframes; i++) {
+        for (int j = 0; j < face->nvertices; j++, positions++) {
+            float *marker = face->ff[i][j];
+            for (int axis = 2; axis >= 0; axis--) {
+                float value = 0.0f;
+                if (status == SCAN_OK) {
+                    status = scan_float(&s, &value);
+                    if (status == SCAN_NOT_A_NUMBER)
+                        scanner_excerpt(&s, token, sizeof token);
+                }
+                if (status != SCAN_OK) {
+                    value = 0.0f;
+                } else if (!isfinite(value)) {
+                    value = 0.0f;
+                    not_finite++;
+                }
+                marker[axis] = value;
+            }
+            marker[2] = -marker[2];
+            if (status == SCAN_OK)
+                complete++;
+        }
+    }
+    if (status == SCAN_END)
+        fprintf(stderr, "%s: file ends after %ld of %ld marker positions; the missing coordinates are 0\n",
+                FileName, complete, positions);
+    if (status == SCAN_NOT_A_NUMBER)
+        fprintf(stderr, "%s: \"%s\" after %ld of %ld marker positions is not a number; it and the rest of the file are ignored, the missing coordinates are 0\n",
+                FileName, token, complete, positions);
+    if (not_finite > 0)
+        fprintf(stderr, "%s: %ld values are not finite (inf or nan); they are set to 0\n", FileName, not_finite);
+    scanner_close(&s);
+}
