@@ -1,0 +1,224 @@
+/* Writes the sample data: face-data/line.dat and eight smile recordings.
+ *
+ *   make_face_data [output-folder]      (default: face-data)
+ *
+ * Each recording is 180 frames of 24 markers in millimetres, placed in a
+ * capture volume far from its origin: a resting face, a smile that rises,
+ * holds and releases, a slow head drift and a little measurement noise. The
+ * output depends only on this file: the noise comes from a fixed-seed
+ * generator and the arithmetic uses no library maths, so the files come out
+ * byte for byte the same on every run. */
+#include "head.h"
+
+#include <stdio.h>
+#include <string.h>
+
+enum { MARKERS = 24, FRAMES = 180 };
+
+/* Resting face in millimetres: x to the viewer's right, y up, z towards the
+ * viewer, origin between the eyes' inner corners. */
+static const double rest_layout[MARKERS][3] = {
+    {-52, 42, 8},   /*  0 brow, left end */
+    {-35, 50, 18},  /*  1 brow, left middle */
+    {-15, 46, 24},  /*  2 brow, left inner end */
+    {15, 46, 24},   /*  3 brow, right inner end */
+    {35, 50, 18},   /*  4 brow, right middle */
+    {52, 42, 8},    /*  5 brow, right end */
+    {-45, 28, 10},  /*  6 eye, left outer corner */
+    {-18, 27, 16},  /*  7 eye, left inner corner */
+    {18, 27, 16},   /*  8 eye, right inner corner */
+    {45, 28, 10},   /*  9 eye, right outer corner */
+    {0, 30, 28},    /* 10 bridge of the nose */
+    {0, -5, 50},    /* 11 tip of the nose */
+    {-14, -14, 32}, /* 12 left nostril */
+    {14, -14, 32},  /* 13 right nostril */
+    {-48, -8, 14},  /* 14 left cheek */
+    {48, -8, 14},   /* 15 right cheek */
+    {-26, -40, 18}, /* 16 left mouth corner */
+    {-11, -34, 26}, /* 17 upper lip, left */
+    {0, -33, 29},   /* 18 upper lip, centre */
+    {11, -34, 26},  /* 19 upper lip, right */
+    {26, -40, 18},  /* 20 right mouth corner */
+    {0, -48, 26},   /* 21 lower lip, centre */
+    {0, -75, 20},   /* 22 chin */
+    {0, 75, 18},    /* 23 forehead */
+};
+
+/* Displacement of each marker at the apex of an average smile, millimetres:
+ * the corners go out, up and back, the cheeks rise, the lips part a little
+ * and the outer eye corners narrow. */
+static const double smile_shape[MARKERS][3] = {
+    {0, -1, 0},   {0, -0.5, 0}, {0, 0, 0},  {0, 0, 0},    {0, -0.5, 0}, {0, -1, 0},
+    {1, 1.5, 0},  {0, 0.5, 0},  {0, 0.5, 0}, {-1, 1.5, 0}, {0, 0, 0},    {0, 0.5, 0},
+    {-2, 1.5, 0}, {2, 1.5, 0},  {-3, 5, 2}, {3, 5, 2},     {-9, 7, -4},  {-4, 3, -1},
+    {0, 2.5, 0},  {4, 3, -1},   {9, 7, -4}, {0, -3, 1},    {0, -2, 0.5}, {0, 0, 0},
+};
+
+/* How an individual smile varies about the average: mouth corners and
+ * cheeks lifted further (positive weight) or pulled down and out. */
+static const double variation_shape[MARKERS][3] = {
+    {0, 0, 0}, {0, 0, 0},   {0, 0, 0}, {0, 0, 0}, {0, 0, 0},    {0, 0, 0},
+    {0, 1, 0}, {0, 0, 0},   {0, 0, 0}, {0, 1, 0}, {0, 0, 0},    {0, 0, 0},
+    {0, 0, 0}, {0, 0, 0},   {0, 3, 1}, {0, 3, 1}, {-1, 5, -1},  {0, 1.5, 0},
+    {0, 1, 0}, {0, 1.5, 0}, {1, 5, -1}, {0, -1, 0}, {0, -0.5, 0}, {0, 0, 0},
+};
+
+static const int segments[][2] = {
+    {0, 1},   {1, 2},   {3, 4},   {4, 5},                                 /* brows */
+    {6, 7},   {8, 9},   {0, 6},   {5, 9},   {2, 7},   {3, 8},             /* eyes */
+    {10, 11}, {11, 12}, {11, 13}, {12, 13}, {7, 10},  {10, 8}, {2, 10}, {3, 10}, /* nose */
+    {6, 14},  {9, 15},  {14, 16}, {15, 20}, {12, 14}, {13, 15},           /* cheeks */
+    {16, 17}, {17, 18}, {18, 19}, {19, 20}, {20, 21}, {21, 16},           /* lips */
+    {12, 17}, {13, 19},                                                   /* nose to lip */
+    {21, 22}, {16, 22}, {20, 22},                                         /* chin */
+    {23, 1},  {23, 2},  {23, 3},  {23, 4},                                /* forehead */
+};
+
+typedef struct {
+    const char *file;
+    double width_scale;     /* subject's face width against the layout */
+    double height_scale;    /* subject's face height against the layout */
+    double amplitude_start; /* smile size at the start of the apex (1 = average) */
+    double amplitude_end;   /* smile size at the end of the apex */
+    double corner_spread;   /* sideways travel of the mouth corners (1 = average) */
+    double right_bias;      /* extra amplitude of the subject's right side */
+    double variation;       /* weight of variation_shape */
+    int onset;              /* frame where the smile starts */
+    int apex;               /* frame where it reaches its apex */
+    int release;            /* frame where it starts to fade */
+    int rest;               /* frame where it would be gone; past 179 the recording ends mid-release */
+    double noise;           /* measurement noise, millimetres, peak */
+    double offset[3];       /* capture volume position of the layout origin, millimetres */
+    unsigned int seed;
+} Recording;
+
+static const Recording recordings[] = {
+    {"sm1.dat", 1.00, 1.00, 1.00, 1.00, 1.0, 0.00, 0.0, 20, 70, 115, 215, 0.15, {412.3, 1183.6, -734.2}, 11u},
+    {"sm2.dat", 1.08, 0.94, 0.90, 0.95, 1.2, 0.15, 0.0, 35, 80, 125, 190, 0.15, {398.7, 1121.4, -702.9}, 23u},
+    {"smaa.dat", 1.04, 0.97, 1.00, 1.00, 1.0, 0.00, 0.0, 25, 75, 120, 205, 0.05, {405.0, 1150.0, -720.0}, 37u},
+    {"smnn.dat", 1.00, 1.00, 0.55, 0.55, 0.4, 0.00, 0.0, 25, 75, 120, 205, 0.15, {412.3, 1183.6, -734.2}, 41u},
+    {"smll.dat", 1.00, 1.00, 1.45, 1.45, 1.7, 0.00, 0.0, 25, 75, 120, 205, 0.15, {412.3, 1183.6, -734.2}, 53u},
+    {"smnl.dat", 1.00, 1.00, 0.55, 1.45, 0.4, 0.00, 0.0, 25, 60, 135, 210, 0.15, {412.3, 1183.6, -734.2}, 67u},
+    {"smpcu.dat", 1.04, 0.97, 1.00, 1.00, 1.0, 0.00, 1.0, 25, 75, 120, 205, 0.05, {405.0, 1150.0, -720.0}, 71u},
+    {"smpcd.dat", 1.04, 0.97, 1.00, 1.00, 1.0, 0.00, -1.0, 25, 75, 120, 205, 0.05, {405.0, 1150.0, -720.0}, 83u},
+};
+
+static unsigned int next_random(unsigned int *state)
+{
+    unsigned int x = *state;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    *state = x;
+    return x;
+}
+
+/* Roughly bell-shaped noise in -peak..peak: the mean of four uniforms. */
+static double noise_sample(unsigned int *state, double peak)
+{
+    double sum = 0.0;
+    for (int i = 0; i < 4; i++)
+        sum += next_random(state) / 4294967295.0;
+    return (sum / 2.0 - 1.0) * peak;
+}
+
+static double smoothstep(double u)
+{
+    if (u <= 0.0)
+        return 0.0;
+    if (u >= 1.0)
+        return 1.0;
+    return u * u * (3.0 - 2.0 * u);
+}
+
+/* How far into the smile frame f is: 0 at rest, 1 at the apex. */
+static double smile_level(const Recording *r, int f)
+{
+    if (f < r->apex)
+        return smoothstep((double)(f - r->onset) / (r->apex - r->onset));
+    if (f < r->release)
+        return 1.0;
+    return 1.0 - smoothstep((double)(f - r->release) / (r->rest - r->release));
+}
+
+/* Smile size in frame f: grows from amplitude_start to amplitude_end over
+ * the apex, so a smile can start narrow and end broad. */
+static double smile_amplitude(const Recording *r, int f)
+{
+    double u = smoothstep((double)(f - r->apex) / (r->release - r->apex));
+    return r->amplitude_start + (r->amplitude_end - r->amplitude_start) * u;
+}
+
+static void make_marker(const Recording *r, int f, int m, unsigned int *state, float out[3])
+{
+    double level = smile_level(r, f);
+    double size = smile_amplitude(r, f) * (rest_layout[m][0] > 0.0 ? 1.0 + r->right_bias : 1.0);
+    double spread[3] = {r->corner_spread, 1.0, 1.0};
+    double scale[3] = {r->width_scale, r->height_scale, 1.0};
+    double drift[3] = {1.2 * f / (FRAMES - 1), 0.6 * level, -0.8 * f / (FRAMES - 1)};
+    for (int a = 0; a < 3; a++) {
+        double move = level * (size * spread[a] * smile_shape[m][a] + r->variation * variation_shape[m][a]);
+        double mm = rest_layout[m][a] * scale[a] + move + drift[a];
+        out[a] = (float)(r->offset[a] + mm + noise_sample(state, r->noise));
+    }
+}
+
+static void make_recording(const Recording *r, FACE *face)
+{
+    unsigned int state = r->seed;
+    face->nframes = FRAMES;
+    face->nvertices = MARKERS;
+    for (int f = 0; f < FRAMES; f++)
+        for (int m = 0; m < MARKERS; m++)
+            make_marker(r, f, m, &state, face->ff[f][m]);
+}
+
+static FILE *open_output(const char *folder, const char *name)
+{
+    char path[4096];
+    snprintf(path, sizeof path, "%s/%s", folder, name);
+    FILE *fp = fopen(path, "w");
+    if (!fp)
+        fprintf(stderr, "%s: can't be written; nothing more is written\n", path);
+    return fp;
+}
+
+/* One marker a line, as the file's (-z, y, x). */
+static int write_markers(const char *folder, const char *name, const FACE *face)
+{
+    FILE *fp = open_output(folder, name);
+    if (!fp)
+        return 0;
+    for (int f = 0; f < face->nframes; f++)
+        for (int m = 0; m < face->nvertices; m++) {
+            const float *p = face->ff[f][m];
+            fprintf(fp, "%.2f %.2f %.2f\n", -p[2], p[1], p[0]);
+        }
+    return fclose(fp) == 0;
+}
+
+static int write_lines(const char *folder)
+{
+    FILE *fp = open_output(folder, "line.dat");
+    if (!fp)
+        return 0;
+    int count = (int)(sizeof segments / sizeof segments[0]);
+    fprintf(fp, "%d\n", count);
+    for (int i = 0; i < count; i++)
+        fprintf(fp, "%d %d\n", segments[i][0], segments[i][1]);
+    return fclose(fp) == 0;
+}
+
+int main(int argc, char **argv)
+{
+    const char *folder = argc > 1 ? argv[1] : "face-data";
+    static FACE face;
+    if (!write_lines(folder))
+        return 1;
+    for (const Recording &r : recordings) {
+        make_recording(&r, &face);
+        if (!write_markers(folder, r.file, &face))
+            return 1;
+    }
+    return 0;
+}
