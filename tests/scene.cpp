@@ -1,0 +1,104 @@
+#include "scene.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include "xharness.h"
+
+/* A 6 x 4 grid: columns at x = -5, -3, ..., 5, rows at y = (-3, -1, 1, 3)
+ * times the shape's spread, z = +1 or -1 in a checkerboard, plus a capture
+ * offset. Every value is a short binary fraction, so centring is exact, the
+ * first frame's largest absolute coordinate is x = 5, and the viewer must
+ * show each coordinate divided by 5. Later frames rise by frame / 64. */
+static const double capture_offset[3] = {300.0, 1200.0, -700.0};
+
+const int scene_segments[SCENE_SEGMENTS][2] = {
+    {6, 7}, {7, 8}, {8, 9}, {9, 10}, {10, 11}, {12, 13}, {13, 14}, {14, 15}, {15, 16}, {16, 17},
+};
+
+static double spread(int shape)
+{
+    return 0.25 + 0.1875 * shape;
+}
+
+static Point3 grid_point(int shape, int frame, int marker)
+{
+    int column = marker % 6;
+    int row = marker / 6;
+    return Point3{-5.0 + 2.0 * column, (-3.0 + 2.0 * row) * spread(shape) + frame / 64.0,
+                  (column + row) % 2 ? 1.0 : -1.0};
+}
+
+Point3 scene_position(int shape, int frame, int marker)
+{
+    Point3 p = grid_point(shape, frame, marker);
+    return Point3{p.x / 5.0, p.y / 5.0, p.z / 5.0};
+}
+
+std::string scene_markers(int shape)
+{
+    std::string text;
+    char line[128];
+    for (int f = 0; f < SCENE_FRAMES; f++)
+        for (int m = 0; m < SCENE_MARKERS; m++) {
+            Point3 p = grid_point(shape, f, m);
+            /* the file holds (-z, y, x) */
+            snprintf(line, sizeof line, "%.6f %.6f %.6f\n", -(p.z + capture_offset[2]), p.y + capture_offset[1],
+                     p.x + capture_offset[0]);
+            text += line;
+        }
+    return text;
+}
+
+std::string scene_lines()
+{
+    std::string text = std::to_string(SCENE_SEGMENTS) + "\n";
+    for (const auto &s : scene_segments)
+        text += std::to_string(s[0]) + " " + std::to_string(s[1]) + "\n";
+    return text;
+}
+
+/* Perspective of 40 degrees vertically, near 1, far 200; the vertex turns
+ * about y, then about x, then moves zoom units away from the eye. */
+bool project(const Camera &camera, Point3 p, double *column, double *row)
+{
+    const double pi = 3.14159265358979323846;
+    double ay = camera.rotate_y * pi / 180.0, ax = camera.rotate_x * pi / 180.0;
+    double x1 = p.x * cos(ay) + p.z * sin(ay);
+    double z1 = -p.x * sin(ay) + p.z * cos(ay);
+    double y2 = p.y * cos(ax) - z1 * sin(ax);
+    double z2 = p.y * sin(ax) + z1 * cos(ax);
+    double depth = camera.zoom - z2;
+    if (depth < 1.0 || depth > 200.0)
+        return false;
+    double focal = 1.0 / tan(20.0 * pi / 180.0);
+    double aspect = (double)camera.width / camera.height;
+    double ndc_x = focal / aspect * x1 / depth;
+    double ndc_y = focal * y2 / depth;
+    *column = (ndc_x + 1.0) / 2.0 * camera.width;
+    *row = (1.0 - ndc_y) / 2.0 * camera.height;
+    return true;
+}
+
+static const char *const scene_files[SCENE_SHAPES] = {
+    "sm1.dat", "smnl.dat", "smaa.dat", "smll.dat", "sm2.dat", "smpcd.dat", "smnn.dat", "smpcu.dat",
+};
+
+int shape_of(const char *file)
+{
+    for (int k = 0; k < SCENE_SHAPES; k++)
+        if (strcmp(file, scene_files[k]) == 0)
+            return k;
+    return -1;
+}
+
+void make_scene_folder(const std::string &folder)
+{
+    std::string data = folder + "/face-data";
+    mkdir(data.c_str(), 0755);
+    write_file(data + "/line.dat", scene_lines());
+    for (int k = 0; k < SCENE_SHAPES; k++)
+        write_file(data + "/" + scene_files[k], scene_markers(k));
+}

@@ -1,0 +1,84 @@
+/* Renders each exhibit of the real sample data at frame 0 and, after 'c',
+ * at frame 179, into PNG files:
+ *
+ *   screenshots OUTPUT-FOLDER DATA-ROOT
+ *
+ * DATA-ROOT is the folder that holds face-data/. The viewer runs on a
+ * private Xvfb display. A picture is taken once it shows markers and has
+ * stopped changing: the viewer gives no other sign that a playback is over. */
+#include <X11/keysym.h>
+#include <stdio.h>
+
+#include <string>
+
+#include "xharness.h"
+
+static const double deadline_seconds = 30.0;
+
+static bool has_green(const Image &image)
+{
+    for (size_t i = 0; i + 2 < image.rgb.size(); i += 3)
+        if (image.rgb[i] == 0 && image.rgb[i + 1] == 255 && image.rgb[i + 2] == 0)
+            return true;
+    return false;
+}
+
+/* Waits for a picture unlike `before` that then stays the same over ten
+ * captures in a row. */
+static bool wait_for_settled(const Viewer &viewer, const Image &before, Image *settled)
+{
+    Image previous;
+    int same = 0;
+    return wait_for_image(
+        viewer,
+        [&](const Image &i) {
+            bool changed = i.rgb != before.rgb && has_green(i);
+            same = changed && i.rgb == previous.rgb ? same + 1 : 0;
+            previous = i;
+            return same >= 10;
+        },
+        deadline_seconds, settled);
+}
+
+static bool shoot(const Viewer &viewer, unsigned long key, const Image &before, Image *after, const std::string &path)
+{
+    send_key(viewer, key);
+    if (!wait_for_settled(viewer, before, after) || !write_png(*after, path)) {
+        fprintf(stderr, "%s: the viewer did not show a settled picture in %.0f s; stopped\n", path.c_str(),
+                deadline_seconds);
+        return false;
+    }
+    printf("%s\n", path.c_str());
+    return true;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc != 3) {
+        fprintf(stderr, "usage: screenshots OUTPUT-FOLDER DATA-ROOT\n");
+        return 2;
+    }
+    std::string out = argv[1];
+    Xserver server = start_xserver();
+    Viewer viewer;
+    viewer.stderr_path = "/dev/null";
+    viewer.pid = launch_viewer(server, argv[2], viewer.stderr_path);
+    bool ok = wait_for_window(server, viewer, deadline_seconds);
+    Image shown;
+    ok = ok && wait_for_settled(viewer, Image(), &shown) && write_png(shown, out + "/startup.png");
+    const unsigned long exhibit_keys[] = {XK_F1, XK_F2, XK_F3, XK_F4, XK_F5};
+    /* Each exhibit key follows a playback, so its frame 0 differs from the picture before it. */
+    for (int n = 1; ok && n <= 5; n++) {
+        std::string name = out + "/exhibit" + std::to_string(n);
+        Image first;
+        ok = (n == 1 || shoot(viewer, exhibit_keys[n - 1], shown, &first, name + "-frame0.png"));
+        if (ok && n == 1) {
+            first = shown;
+            ok = write_png(first, name + "-frame0.png");
+        }
+        ok = ok && shoot(viewer, XK_c, first, &shown, name + "-frame179-both.png");
+    }
+    close_viewer(viewer);
+    stop_xserver(server);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,94 @@
+#include "window_support.h"
+
+#include <math.h>
+
+const double window_deadline = 20.0;
+const Rgb green = {0, 255, 0}, red = {255, 0, 0}, blue = {0, 0, 255}, white = {255, 255, 255};
+
+Xserver WindowTest::server;
+
+void WindowTest::SetUpTestSuite()
+{
+    server = start_xserver();
+}
+
+void WindowTest::TearDownTestSuite()
+{
+    stop_xserver(server);
+}
+
+void WindowTest::TearDown()
+{
+    close_viewer(viewer);
+}
+
+bool WindowTest::start_viewer()
+{
+    if (server.display < 0)
+        return false;
+    folder = make_temp_folder();
+    make_scene_folder(folder);
+    viewer.stderr_path = folder + "/stderr.txt";
+    viewer.pid = launch_viewer(server, folder, viewer.stderr_path);
+    return wait_for_window(server, viewer, window_deadline);
+}
+
+static bool same(const unsigned char *p, Rgb c)
+{
+    return p[0] == c.r && p[1] == c.g && p[2] == c.b;
+}
+
+bool colour_at(const Image &image, double column, double row, Rgb colour, int radius)
+{
+    int cx = (int)floor(column), cy = (int)floor(row);
+    for (int y = cy - radius; y <= cy + radius; y++)
+        for (int x = cx - radius; x <= cx + radius; x++)
+            if (x >= 0 && y >= 0 && x < image.width && y < image.height && same(image.at(x, y), colour))
+                return true;
+    return false;
+}
+
+long count_colour(const Image &image, Rgb colour)
+{
+    long n = 0;
+    for (int y = 0; y < image.height; y++)
+        for (int x = 0; x < image.width; x++)
+            n += same(image.at(x, y), colour);
+    return n;
+}
+
+bool face_drawn(const Image &image, const Camera &camera, int shape, int frame, Rgb colour)
+{
+    for (int m = 0; m < SCENE_MARKERS; m++) {
+        double column, row;
+        if (!project(camera, scene_position(shape, frame, m), &column, &row) ||
+            !colour_at(image, column, row, colour))
+            return false;
+    }
+    return true;
+}
+
+static bool midpoint_blue(const Image &image, const Camera &camera, int shape, int frame, int segment)
+{
+    Point3 a = scene_position(shape, frame, scene_segments[segment][0]);
+    Point3 b = scene_position(shape, frame, scene_segments[segment][1]);
+    Point3 mid = {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
+    double column, row;
+    return project(camera, mid, &column, &row) && colour_at(image, column, row, blue, 1);
+}
+
+bool segments_drawn(const Image &image, const Camera &camera, int shape, int frame)
+{
+    for (int i = 0; i < SCENE_SEGMENTS; i++)
+        if (!midpoint_blue(image, camera, shape, frame, i))
+            return false;
+    return true;
+}
+
+bool no_segment_drawn(const Image &image, const Camera &camera, int shape, int frame)
+{
+    for (int i = 0; i < SCENE_SEGMENTS; i++)
+        if (midpoint_blue(image, camera, shape, frame, i))
+            return false;
+    return true;
+}
