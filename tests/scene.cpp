@@ -8,27 +8,37 @@
 #include "xharness.h"
 
 /* A 6 x 4 grid: columns at x = -5, -3, ..., 5, rows at y = (-3, -1, 1, 3)
- * times the shape's spread, z = +1 or -1 in a checkerboard, plus a capture
+ * times the shape's spread, z = +1/4 or -1/4 in a checkerboard, plus a capture
  * offset. Every value is a short binary fraction, so centring is exact, the
  * first frame's largest absolute coordinate is x = 5, and the viewer must
- * show each coordinate divided by 5. Later frames rise by frame / 64. */
+ * show each coordinate divided by 5. Later frames rise by frame / 64, and
+ * the last frame by a further 1/2, so that it can't be taken for frame 178. */
 static const double capture_offset[3] = {300.0, 1200.0, -700.0};
 
 const int scene_segments[SCENE_SEGMENTS][2] = {
     {6, 7}, {7, 8}, {8, 9}, {9, 10}, {10, 11}, {12, 13}, {13, 14}, {14, 15}, {15, 16}, {16, 17},
 };
 
+/* One file a shape. The spreads differ enough that each file is told from
+ * the others, and the rows of the two faces of every exhibit (and of F2's
+ * kept second face) lie at least 0.375 apart, more than a sphere's width. */
+static const char *const scene_files[SCENE_SHAPES] = {
+    "sm1.dat", "sm2.dat", "smaa.dat", "smpcd.dat", "smpcu.dat", "smnn.dat", "smnl.dat", "smll.dat",
+};
+static const double spreads[SCENE_SHAPES] = {0.1875, 1.0, 1.5, 0.3125, 1.3125, 1.125, 0.5, 0.625};
+
 static double spread(int shape)
 {
-    return 0.25 + 0.1875 * shape;
+    return spreads[shape];
 }
 
 static Point3 grid_point(int shape, int frame, int marker)
 {
     int column = marker % 6;
     int row = marker / 6;
-    return Point3{-5.0 + 2.0 * column, (-3.0 + 2.0 * row) * spread(shape) + frame / 64.0,
-                  (column + row) % 2 ? 1.0 : -1.0};
+    double rise = frame / 64.0 + (frame == SCENE_FRAMES - 1 ? 0.5 : 0.0);
+    return Point3{-5.0 + 2.0 * column, (-3.0 + 2.0 * row) * spread(shape) + rise,
+                  (column + row) % 2 ? 0.25 : -0.25};
 }
 
 Point3 scene_position(int shape, int frame, int marker)
@@ -81,10 +91,6 @@ bool project(const Camera &camera, Point3 p, double *column, double *row)
     *row = (1.0 - ndc_y) / 2.0 * camera.height;
     return true;
 }
-
-static const char *const scene_files[SCENE_SHAPES] = {
-    "sm1.dat", "smnl.dat", "smaa.dat", "smll.dat", "sm2.dat", "smpcd.dat", "smnn.dat", "smpcu.dat",
-};
 
 int shape_of(const char *file)
 {

@@ -64,18 +64,14 @@ int main(int argc, char **argv)
     viewer.stderr_path = "/dev/null";
     viewer.pid = launch_viewer(server, argv[2], viewer.stderr_path);
     bool ok = wait_for_window(server, viewer, deadline_seconds);
-    Image shown;
-    ok = ok && wait_for_settled(viewer, Image(), &shown) && write_png(shown, out + "/startup.png");
+    /* The start-up picture is exhibit 1 at frame 0. Every later exhibit key
+     * follows a playback, so its frame 0 differs from the picture before it. */
+    Image shown, first;
+    ok = ok && wait_for_settled(viewer, Image(), &first) && write_png(first, out + "/exhibit1-frame0.png");
     const unsigned long exhibit_keys[] = {XK_F1, XK_F2, XK_F3, XK_F4, XK_F5};
-    /* Each exhibit key follows a playback, so its frame 0 differs from the picture before it. */
     for (int n = 1; ok && n <= 5; n++) {
         std::string name = out + "/exhibit" + std::to_string(n);
-        Image first;
-        ok = (n == 1 || shoot(viewer, exhibit_keys[n - 1], shown, &first, name + "-frame0.png"));
-        if (ok && n == 1) {
-            first = shown;
-            ok = write_png(first, name + "-frame0.png");
-        }
+        ok = n == 1 || shoot(viewer, exhibit_keys[n - 1], shown, &first, name + "-frame0.png");
         ok = ok && shoot(viewer, XK_c, first, &shown, name + "-frame179-both.png");
     }
     close_viewer(viewer);

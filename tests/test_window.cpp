@@ -4,7 +4,7 @@
 
 #include "window_support.h"
 
-static const int sm1_shape = 0; /* the crafted shape of face-data/sm1.dat */
+static const int sm1_shape = shape_of("sm1.dat");
 
 TEST_F(WindowTest, StartUpShowsCaptionFirstFaceAndItsSegments)
 {

@@ -92,7 +92,11 @@ pid_t launch_viewer(const Xserver &server, const std::string &folder, const std:
         int null_fd = open("/dev/null", O_WRONLY);
         dup2(null_fd, 1);
         dup2(err_fd, 2);
-        execl(MIENSCOPE_BINARY, "mienscope", (char *)nullptr);
+        const char *prefix = getenv("MIENSCOPE_VIEWER_PREFIX");
+        if (prefix && *prefix)
+            execl("/bin/sh", "sh", "-c", (std::string(prefix) + " '" MIENSCOPE_BINARY "'").c_str(), (char *)nullptr);
+        else
+            execl(MIENSCOPE_BINARY, "mienscope", (char *)nullptr);
         _exit(127);
     }
     return pid;
@@ -200,6 +204,16 @@ Image capture(const Viewer &viewer)
     return image;
 }
 
+/* With MIENSCOPE_FAILED_IMAGES set to a folder, the last picture of every
+ * wait that timed out is kept there as failed-N.png. */
+static void save_failed_image(const Image &image)
+{
+    static int count = 0;
+    const char *folder = getenv("MIENSCOPE_FAILED_IMAGES");
+    if (folder && image.width > 0)
+        write_png(image, std::string(folder) + "/failed-" + std::to_string(++count) + ".png");
+}
+
 bool wait_for_image(const Viewer &viewer, const std::function<bool(const Image &)> &ready, double seconds,
                     Image *last)
 {
@@ -211,8 +225,10 @@ bool wait_for_image(const Viewer &viewer, const std::function<bool(const Image &
             *last = image;
         if (done)
             return true;
-        if (now_seconds() >= deadline)
+        if (now_seconds() >= deadline) {
+            save_failed_image(image);
             return false;
+        }
         pause_briefly();
     }
 }
@@ -244,10 +260,32 @@ void send_key(const Viewer &viewer, unsigned long keysym)
     XFlush(viewer.dpy);
 }
 
+/* What a window manager sends when the user closes the window. */
+void close_window(const Viewer &viewer)
+{
+    XEvent event;
+    memset(&event, 0, sizeof event);
+    event.xclient.type = ClientMessage;
+    event.xclient.window = viewer.window;
+    event.xclient.message_type = XInternAtom(viewer.dpy, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = (long)XInternAtom(viewer.dpy, "WM_DELETE_WINDOW", False);
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(viewer.dpy, viewer.window, False, NoEventMask, &event);
+    XFlush(viewer.dpy);
+}
+
 void resize_window(const Viewer &viewer, int width, int height)
 {
     XResizeWindow(viewer.dpy, viewer.window, (unsigned)width, (unsigned)height);
     XFlush(viewer.dpy);
+}
+
+long resident_kib(pid_t pid)
+{
+    std::string status = read_file("/proc/" + std::to_string(pid) + "/status");
+    size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? -1 : atol(status.c_str() + at + 6);
 }
 
 bool write_png(const Image &image, const std::string &path)

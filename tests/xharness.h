@@ -34,7 +34,9 @@ struct Viewer {
 
 Xserver start_xserver();                                   /* Xvfb on a free display, 1280 x 1100 x 24 */
 void stop_xserver(Xserver &server);                        /* ends it and waits for it */
-pid_t launch_viewer(const Xserver &server, const std::string &folder, const std::string &stderr_path); /* the binary, started in folder */
+/* The binary, started in folder; MIENSCOPE_VIEWER_PREFIX, if set, is a
+ * command (valgrind ...) that the binary's path is appended to. */
+pid_t launch_viewer(const Xserver &server, const std::string &folder, const std::string &stderr_path);
 bool wait_for_window(const Xserver &server, Viewer &viewer, double seconds); /* finds its mapped top-level window */
 bool wait_for_exit(pid_t pid, double seconds, int *status);   /* waitpid with a deadline */
 void close_viewer(Viewer &viewer);                          /* kills it if running, closes the connection */
@@ -43,6 +45,8 @@ bool wait_for_image(const Viewer &viewer, const std::function<bool(const Image &
                     Image *last);                           /* polls capture() until ready() or the deadline */
 void send_key(const Viewer &viewer, unsigned long keysym);  /* press and release, with Shift if the keysym needs it */
 void resize_window(const Viewer &viewer, int width, int height);
+void close_window(const Viewer &viewer);                    /* as a window manager's close button does */
+long resident_kib(pid_t pid);                               /* VmRSS from /proc, -1 if unknown */
 bool write_png(const Image &image, const std::string &path); /* libpng, 8-bit RGB */
 
 #endif
