@@ -3,6 +3,8 @@
 
 BUILD     ?= build
 SAN_BUILD ?= build-san
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 # Warnings are errors in CI (CI=true there).
 WERROR    ?= $(if $(CI),ON,OFF)
@@ -10,7 +12,7 @@ WERROR    ?= $(if $(CI),ON,OFF)
 PACKAGES = cmake make g++ libglut-dev libglu1-mesa-dev libgl-dev libx11-dev libpng-dev libgtest-dev libgmock-dev xvfb
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps build run test screenshots clean
+.PHONY: all deps build run test screenshots fuzz clean
 
 all: build
 
@@ -47,5 +49,23 @@ screenshots: build
 	mkdir -p docs/screenshots
 	./$(BUILD)/tests/screenshots docs/screenshots .
 
+# Feeds arbitrary line and marker files to new_face for FUZZ_SECONDS.
+# The corpus grows in $(FUZZ_BUILD)/corpus; the seeds are fuzz/seeds and
+# the sample data.
+fuzz:
+	$(MAKE) deps PACKAGES="clang libclang-rt-14-dev cmake make libglut-dev libglu1-mesa-dev libgl-dev"
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMIENSCOPE_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_new_face
+	mkdir -p $(FUZZ_BUILD)/corpus
+	n=$$(wc -c < face-data/line.dat); \
+	  { printf "\\$$(printf %03o $$((n % 256)))\\$$(printf %03o $$((n / 256)))"; cat face-data/line.dat face-data/sm1.dat; } \
+	  > $(FUZZ_BUILD)/corpus/sample-sm1
+	./$(FUZZ_BUILD)/fuzz_new_face -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1 \
+	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/seeds > $(FUZZ_BUILD)/fuzz.log 2>&1; \
+	  status=$$?; \
+	  grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|Done)' $(FUZZ_BUILD)/fuzz.log; \
+	  if [ $$status -eq 0 ]; then echo "fuzz: no failure in $(FUZZ_SECONDS) s"; \
+	  else tail -40 $(FUZZ_BUILD)/fuzz.log; echo "fuzz: FAILED (input saved in $(FUZZ_BUILD)/, log in $(FUZZ_BUILD)/fuzz.log)"; exit 1; fi
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
