@@ -9,7 +9,8 @@ JOBS      ?= $(shell nproc)
 # Warnings are errors in CI (CI=true there).
 WERROR    ?= $(if $(CI),ON,OFF)
 
-PACKAGES = cmake make g++ libglut-dev libglu1-mesa-dev libgl-dev libx11-dev libpng-dev libgtest-dev libgmock-dev xvfb
+PACKAGES = cmake make g++ libglut-dev libglu1-mesa-dev libgl-dev libx11-dev libpng-dev libgtest-dev libgmock-dev \
+           xvfb valgrind
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 
 .PHONY: all deps build run test screenshots fuzz clean
@@ -37,13 +38,14 @@ run: build
 	fi
 	./$(BUILD)/mienscope
 
-# Every test on the normal build, then the unit tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Every test on the normal build (one session under valgrind among them),
+# then the unit and window tests again on a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, viewer included.
 test: build
 	cmake -S . -B $(SAN_BUILD) -DMIENSCOPE_SANITIZE=ON -DMIENSCOPE_WERROR=$(WERROR)
-	cmake --build $(SAN_BUILD) -j $(JOBS) --target unit_tests
+	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure
-	cd $(SAN_BUILD) && ctest --output-on-failure -L unit
+	cd $(SAN_BUILD) && ctest --output-on-failure
 
 screenshots: build
 	mkdir -p docs/screenshots
