@@ -97,10 +97,51 @@ static int scanner_token(Scanner *s)
     }
 }
 
+/* Plain decimals such as "-726.12", the common case, without strtof: with
+ * at most 2^24 as the digits' integer and at most 10 digits after the
+ * point, both it and the power of ten are exact floats, so one float
+ * division rounds exactly as strtof does. Anything else (exponents, hex,
+ * inf, nan, more digits, a number run into other text) returns 0 and is
+ * left to strtof. */
+static int scan_plain_decimal(const char *p, const char **end, float *value)
+{
+    static const float powers_of_ten[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    int negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        p++;
+    unsigned long digits = 0;
+    int count = 0;
+    int decimals = -1;
+    for (;; p++) {
+        if (*p >= '0' && *p <= '9') {
+            if (++count > 9)
+                return 0;
+            digits = digits * 10 + (unsigned long)(*p - '0');
+            if (decimals >= 0)
+                decimals++;
+        } else if (*p == '.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
+    }
+    if (count == 0 || digits > (1ul << 24) || decimals > 10 || !(*p == '\0' || is_blank(*p)))
+        return 0;
+    float magnitude = (float)digits / powers_of_ten[decimals < 0 ? 0 : decimals];
+    *value = negative ? -magnitude : magnitude;
+    *end = p;
+    return 1;
+}
+
 static int scan_float(Scanner *s, float *value)
 {
     if (!scanner_token(s))
         return SCAN_END;
+    const char *plain_end;
+    if (scan_plain_decimal(s->buf + s->pos, &plain_end, value)) {
+        s->pos = (size_t)(plain_end - s->buf);
+        return SCAN_OK;
+    }
     char *end;
     *value = strtof(s->buf + s->pos, &end);
     if (end == s->buf + s->pos)

@@ -5,6 +5,8 @@
 #include <math.h>
 #include <stdlib.h>
 
+#include <string.h>
+
 #include <memory>
 #include <string>
 
@@ -152,6 +154,45 @@ TEST(MarkerFile, EveryNumberFormOfScanfIsAccepted)
     EXPECT_EQ(face->ff[0][1][0], 3.0f);
     EXPECT_EQ(face->ff[0][2][2], -1.0f);
     EXPECT_EQ(face->ff[0][2][0], 3.0f);
+}
+
+/* Every value must be the float that the C library's strtof makes of the
+ * same text, bit for bit: plain decimals of every length and shape, and
+ * the forms next to them. */
+TEST(MarkerFile, ValuesMatchTheCLibraryBitForBit)
+{
+    std::vector<std::string> tokens = {"16777216", "16777217", "-0", "+.5", "5.", "0.1", "-0.000001", "3.4028235e38",
+                                       "1e-45", "0.30000001", "123456789", "12345678.9", "0000000001.5",
+                                       "9.999999999", "-16777215.0", "0.0000000001", "0.00000000001"};
+    unsigned int state = 12345u;
+    while (tokens.size() < 3 * 4320) {
+        state = state * 1103515245u + 12345u;
+        int length = 1 + (state >> 8) % 10;
+        std::string digits;
+        for (int i = 0; i < length; i++) {
+            state = state * 1103515245u + 12345u;
+            digits += (char)('0' + (state >> 16) % 10);
+        }
+        int point = (state >> 4) % (length + 2);
+        if (point <= length)
+            digits.insert((size_t)point, ".");
+        if (digits == ".")
+            digits = "0";
+        tokens.push_back(((state >> 3) % 3 == 0 ? "-" : "") + digits);
+    }
+    std::string text;
+    for (size_t i = 0; i < tokens.size(); i++)
+        text += tokens[i] + (i % 3 == 2 ? "\n" : " ");
+    FacePtr face = blank_face();
+    EXPECT_EQ(read_markers(text, face.get()), "");
+    for (size_t i = 0; i < tokens.size(); i++) {
+        int position = (int)(i / 3), axis = 2 - (int)(i % 3);
+        float stored = face->ff[position / 24][position % 24][axis];
+        float expected = strtof(tokens[i].c_str(), nullptr);
+        if (axis == 2)
+            expected = -expected;
+        ASSERT_EQ(memcmp(&stored, &expected, sizeof stored), 0) << tokens[i] << " read as " << stored;
+    }
 }
 
 TEST(MarkerFile, ShortBadAndNonFiniteFilesLeaveZeros)
