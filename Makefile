@@ -10,10 +10,10 @@ JOBS      ?= $(shell nproc)
 WERROR    ?= $(if $(CI),ON,OFF)
 
 PACKAGES = cmake make g++ libglut-dev libglu1-mesa-dev libgl-dev libx11-dev libpng-dev libgtest-dev libgmock-dev \
-           xvfb valgrind
+           libbenchmark-dev xvfb valgrind
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps build run test screenshots fuzz clean
+.PHONY: all deps build run test screenshots bench fuzz clean
 
 all: build
 
@@ -51,6 +51,10 @@ screenshots: build
 	mkdir -p docs/screenshots
 	./$(BUILD)/tests/screenshots docs/screenshots .
 
+# Load, frame and playback figures: medians of 5 runs, on a private Xvfb.
+bench: build
+	./$(BUILD)/bench/mienscope_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
 # Feeds arbitrary line and marker files to new_face for FUZZ_SECONDS.
 # The corpus grows in $(FUZZ_BUILD)/corpus; the seeds are fuzz/seeds and
 # the sample data.
@@ -62,7 +66,7 @@ fuzz:
 	n=$$(wc -c < face-data/line.dat); \
 	  { printf "\\$$(printf %03o $$((n % 256)))\\$$(printf %03o $$((n / 256)))"; cat face-data/line.dat face-data/sm1.dat; } \
 	  > $(FUZZ_BUILD)/corpus/sample-sm1
-	./$(FUZZ_BUILD)/fuzz_new_face -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1 \
+	./$(FUZZ_BUILD)/fuzz_new_face -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1 -close_fd_mask=2 \
 	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/seeds > $(FUZZ_BUILD)/fuzz.log 2>&1; \
 	  status=$$?; \
 	  grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|Done)' $(FUZZ_BUILD)/fuzz.log; \

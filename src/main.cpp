@@ -156,9 +156,12 @@ static void keyboard(unsigned char key, int x, int y)
     }
 }
 
-int main(int argc, char **argv)
+/* Everything before the handlers and the event loop: the window, the GL
+ * state and the two faces of exhibit 1. A missing data file ends the
+ * process here, before any frame is drawn. */
+static void StartViewer(int *argc, char **argv)
 {
-    glutInit(&argc, argv);
+    glutInit(argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB | GLUT_DEPTH);
     glutInitWindowPosition(0, 0);
     glutInitWindowSize(640, 1024);
@@ -168,6 +171,11 @@ int main(int argc, char **argv)
     glEnable(GL_DEPTH_TEST);
     face = new_face(line_file, "face-data/sm1.dat");
     face2 = new_face(line_file, "face-data/sm2.dat");
+}
+
+int main(int argc, char **argv)
+{
+    StartViewer(&argc, argv);
     glutReshapeFunc(ResizeWindow);
     glutKeyboardFunc(keyboard);
     glutSpecialFunc(cbSpecialKeyPressed);

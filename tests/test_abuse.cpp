@@ -25,10 +25,7 @@ static std::function<bool(const Image &)> both_faces(const Camera &camera, const
 
 TEST_F(WindowTest, KeysQueuedDuringPlaybackAreAllApplied)
 {
-    ASSERT_TRUE(start_viewer());
-    ASSERT_TRUE(wait_for_image(
-        viewer, [](const Image &i) { return face_drawn(i, Camera(), shape_of("sm1.dat"), 0, green); },
-        window_deadline, nullptr));
+    ASSERT_TRUE(start_viewer_on_exhibit_1());
     send_key(viewer, XK_c);
     for (int i = 0; i < 100; i++) {
         send_key(viewer, XK_Right);
@@ -50,11 +47,8 @@ TEST_F(WindowTest, KeysQueuedDuringPlaybackAreAllApplied)
 
 TEST_F(WindowTest, OnePixelWindowAndBack)
 {
-    ASSERT_TRUE(start_viewer());
+    ASSERT_TRUE(start_viewer_on_exhibit_1());
     Camera camera;
-    ASSERT_TRUE(wait_for_image(
-        viewer, [&](const Image &i) { return face_drawn(i, camera, shape_of("sm1.dat"), 0, green); },
-        window_deadline, nullptr));
     resize_window(viewer, 1, 1);
     EXPECT_TRUE(wait_for_image(viewer, [](const Image &i) { return i.width == 1 && i.height == 1; }, window_deadline,
                                nullptr));
@@ -66,11 +60,8 @@ TEST_F(WindowTest, OnePixelWindowAndBack)
 
 TEST_F(WindowTest, ExhibitFileRewrittenWhileItIsRead)
 {
-    ASSERT_TRUE(start_viewer());
+    ASSERT_TRUE(start_viewer_on_exhibit_1());
     Camera camera;
-    ASSERT_TRUE(wait_for_image(
-        viewer, [&](const Image &i) { return face_drawn(i, camera, shape_of("sm1.dat"), 0, green); },
-        window_deadline, nullptr));
     std::string path = folder + "/face-data/smnn.dat";
     std::string full = scene_markers(shape_of("smnn.dat"));
     std::string half = full.substr(0, full.size() / 2);

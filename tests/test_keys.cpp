@@ -112,9 +112,8 @@ TEST_F(WindowTest, ExhibitKeysLoadTheirRecordings)
 
 TEST_F(WindowTest, ArrowsTurnAboutYFirstThenAboutX)
 {
-    ASSERT_TRUE(start_viewer());
+    ASSERT_TRUE(start_viewer_on_exhibit_1());
     Camera camera = start_camera();
-    ASSERT_TRUE(wait_for_image(viewer, picture(camera, sm1, -1, 0), window_deadline, nullptr));
 
     press(viewer, XK_Up, 10);
     press(viewer, XK_Right, 15);
@@ -140,9 +139,8 @@ TEST_F(WindowTest, ArrowsTurnAboutYFirstThenAboutX)
 
 TEST_F(WindowTest, ZoomStepsAndTheFarPlane)
 {
-    ASSERT_TRUE(start_viewer());
+    ASSERT_TRUE(start_viewer_on_exhibit_1());
     Camera camera = start_camera();
-    ASSERT_TRUE(wait_for_image(viewer, picture(camera, sm1, -1, 0), window_deadline, nullptr));
     press(viewer, XK_less);
     camera.zoom = 5.5;
     EXPECT_TRUE(wait_for_image(viewer, picture(camera, sm1, -1, 0), window_deadline, nullptr));
@@ -165,9 +163,8 @@ TEST_F(WindowTest, ZoomStepsAndTheFarPlane)
 
 TEST_F(WindowTest, PlayKeysShowTheirFacesAndEndOnTheLastFrame)
 {
-    ASSERT_TRUE(start_viewer());
+    ASSERT_TRUE(start_viewer_on_exhibit_1());
     Camera camera = start_camera();
-    ASSERT_TRUE(wait_for_image(viewer, picture(camera, sm1, -1, 0), window_deadline, nullptr));
 
     struct timespec t0, t1;
     clock_gettime(CLOCK_MONOTONIC, &t0);
@@ -217,11 +214,12 @@ TEST_F(WindowTest, ExhibitKeysDoNotGrowMemory)
 #ifdef MIENSCOPE_SANITIZED
     GTEST_SKIP() << "AddressSanitizer holds freed blocks in quarantine";
 #endif
-    ASSERT_TRUE(start_viewer());
-    ASSERT_TRUE(wait_for_image(viewer, picture(start_camera(), sm1, -1, 0), window_deadline, nullptr));
+    ASSERT_TRUE(start_viewer_on_exhibit_1());
     long start = resident_kib(viewer.pid);
     /* The first thousand keys let the allocator and the X queues find their
-     * size; a replaced record that was kept would add 2 x 352 KiB a key. */
+     * size; after that the figure wanders by about a megabyte either way.
+     * Keeping the replaced records would add 2 x 352 KiB a key, 700 MiB a
+     * round: even one record in fifty kept would pass 8 MiB. */
     long first = after_exhibit_keys(viewer, 1);
     long second = after_exhibit_keys(viewer, 2);
     RecordProperty("resident_kib_start", (int)start);
@@ -229,6 +227,6 @@ TEST_F(WindowTest, ExhibitKeysDoNotGrowMemory)
     RecordProperty("resident_kib_after_2000_exhibit_keys", (int)second);
     ASSERT_GT(start, 0);
     ASSERT_GT(first, 0);
-    EXPECT_LT(first - start, 8192) << start << " KiB at start, " << first << " KiB after 1000 keys";
-    EXPECT_LT(second - first, 512) << first << " KiB after 1000 keys, " << second << " KiB after 2000";
+    EXPECT_LT(first - start, 16384) << start << " KiB at start, " << first << " KiB after 1000 keys";
+    EXPECT_LT(second - first, 8192) << first << " KiB after 1000 keys, " << second << " KiB after 2000";
 }

@@ -36,6 +36,14 @@ bool WindowTest::start_viewer()
     return wait_for_window(server, viewer, window_deadline);
 }
 
+bool WindowTest::start_viewer_on_exhibit_1()
+{
+    return start_viewer() &&
+           wait_for_image(
+               viewer, [](const Image &i) { return face_drawn(i, Camera(), shape_of("sm1.dat"), 0, green); },
+               window_deadline, nullptr);
+}
+
 static bool same(const unsigned char *p, Rgb c)
 {
     return p[0] == c.r && p[1] == c.g && p[2] == c.b;

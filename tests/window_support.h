@@ -25,6 +25,7 @@ class WindowTest : public ::testing::Test {
     static void TearDownTestSuite();
     void TearDown() override;
     bool start_viewer();                     /* in a new folder holding the crafted scene */
+    bool start_viewer_on_exhibit_1();        /* and wait for its start-up picture */
 };
 
 bool colour_at(const Image &image, double column, double row, Rgb colour, int radius = 0);
