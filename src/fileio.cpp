@@ -26,6 +26,10 @@ typedef struct {
 enum { SCAN_OK, SCAN_NOT_A_NUMBER, SCAN_END };
 
 static const size_t scanner_chunk = 65536;
+/* No number is written with a megabyte of characters; a longer run without
+ * blanks (a stream of NUL bytes, say) is converted from its first megabyte
+ * instead of being read into memory whole. */
+static const size_t longest_token = 1 << 20;
 
 static int is_blank(char c)
 {
@@ -75,8 +79,8 @@ static void scanner_fill(Scanner *s)
         s->at_eof = 1;
 }
 
-/* Skips blanks and makes sure the following token is wholly in the buffer.
- * Returns 0 when only blanks remain. */
+/* Skips blanks and makes sure the following token is wholly in the buffer,
+ * up to longest_token characters. Returns 0 when only blanks remain. */
 static int scanner_token(Scanner *s)
 {
     for (;;) {
@@ -91,7 +95,7 @@ static int scanner_token(Scanner *s)
         size_t end = s->pos;
         while (end < s->len && !is_blank(s->buf[end]))
             end++;
-        if (end < s->len || s->at_eof)
+        if (end < s->len || s->at_eof || end - s->pos >= longest_token)
             return 1;
         scanner_fill(s);
     }

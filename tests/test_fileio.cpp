@@ -234,4 +234,10 @@ TEST(MarkerFile, ShortBadAndNonFiniteFilesLeaveZeros)
         for (int m = 0; m < 24; m++)
             for (int a = 0; a < 3; a++)
                 ASSERT_TRUE(isfinite(face->ff[f][m][a]));
+
+    /* Eight megabytes of NUL bytes, as a link to /dev/zero would give, past
+     * the megabyte a token is read to: not a number. */
+    EXPECT_THAT(read_markers("1 2 3 " + std::string(8 << 20, '\0'), face.get()),
+                HasSubstr("\"" + std::string(23, '?') + "\" after 1 of 4320 marker positions is not a number"));
+    EXPECT_EQ(face->ff[0][0][0], 3.0f);
 }
