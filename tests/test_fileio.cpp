@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <string.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -235,9 +236,22 @@ TEST(MarkerFile, ShortBadAndNonFiniteFilesLeaveZeros)
             for (int a = 0; a < 3; a++)
                 ASSERT_TRUE(isfinite(face->ff[f][m][a]));
 
-    /* Eight megabytes of NUL bytes, as a link to /dev/zero would give, past
-     * the megabyte a token is read to: not a number. */
+    /* Eight megabytes of NUL bytes, past the megabyte a token is read to:
+     * not a number. */
     EXPECT_THAT(read_markers("1 2 3 " + std::string(8 << 20, '\0'), face.get()),
                 HasSubstr("\"" + std::string(23, '?') + "\" after 1 of 4320 marker positions is not a number"));
     EXPECT_EQ(face->ff[0][0][0], 3.0f);
+}
+
+TEST(DataFiles, EndlessFilesEndInAWarning)
+{
+    std::string zero = make_temp_folder() + "/zero.dat";
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    FacePtr face = blank_face();
+    CaptureStderr();
+    read_data_matrix(zero.c_str(), face.get());
+    read_line_info(zero.c_str(), face.get());
+    std::string err = GetCapturedStderr();
+    EXPECT_THAT(err, HasSubstr("after 0 of 4320 marker positions is not a number"));
+    EXPECT_THAT(err, HasSubstr("is not a number; no segments are drawn"));
 }
