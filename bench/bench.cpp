@@ -181,7 +181,7 @@ int main(int argc, char **argv)
 
     double load = reporter.median_ns["BM_new_face"], baseline = reporter.median_ns["BM_fscanf_baseline"];
     double playback = reporter.median_ns["BM_playback_c_180_frames"];
-    printf("\nSummary (medians):\n");
+    printf("\nSummary (medians), renderer %s:\n", (const char *)glGetString(GL_RENDERER));
     if (load > 0 && baseline > 0)
         printf("  new_face %.0f us, fscanf baseline %.0f us: %.2f times faster\n", load / 1e3, baseline / 1e3,
                baseline / load);
