@@ -12,8 +12,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-/* A chunked view of an open file that always holds the whole of the next
- * token, so that strtof/strtol see exactly what a scanf conversion would. */
+/* A chunked view of an open file that holds the whole of a token before
+ * strtof/strtol see it, so that they take exactly what a scanf conversion
+ * would. */
 typedef struct {
     FILE *fp;
     char *buf;       /* NUL-terminated; buf[pos..len) is unread */
@@ -30,6 +31,8 @@ static const size_t scanner_chunk = 65536;
  * blanks (a stream of NUL bytes, say) is converted from its first megabyte
  * instead of being read into memory whole. */
 static const size_t longest_token = 1 << 20;
+/* Enough for any plain decimal and the blank after it. */
+static const size_t plain_lookahead = 32;
 
 static int is_blank(char c)
 {
@@ -79,24 +82,29 @@ static void scanner_fill(Scanner *s)
         s->at_eof = 1;
 }
 
-/* Skips blanks and makes sure the following token is wholly in the buffer,
- * up to longest_token characters. Returns 0 when only blanks remain. */
-static int scanner_token(Scanner *s)
+/* Skips blanks and makes sure that at least plain_lookahead bytes follow,
+ * or the rest of the file. Returns 0 when only blanks remain. */
+static int scanner_skip_blanks(Scanner *s)
 {
     for (;;) {
         while (s->pos < s->len && is_blank(s->buf[s->pos]))
             s->pos++;
-        if (s->pos == s->len) {
-            if (s->at_eof)
-                return 0;
-            scanner_fill(s);
-            continue;
-        }
+        if (s->len - s->pos >= plain_lookahead || s->at_eof)
+            return s->pos < s->len;
+        scanner_fill(s);
+    }
+}
+
+/* Makes sure the token at pos is wholly in the buffer, up to longest_token
+ * characters. */
+static void scanner_whole_token(Scanner *s)
+{
+    for (;;) {
         size_t end = s->pos;
         while (end < s->len && !is_blank(s->buf[end]))
             end++;
         if (end < s->len || s->at_eof || end - s->pos >= longest_token)
-            return 1;
+            return;
         scanner_fill(s);
     }
 }
@@ -139,13 +147,14 @@ static int scan_plain_decimal(const char *p, const char **end, float *value)
 
 static int scan_float(Scanner *s, float *value)
 {
-    if (!scanner_token(s))
+    if (!scanner_skip_blanks(s))
         return SCAN_END;
     const char *plain_end;
     if (scan_plain_decimal(s->buf + s->pos, &plain_end, value)) {
         s->pos = (size_t)(plain_end - s->buf);
         return SCAN_OK;
     }
+    scanner_whole_token(s);
     char *end;
     *value = strtof(s->buf + s->pos, &end);
     if (end == s->buf + s->pos)
@@ -156,8 +165,9 @@ static int scan_float(Scanner *s, float *value)
 
 static int scan_int(Scanner *s, long *value)
 {
-    if (!scanner_token(s))
+    if (!scanner_skip_blanks(s))
         return SCAN_END;
+    scanner_whole_token(s);
     char *end;
     *value = strtol(s->buf + s->pos, &end, 10);
     if (end == s->buf + s->pos)
