@@ -1,14 +1,14 @@
 /* Mienscope: compares two recorded facial movements in 3D.
  *
  * Keys:
- *   F1 .. F5   show exhibit 1 .. 5 (reads its recordings afresh)
- *   Up, Down   turn the faces about the x axis by -2 / +2 degrees
- *   Left, Right turn the faces about the y axis by -2 / +2 degrees
- *   <          move the camera away (distance x 1.1)
- *   >          move the camera nearer (distance / 1.1)
- *   a          play the first face (green) through all frames
- *   b          play the second face (red) through all frames
- *   c          play both faces together
+ *   F1 .. F5     show exhibit 1 .. 5 (reads its recordings afresh)
+ *   Up, Down     turn the faces about the x axis by -2 / +2 degrees
+ *   Left, Right  turn the faces about the y axis by -2 / +2 degrees
+ *   <            move the camera away (distance x 1.1)
+ *   >            move the camera nearer (distance / 1.1)
+ *   a            play the first face (green) through all frames
+ *   b            play the second face (red) through all frames
+ *   c            play both faces together
  * Closing the window ends the program. Data files are read from face-data/
  * below the working directory. */
 #include "head.h"
