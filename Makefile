@@ -49,7 +49,7 @@ test: build
 
 screenshots: build
 	mkdir -p docs/screenshots
-	./$(BUILD)/tests/screenshots docs/screenshots .
+	./$(BUILD)/screenshots docs/screenshots .
 
 # Load, frame and playback figures: medians of 5 runs, on a private Xvfb.
 bench: build
