@@ -2,9 +2,22 @@
 
 #include <stdlib.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+/* Every folder made here goes when the test program ends. */
+struct TempFolders {
+    std::vector<std::string> paths;
+    ~TempFolders()
+    {
+        std::error_code ignored;
+        for (const std::string &path : paths)
+            std::filesystem::remove_all(path, ignored);
+    }
+};
+static TempFolders temp_folders;
 
 std::string make_temp_folder()
 {
@@ -12,7 +25,10 @@ std::string make_temp_folder()
     std::string pattern = std::string(tmp ? tmp : "/tmp") + "/mienscope-test-XXXXXX";
     std::vector<char> path(pattern.begin(), pattern.end());
     path.push_back('\0');
-    return mkdtemp(path.data()) ? std::string(path.data()) : std::string();
+    if (!mkdtemp(path.data()))
+        return std::string();
+    temp_folders.paths.push_back(path.data());
+    return path.data();
 }
 
 void write_file(const std::string &path, const std::string &text)
