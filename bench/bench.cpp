@@ -5,7 +5,6 @@
  * that the frames timed are the ones the viewer draws. */
 #include <GL/freeglut.h>
 #include <benchmark/benchmark.h>
-#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -56,16 +55,7 @@ static FACE *fscanf_new_face(const char *f1, const char *f2)
     f->nframes = 180;
     fscanf_read_line_info(f1, f);
     fscanf_read_data_matrix(f2, f);
-    face_stats(f);
-    face_rescale(f, 0.0f);
-    face_stats(f);
-    face_dimensions(f);
-    float scalemax = 0.0f;
-    for (int r = 0; r < 2; r++)
-        for (int a = 0; a < 3; a++)
-            if (fabsf(f->range[r][a]) > scalemax)
-                scalemax = fabsf(f->range[r][a]);
-    face_rescale(f, scalemax);
+    face_normalise(f);
     return f;
 }
 

@@ -145,22 +145,26 @@ static int scan_plain_decimal(const char *p, const char **end, float *value)
     return 1;
 }
 
+/* Moves past what a conversion took; taking nothing means not a number. */
+static int scanner_advance(Scanner *s, const char *end)
+{
+    if (end == s->buf + s->pos)
+        return SCAN_NOT_A_NUMBER;
+    s->pos = (size_t)(end - s->buf);
+    return SCAN_OK;
+}
+
 static int scan_float(Scanner *s, float *value)
 {
     if (!scanner_skip_blanks(s))
         return SCAN_END;
     const char *plain_end;
-    if (scan_plain_decimal(s->buf + s->pos, &plain_end, value)) {
-        s->pos = (size_t)(plain_end - s->buf);
-        return SCAN_OK;
-    }
+    if (scan_plain_decimal(s->buf + s->pos, &plain_end, value))
+        return scanner_advance(s, plain_end);
     scanner_whole_token(s);
     char *end;
     *value = strtof(s->buf + s->pos, &end);
-    if (end == s->buf + s->pos)
-        return SCAN_NOT_A_NUMBER;
-    s->pos = (size_t)(end - s->buf);
-    return SCAN_OK;
+    return scanner_advance(s, end);
 }
 
 static int scan_int(Scanner *s, long *value)
@@ -170,10 +174,7 @@ static int scan_int(Scanner *s, long *value)
     scanner_whole_token(s);
     char *end;
     *value = strtol(s->buf + s->pos, &end, 10);
-    if (end == s->buf + s->pos)
-        return SCAN_NOT_A_NUMBER;
-    s->pos = (size_t)(end - s->buf);
-    return SCAN_OK;
+    return scanner_advance(s, end);
 }
 
 /* The start of the unread token, printable, for a warning. */

@@ -18,7 +18,8 @@ typedef struct {
 void read_line_info(const char *FileName, FACE *face);          /* segment count and pairs from a line file */
 void read_data_matrix(const char *FileName, FACE *face);        /* nframes x nvertices marker triples (-z, y, x) */
 FACE *new_face(const char *f1, const char *f2);                 /* zeroed record filled by create_face; free() it */
-void create_face(const char *f1, const char *f2, FACE *face);   /* read line file f1 and marker file f2, then normalise */
+void create_face(const char *f1, const char *f2, FACE *face);   /* read line file f1 and marker file f2, then face_normalise */
+void face_normalise(FACE *face);                                /* centre on frame 0's centroid, divide by its largest bound */
 void face_stats(FACE *face);                                    /* mean and sd of frame 0 */
 void face_rescale(FACE *face, float scale);                     /* all frames: <0 standardise, 0 centre, >0 centre and divide */
 void face_dimensions(FACE *face);                               /* range of frame 0 */

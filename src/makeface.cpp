@@ -68,6 +68,12 @@ void create_face(const char *f1, const char *f2, FACE *face)
     face->nframes = frames_per_recording;
     read_line_info(f1, face);
     read_data_matrix(f2, face);
+    face_normalise(face);
+    clear_overflowed_coordinates(face, f2);
+}
+
+void face_normalise(FACE *face)
+{
     face_stats(face);
     face_rescale(face, 0.0f);
     /* Again on the centred frame: the means are now the rounding residue of
@@ -75,7 +81,6 @@ void create_face(const char *f1, const char *f2, FACE *face)
     face_stats(face);
     face_dimensions(face);
     face_rescale(face, largest_bound(face));
-    clear_overflowed_coordinates(face, f2);
 }
 
 void face_stats(FACE *face)

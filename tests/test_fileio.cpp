@@ -32,11 +32,13 @@ static FacePtr blank_face()
     return face;
 }
 
-static std::string read_lines(const std::string &text, FACE *face)
+/* Runs a reader on the text and returns its warnings, each of which must
+ * be one line that names the file first. */
+static std::string read_text(void (*reader)(const char *, FACE *), const std::string &text, FACE *face)
 {
     std::string path = temp_file(text);
     CaptureStderr();
-    read_line_info(path.c_str(), face);
+    reader(path.c_str(), face);
     std::string err = GetCapturedStderr();
     if (!err.empty()) {
         EXPECT_EQ(err.rfind(path + ": ", 0), 0u) << "a warning names the file first: " << err;
@@ -45,16 +47,14 @@ static std::string read_lines(const std::string &text, FACE *face)
     return err;
 }
 
+static std::string read_lines(const std::string &text, FACE *face)
+{
+    return read_text(read_line_info, text, face);
+}
+
 static std::string read_markers(const std::string &text, FACE *face)
 {
-    std::string path = temp_file(text);
-    CaptureStderr();
-    read_data_matrix(path.c_str(), face);
-    std::string err = GetCapturedStderr();
-    if (!err.empty()) {
-        EXPECT_EQ(err.rfind(path + ": ", 0), 0u) << "a warning names the file first: " << err;
-    }
-    return err;
+    return read_text(read_data_matrix, text, face);
 }
 
 TEST(LineFile, PairsAreReadInOrderWhateverTheLayout)
