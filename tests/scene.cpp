@@ -70,26 +70,48 @@ std::string scene_lines()
     return text;
 }
 
-/* Perspective of 40 degrees vertically, near 1, far 200; the vertex turns
- * about y, then about x, then moves zoom units away from the eye. */
-bool project(const Camera &camera, Point3 p, double *column, double *row)
+/* Where p lies before the projection: turned about y, then about x, then
+ * moved zoom units away from the eye. depth is the distance along the view
+ * axis. */
+static void to_eye(const Camera &camera, Point3 p, double *x, double *y, double *depth)
 {
     const double pi = 3.14159265358979323846;
     double ay = camera.rotate_y * pi / 180.0, ax = camera.rotate_x * pi / 180.0;
-    double x1 = p.x * cos(ay) + p.z * sin(ay);
     double z1 = -p.x * sin(ay) + p.z * cos(ay);
-    double y2 = p.y * cos(ax) - z1 * sin(ax);
-    double z2 = p.y * sin(ax) + z1 * cos(ax);
-    double depth = camera.zoom - z2;
+    *x = p.x * cos(ay) + p.z * sin(ay);
+    *y = p.y * cos(ax) - z1 * sin(ax);
+    *depth = camera.zoom - (p.y * sin(ax) + z1 * cos(ax));
+}
+
+/* Perspective of 40 degrees vertically, near 1, far 200. */
+static double focal_length()
+{
+    return 1.0 / tan(20.0 * 3.14159265358979323846 / 180.0);
+}
+
+bool project(const Camera &camera, Point3 p, double *column, double *row)
+{
+    double x, y, depth;
+    to_eye(camera, p, &x, &y, &depth);
     if (depth < 1.0 || depth > 200.0)
         return false;
-    double focal = 1.0 / tan(20.0 * pi / 180.0);
     double aspect = (double)camera.width / camera.height;
-    double ndc_x = focal / aspect * x1 / depth;
-    double ndc_y = focal * y2 / depth;
+    double ndc_x = focal_length() / aspect * x / depth;
+    double ndc_y = focal_length() * y / depth;
     *column = (ndc_x + 1.0) / 2.0 * camera.width;
     *row = (1.0 - ndc_y) / 2.0 * camera.height;
     return true;
+}
+
+/* A sphere of radius r at distance d subtends a cone of half-angle
+ * asin(r / d); its outline on the image is a disc of radius
+ * focal * r / sqrt(d^2 - r^2) in device units, half the height in pixels. */
+double marker_radius_pixels(const Camera &camera, Point3 p)
+{
+    const double radius = 0.03;
+    double x, y, depth;
+    to_eye(camera, p, &x, &y, &depth);
+    return focal_length() * radius / sqrt(depth * depth - radius * radius) * camera.height / 2.0;
 }
 
 int shape_of(const char *file)

@@ -25,6 +25,7 @@ std::string scene_markers(int shape);                      /* a marker file of t
 std::string scene_lines();                                 /* the line file for scene_segments */
 Point3 scene_position(int shape, int frame, int marker);   /* where the viewer should put that marker */
 bool project(const Camera &camera, Point3 p, double *column, double *row); /* window pixel; false if clipped */
+double marker_radius_pixels(const Camera &camera, Point3 p); /* radius of a marker's disc centred at p */
 void make_scene_folder(const std::string &folder);         /* face-data/ with line.dat and all eight files */
 int shape_of(const char *file);                            /* which shape make_scene_folder gave that file */
 

@@ -99,8 +99,8 @@ TEST(LineFile, BadCountsAndPairsKeepTheRecordWithinItsBounds)
     EXPECT_THAT(read_lines("3 1 2 3 x 5 6", face.get()), HasSubstr("only 1 of 3 segments"));
     EXPECT_EQ(face->nlines, 1);
 
-    err = read_lines("5\n0 24\n1 2\n-1 3\n23 0\n4 99999999999\n", face.get());
-    EXPECT_THAT(err, HasSubstr("3 segments join markers outside 0..23; dropped them"));
+    err = read_lines("6\n0 24\n1 2\n-1 3\n23 0\n3 -1\n4 99999999999\n", face.get());
+    EXPECT_THAT(err, HasSubstr("4 segments join markers outside 0..23; dropped them"));
     ASSERT_EQ(face->nlines, 2);
     EXPECT_EQ(face->linemap[0][0], 1);
     EXPECT_EQ(face->linemap[0][1], 2);

@@ -1,8 +1,9 @@
 #include "window_support.h"
 
 #include <math.h>
-
 #include <stdlib.h>
+
+#include <algorithm>
 
 /* A viewer under valgrind draws a frame in about a second, not a millisecond. */
 const double window_deadline = getenv("MIENSCOPE_VIEWER_PREFIX") ? 900.0 : 20.0;
@@ -68,12 +69,36 @@ long count_colour(const Image &image, Rgb colour)
     return n;
 }
 
+/* Radius of the disc of the colour around (column, row): the median, over
+ * 16 directions, of the distance to where the colour ends. A median, since
+ * a neighbouring marker can touch the disc on one side. */
+static double disc_radius(const Image &image, double column, double row, Rgb colour, double reach)
+{
+    const double pi = 3.14159265358979323846;
+    std::vector<double> lengths;
+    for (int k = 0; k < 16; k++) {
+        double dx = cos(k * pi / 8), dy = sin(k * pi / 8), length = 0.0;
+        while (length < reach && colour_at(image, column + length * dx, row + length * dy, colour))
+            length += 0.25;
+        lengths.push_back(length);
+    }
+    std::sort(lengths.begin(), lengths.end());
+    return (lengths[7] + lengths[8]) / 2;
+}
+
+/* Every marker's centre pixel shows its colour, not the blue of a segment
+ * that ends there (the depth test hides the segment inside the sphere),
+ * and its disc is as large as a sphere of radius 0.03 at that depth. */
 bool face_drawn(const Image &image, const Camera &camera, int shape, int frame, Rgb colour)
 {
     for (int m = 0; m < SCENE_MARKERS; m++) {
+        Point3 p = scene_position(shape, frame, m);
         double column, row;
-        if (!project(camera, scene_position(shape, frame, m), &column, &row) ||
-            !colour_at(image, column, row, colour, 2)) /* a segment may cross the centre */
+        if (!project(camera, p, &column, &row) || !colour_at(image, column, row, colour))
+            return false;
+        double expected = marker_radius_pixels(camera, p);
+        double measured = disc_radius(image, column, row, colour, 2 * expected + 2);
+        if (measured < 0.8 * expected || measured > 1.25 * expected)
             return false;
     }
     return true;
