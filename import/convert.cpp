@@ -1,0 +1,226 @@
+/* The conversion's steps, in the order the program runs them. */
+#include "convert.h"
+
+#include <float.h>
+#include <math.h>
+#include <stdio.h>
+
+#include <algorithm>
+
+#include "text.h"
+
+bool parse_axes(const std::string &right, const std::string &up, Axes *axes, std::string *error)
+{
+    if (!parse_axis(right, &axes->right_axis, &axes->right_sign)) {
+        *error = "--right \"" + printable(right) + "\" is not one of +x, -x, +y, -y, +z, -z";
+        return false;
+    }
+    if (!parse_axis(up, &axes->up_axis, &axes->up_sign)) {
+        *error = "--up \"" + printable(up) + "\" is not one of +x, -x, +y, -y, +z, -z";
+        return false;
+    }
+    if (axes->right_axis == axes->up_axis) {
+        *error = "right " + printable(right) + " and up " + printable(up) + " are on the same axis";
+        return false;
+    }
+    return true;
+}
+
+double recording_end(const Recording &rec)
+{
+    if (rec.frames == 0)
+        return 0.0;
+    return rec.even_times ? (double)(rec.frames - 1) / rec.rate : rec.times[rec.frames - 1];
+}
+
+/* A position within a millionth of a millionth of a frame of a whole
+ * frame is that frame: t = from + k (to - from) / 179 rounds, and a frame
+ * that the time hits must come out as itself, not as a blend. */
+static double snap_to_frame(double u)
+{
+    double whole = floor(u + 0.5);
+    return fabs(u - whole) <= 1e-9 * (whole > 1.0 ? whole : 1.0) ? whole : u;
+}
+
+double frame_position(const Recording &rec, double t)
+{
+    double last = rec.frames > 0 ? (double)(rec.frames - 1) : 0.0;
+    double u;
+    if (rec.even_times) {
+        u = t * rec.rate;
+    } else {
+        size_t i = (size_t)(std::upper_bound(rec.times.begin(), rec.times.end(), t) - rec.times.begin());
+        i = i == 0 ? 0 : i - 1;
+        bool between = i + 1 < rec.frames && rec.times[i + 1] > rec.times[i];
+        u = between ? i + (t - rec.times[i]) / (rec.times[i + 1] - rec.times[i]) : (double)i;
+    }
+    u = snap_to_frame(u);
+    return u > 0.0 ? (u < last ? u : last) : 0.0; /* NaN, from a file's odd rate or times, as 0 */
+}
+
+bool check_span(const Recording &rec, double from, double to, Span *span, std::string *error)
+{
+    double end = recording_end(rec);
+    span->from = isnan(from) ? 0.0 : from;
+    span->to = isnan(to) ? end : to;
+    /* A --to typed as the end's decimal may round a hair past it. */
+    if (span->to > end && span->to <= end + 1e-9)
+        span->to = end;
+    if (span->from >= 0.0 && span->to <= end && span->from < span->to)
+        return true;
+    char text[200];
+    snprintf(text, sizeof text, "--from %g and --to %g: the part shown must lie within 0 .. %g s, from before to",
+             span->from, span->to, end);
+    *error = text;
+    return false;
+}
+
+void span_frames(const Recording &rec, const Span &span, size_t *first, size_t *last)
+{
+    *first = (size_t)floor(frame_position(rec, span.from));
+    *last = (size_t)ceil(frame_position(rec, span.to));
+}
+
+Tracks gather_tracks(const Recording &rec, const Selection &selection)
+{
+    std::vector<size_t> chosen = selection.markers;
+    chosen.insert(chosen.end(), selection.rigid.begin(), selection.rigid.end());
+    Tracks tracks;
+    tracks.frames = rec.frames;
+    tracks.points = chosen.size();
+    tracks.xyz.resize(tracks.frames * tracks.points * 3);
+    tracks.valid.resize(tracks.frames * tracks.points);
+    size_t n = rec.points.size();
+    for (size_t f = 0; f < rec.frames; f++)
+        for (size_t k = 0; k < chosen.size(); k++) {
+            for (int a = 0; a < 3; a++)
+                tracks.xyz[(f * tracks.points + k) * 3 + a] = rec.xyz[(f * n + chosen[k]) * 3 + a] * rec.mm_per_unit;
+            tracks.valid[f * tracks.points + k] = rec.valid[f * n + chosen[k]];
+        }
+    return tracks;
+}
+
+static double *sample(Tracks *tracks, size_t frame, size_t k)
+{
+    return &tracks->xyz[(frame * tracks->points + k) * 3];
+}
+
+/* Fills the missing samples of track k between valid frames a and b (or
+ * holds one of them where the other is missing). */
+static void fill_run(const Recording &rec, Tracks *tracks, size_t k, long a, long b, size_t from, size_t to)
+{
+    for (size_t f = from; f < to; f++) {
+        double *out = sample(tracks, f, k);
+        if (a < 0 || b < 0) {
+            const double *held = sample(tracks, (size_t)(a < 0 ? b : a), k);
+            std::copy(held, held + 3, out);
+            continue;
+        }
+        const double *pa = sample(tracks, (size_t)a, k), *pb = sample(tracks, (size_t)b, k);
+        double w = (rec.times[f] - rec.times[(size_t)a]) / (rec.times[(size_t)b] - rec.times[(size_t)a]);
+        for (int axis = 0; axis < 3; axis++)
+            out[axis] = pa[axis] + w * (pb[axis] - pa[axis]);
+    }
+}
+
+/* Counts what was missing in frames first..last, then fills the track. */
+static GapReport fill_track(const Recording &rec, Tracks *tracks, size_t k, size_t first, size_t last)
+{
+    GapReport gap = {0, 0, last - first + 1, 0};
+    size_t run = 0;
+    long previous = -1;
+    for (size_t f = 0; f < tracks->frames; f++) {
+        bool valid = tracks->valid[f * tracks->points + k];
+        bool inside = f >= first && f <= last;
+        run = valid || !inside ? 0 : run + 1;
+        gap.filled += !valid && inside;
+        gap.longest = std::max(gap.longest, run);
+        if (!valid)
+            continue;
+        fill_run(rec, tracks, k, previous, (long)f, (size_t)(previous + 1), f);
+        previous = (long)f;
+    }
+    fill_run(rec, tracks, k, previous, -1, (size_t)(previous + 1), tracks->frames);
+    return gap;
+}
+
+static size_t point_of(const Selection &selection, size_t k)
+{
+    return k < selection.markers.size() ? selection.markers[k] : selection.rigid[k - selection.markers.size()];
+}
+
+bool fill_gaps(const Recording &rec, const Selection &selection, const Span &span, Tracks *tracks,
+               std::vector<GapReport> *gaps, std::string *error)
+{
+    size_t first, last;
+    span_frames(rec, span, &first, &last);
+    for (size_t k = 0; k < tracks->points; k++) {
+        size_t valid = 0;
+        for (size_t f = 0; f < tracks->frames; f++)
+            valid += tracks->valid[f * tracks->points + k];
+        if (valid == 0) {
+            *error = "point \"" + rec.points[point_of(selection, k)].label + "\" has no valid sample in any frame";
+            return false;
+        }
+        GapReport gap = fill_track(rec, tracks, k, first, last);
+        gap.point = point_of(selection, k);
+        if (gap.filled > 0)
+            gaps->push_back(gap);
+    }
+    return true;
+}
+
+std::vector<double> resample(const Recording &rec, const Tracks &tracks, const Span &span)
+{
+    const size_t markers = SET_MARKERS;
+    std::vector<double> out(OUTPUT_FRAMES * markers * 3);
+    for (size_t k = 0; k < OUTPUT_FRAMES; k++) {
+        double t = k + 1 == OUTPUT_FRAMES ? span.to : span.from + k * (span.to - span.from) / (OUTPUT_FRAMES - 1);
+        double u = frame_position(rec, t);
+        size_t i = (size_t)floor(u);
+        double w = u - (double)i;
+        size_t j = i + 1 < tracks.frames ? i + 1 : i;
+        for (size_t m = 0; m < markers; m++)
+            for (int a = 0; a < 3; a++) {
+                double p = tracks.xyz[(i * tracks.points + m) * 3 + a], q = tracks.xyz[(j * tracks.points + m) * 3 + a];
+                out[(k * markers + m) * 3 + a] = w == 0.0 ? p : p + w * (q - p);
+            }
+    }
+    return out;
+}
+
+/* +1 when (a, b, c) is an even permutation of (x, y, z), so that
+ * e_a cross e_b = +e_c. */
+static int cyclic(int a, int b)
+{
+    return (b - a + 3) % 3 == 1 ? 1 : -1;
+}
+
+bool marker_file_text(const std::vector<double> &frames, const Axes &axes, std::string *text, std::string *error)
+{
+    int third = 3 - axes.right_axis - axes.up_axis;
+    int z_sign = axes.right_sign * axes.up_sign * cyclic(axes.right_axis, axes.up_axis);
+    text->clear();
+    text->reserve(frames.size() / 3 * 40);
+    for (size_t p = 0; p + 2 < frames.size(); p += 3) {
+        double x = axes.right_sign * frames[p + axes.right_axis];
+        double y = axes.up_sign * frames[p + axes.up_axis];
+        double z = z_sign * frames[p + third];
+        if (!(fabs(x) <= FLT_MAX && fabs(y) <= FLT_MAX && fabs(z) <= FLT_MAX)) {
+            *error = "positions reach beyond what a marker file holds (a float's range, in millimetres)";
+            return false;
+        }
+        char line[200];
+        snprintf(line, sizeof line, "%.4f %.4f %.4f\n", -z + 0.0, y + 0.0, x + 0.0);
+        *text += line;
+    }
+    return true;
+}
+
+std::string gap_message(const Recording &rec, const GapReport &gap)
+{
+    char text[200];
+    snprintf(text, sizeof text, "filled %zu of %zu frames in the span, longest gap %zu frames (%.3f s)", gap.filled,
+             gap.frames, gap.longest, gap.longest / rec.rate);
+    return "point \"" + rec.points[gap.point].label + "\": " + text;
+}

@@ -1,0 +1,235 @@
+/* Marker-set files: parsing, and matching their labels to a recording's
+ * points. */
+#include "markerset.h"
+
+#include "text.h"
+
+static std::string at_line(const std::string &name, int line)
+{
+    return name + ":" + std::to_string(line) + ": ";
+}
+
+static std::string quoted(const std::string &label)
+{
+    return "\"" + printable(label) + "\"";
+}
+
+/* Words of one line up to a '#' outside quotes; a quoted word keeps its
+ * blanks. False for an unclosed quote or an empty quoted word. */
+static bool line_words(const std::string &line, std::vector<std::string> *words)
+{
+    size_t i = 0;
+    for (;;) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            i++;
+        if (i == line.size() || line[i] == '#')
+            return true;
+        if (line[i] == '"') {
+            size_t close = line.find('"', i + 1);
+            if (close == std::string::npos || close == i + 1)
+                return false;
+            words->push_back(line.substr(i + 1, close - i - 1));
+            i = close + 1;
+            continue;
+        }
+        size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '#' && line[i] != '"')
+            i++;
+        words->push_back(line.substr(start, i - start));
+    }
+}
+
+static const SetLabel *find_label(const std::vector<SetLabel> &list, const std::string &label)
+{
+    for (const SetLabel &l : list)
+        if (l.label == label)
+            return &l;
+    return nullptr;
+}
+
+/* Adds a marker or rigid label, refusing one the list already names. */
+static bool add_label(std::vector<SetLabel> *list, const std::string &label, int line, const std::string &name,
+                      const char *kind, std::string *error)
+{
+    if (const SetLabel *first = find_label(*list, label)) {
+        *error = at_line(name, line) + kind + " " + quoted(label) + " is named twice (first on line " +
+                 std::to_string(first->line) + ")";
+        return false;
+    }
+    list->push_back(SetLabel{label, line});
+    return true;
+}
+
+static bool parse_line(const std::string &text, int line, MarkerSet *set, std::vector<SetLabel> *segment_ends,
+                       std::string *error)
+{
+    std::vector<std::string> words;
+    if (!line_words(text, &words)) {
+        *error = at_line(set->name, line) + "a quoted label is empty or not closed: " + printable(trim(text));
+        return false;
+    }
+    if (words.empty())
+        return true;
+    if (words[0] == "marker" && words.size() == 2)
+        return add_label(&set->markers, words[1], line, set->name, "marker", error);
+    if (words[0] == "rigid" && words.size() == 2)
+        return add_label(&set->rigid, words[1], line, set->name, "rigid point", error);
+    if (words[0] == "segment" && words.size() == 3) {
+        segment_ends->push_back(SetLabel{words[1], line});
+        segment_ends->push_back(SetLabel{words[2], line});
+        return true;
+    }
+    *error = at_line(set->name, line) + "\"" + printable(trim(text)) +
+             "\" is not a marker LABEL, segment LABEL LABEL or rigid LABEL line";
+    return false;
+}
+
+static int marker_index(const MarkerSet &set, const std::string &label)
+{
+    for (size_t i = 0; i < set.markers.size(); i++)
+        if (set.markers[i].label == label)
+            return (int)i;
+    return -1;
+}
+
+static bool resolve_segments(const std::vector<SetLabel> &ends, MarkerSet *set, std::string *error)
+{
+    for (size_t i = 0; i + 1 < ends.size(); i += 2) {
+        std::array<int, 2> segment;
+        for (int e = 0; e < 2; e++) {
+            segment[e] = marker_index(*set, ends[i + e].label);
+            if (segment[e] < 0) {
+                *error = at_line(set->name, ends[i + e].line) + "segment names " + quoted(ends[i + e].label) +
+                         ", which is not one of the set's markers";
+                return false;
+            }
+        }
+        set->segments.push_back(segment);
+    }
+    return true;
+}
+
+static bool check_counts(const MarkerSet &set, std::string *error)
+{
+    if (set.markers.size() != SET_MARKERS)
+        *error = set.name + ": has " + std::to_string(set.markers.size()) + " marker lines; a set names exactly " +
+                 std::to_string(SET_MARKERS);
+    else if (set.segments.size() > SET_MAX_SEGMENTS)
+        *error = set.name + ": has " + std::to_string(set.segments.size()) + " segment lines; the viewer draws at most " +
+                 std::to_string(SET_MAX_SEGMENTS);
+    else if (!set.rigid.empty() && set.rigid.size() < SET_MIN_RIGID)
+        *error = set.name + ": has " + std::to_string(set.rigid.size()) +
+                 " rigid points; holding the head still needs at least 3";
+    return error->empty();
+}
+
+bool parse_marker_set(const char *text, size_t size, const std::string &name, MarkerSet *set, std::string *error)
+{
+    set->name = name;
+    std::vector<std::string> lines = split_lines(text, size);
+    std::vector<SetLabel> segment_ends;
+    for (size_t i = 0; i < lines.size(); i++)
+        if (!parse_line(lines[i], (int)i + 1, set, &segment_ends, error))
+            return false;
+    error->clear();
+    return resolve_segments(segment_ends, set, error) && check_counts(*set, error);
+}
+
+/* Up to five labels of the recording that contain `label`, ignoring case. */
+static std::string suggestions(const Recording &rec, const std::string &label)
+{
+    std::string list;
+    int shown = 0;
+    for (const Point &p : rec.points)
+        if (shown < 5 && contains_ignoring_case(p.label, label))
+            list += (shown++ ? ", " : "") + quoted(p.label);
+    return shown ? "; labels that contain it: " + list : "; no label contains it";
+}
+
+static std::vector<size_t> points_matching(const Recording &rec, const std::string &label, bool by_suffix)
+{
+    std::vector<size_t> found;
+    std::string suffix = ":" + label;
+    for (size_t i = 0; i < rec.points.size(); i++) {
+        const std::string &l = rec.points[i].label;
+        bool match = by_suffix ? l.size() > suffix.size() && l.compare(l.size() - suffix.size(), suffix.size(), suffix) == 0
+                               : l == label;
+        if (match)
+            found.push_back(i);
+    }
+    return found;
+}
+
+/* The one point that a label names: its own label, else one ending in
+ * ":LABEL" (a subject prefix). */
+static bool find_point(const MarkerSet &set, const SetLabel &wanted, const Recording &rec, size_t *index,
+                       std::string *error)
+{
+    std::string label = wanted.label;
+    while (!label.empty() && label.back() == ' ')
+        label.pop_back();
+    std::vector<size_t> found = points_matching(rec, label, false);
+    if (found.empty())
+        found = points_matching(rec, label, true);
+    if (found.size() == 1) {
+        *index = found[0];
+        return true;
+    }
+    *error = at_line(set.name, wanted.line) + quoted(wanted.label);
+    if (found.empty()) {
+        *error += " matches no point of the recording" + suggestions(rec, label);
+    } else {
+        *error += " matches " + std::to_string(found.size()) + " points:";
+        for (size_t i : found)
+            *error += " " + std::to_string(i) + " " + quoted(rec.points[i].label);
+    }
+    return false;
+}
+
+/* Finds every label; a point that two labels of the list both name is refused. */
+static bool find_points(const MarkerSet &set, const std::vector<SetLabel> &labels, const Recording &rec,
+                        std::vector<size_t> *indices, std::string *error)
+{
+    for (const SetLabel &wanted : labels) {
+        size_t index;
+        if (!find_point(set, wanted, rec, &index, error))
+            return false;
+        for (size_t k = 0; k < indices->size(); k++)
+            if ((*indices)[k] == index) {
+                *error = at_line(set.name, wanted.line) + quoted(wanted.label) + " is point " + std::to_string(index) +
+                         " " + quoted(rec.points[index].label) + ", which line " + std::to_string(labels[k].line) +
+                         " already chose";
+                return false;
+            }
+        indices->push_back(index);
+    }
+    return true;
+}
+
+bool select_by_set(const MarkerSet &set, const Recording &rec, Selection *selection, std::string *error)
+{
+    selection->segments = set.segments;
+    return find_points(set, set.markers, rec, &selection->markers, error) &&
+           find_points(set, set.rigid, rec, &selection->rigid, error);
+}
+
+bool select_in_file_order(const Recording &rec, Selection *selection, std::string *error)
+{
+    for (size_t i = 0; i < rec.points.size(); i++)
+        if (rec.points[i].is_marker)
+            selection->markers.push_back(i);
+    if (selection->markers.size() == SET_MARKERS)
+        return true;
+    *error = "holds " + std::to_string(selection->markers.size()) + " markers, not " + std::to_string(SET_MARKERS) +
+             "; --markers SET chooses 24 of them";
+    selection->markers.clear();
+    return false;
+}
+
+std::string line_file_text(const Selection &selection)
+{
+    std::string text = std::to_string(selection.segments.size()) + "\n";
+    for (const auto &s : selection.segments)
+        text += std::to_string(s[0]) + " " + std::to_string(s[1]) + "\n";
+    return text;
+}

@@ -1,0 +1,53 @@
+/* Marker sets: which 24 points of a recording become the viewer's markers,
+ * in which order, which of them the segments join, and which points hold
+ * the head still.
+ *
+ *   # a comment, to the end of the line
+ *   marker LABEL             exactly 24, in marker order 0 to 23
+ *   segment LABEL LABEL      0 to 100, joining two of those markers
+ *   rigid LABEL              none, or at least 3 points that move with the head only
+ *
+ * A label with blanks or '#' in it is written in double quotes. */
+#ifndef MIENSCOPE_MARKERSET_H
+#define MIENSCOPE_MARKERSET_H
+
+#include <stddef.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "recording.h"
+
+enum { SET_MARKERS = 24, SET_MAX_SEGMENTS = 100, SET_MIN_RIGID = 3 };
+
+struct SetLabel {
+    std::string label;
+    int line; /* 1-based, for messages */
+};
+
+struct MarkerSet {
+    std::string name;                         /* the set file's path, or what the built-in set is called */
+    std::vector<SetLabel> markers;            /* the 24, in marker order */
+    std::vector<std::array<int, 2>> segments; /* indices into markers */
+    std::vector<SetLabel> rigid;
+};
+
+/* The points a conversion takes from a recording. */
+struct Selection {
+    std::vector<size_t> markers;              /* 24 point indices, in marker order */
+    std::vector<std::array<int, 2>> segments; /* marker indices; empty without a set */
+    std::vector<size_t> rigid;                /* point indices; empty: no alignment */
+};
+
+extern const char openface_set_text[];      /* the built-in set for OpenFace's 68 landmarks */
+extern const char openface_set_name[];      /* how messages name it */
+/* Parses a set file's text; errors start with the set's name and line number. */
+bool parse_marker_set(const char *text, size_t size, const std::string &name, MarkerSet *set, std::string *error);
+/* The set's labels as points of the recording; errors name the set, the line and the label. */
+bool select_by_set(const MarkerSet &set, const Recording &rec, Selection *selection, std::string *error);
+/* The recording's markers in file order, when there are exactly 24. */
+bool select_in_file_order(const Recording &rec, Selection *selection, std::string *error);
+std::string line_file_text(const Selection &selection); /* the segment count, then one pair a line */
+
+#endif

@@ -1,0 +1,20 @@
+/* Small text helpers shared by the text readers and the marker-set parser. */
+#ifndef MIENSCOPE_TEXT_H
+#define MIENSCOPE_TEXT_H
+
+#include <stddef.h>
+
+#include <string>
+#include <vector>
+
+std::vector<std::string> split_lines(const char *data, size_t size); /* on \n, each without a trailing \r */
+std::vector<std::string> split_on(const std::string &line, char separator); /* every cell, empty ones too */
+std::vector<std::string> split_blanks(const std::string &line);    /* on runs of blanks and tabs, no empty cells */
+std::string trim(const std::string &text);                         /* without leading and trailing blanks, tabs, CR */
+std::string lower(const std::string &text);                        /* ASCII letters in lower case */
+std::string printable(const std::string &text);                    /* control bytes as '?', for messages */
+bool parse_number(const std::string &cell, double *value);         /* the whole cell, blanks aside, as a finite number */
+bool parse_integer(const std::string &cell, long *value);          /* the whole cell, blanks aside, as a decimal integer */
+bool contains_ignoring_case(const std::string &text, const std::string &part);
+
+#endif
