@@ -1,14 +1,17 @@
-/* Writes the sample data: face-data/line.dat and eight smile recordings.
+/* Writes the sample data: face-data/line.dat and eight smile recordings,
+ * and the example capture examples/smile.c3d.
  *
- *   make_face_data [output-folder]      (default: face-data)
+ *   make_face_data [face-data-folder [examples-folder]]
+ *                                     (default: face-data and examples)
  *
  * Each recording is 180 frames of 24 markers in millimetres, placed in a
  * capture volume far from its origin: a resting face, a smile that rises,
  * holds and releases, a slow head drift and a little measurement noise. The
- * output depends only on this file: the noise comes from a fixed-seed
+ * output depends only on this file and the C3D writer: the noise comes from a fixed-seed
  * generator and the arithmetic uses no library maths, so the files come out
  * byte for byte the same on every run. */
 #include "head.h"
+#include "c3d_writer.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -61,6 +64,16 @@ static const double variation_shape[MARKERS][3] = {
     {0, 1, 0}, {0, 0, 0},   {0, 0, 0}, {0, 1, 0}, {0, 0, 0},    {0, 0, 0},
     {0, 0, 0}, {0, 0, 0},   {0, 3, 1}, {0, 3, 1}, {-1, 5, -1},  {0, 1.5, 0},
     {0, 1, 0}, {0, 1.5, 0}, {1, 5, -1}, {0, -1, 0}, {0, -0.5, 0}, {0, 0, 0},
+};
+
+/* The example recording's head markers, millimetres in the face's frame:
+ * they sit on a headband and move with the head only. */
+enum { HEAD_MARKERS = 4 };
+static const double head_layout[HEAD_MARKERS][3] = {
+    {-62, 68, -20},  /* front, on the subject's right (the viewer's left) */
+    {62, 68, -20},   /* front, on the subject's left */
+    {-58, 58, -150}, /* back, right */
+    {58, 58, -150},  /* back, left */
 };
 
 static const int segments[][2] = {
@@ -149,18 +162,33 @@ static double smile_amplitude(const Recording *r, int f)
     return r->amplitude_start + (r->amplitude_end - r->amplitude_start) * u;
 }
 
-static void make_marker(const Recording *r, int f, int m, unsigned int *state, float out[3])
+/* Marker m of the subject's face in frame f, millimetres, before the
+ * capture offset and noise. Markers past the face's 24 are the example
+ * recording's head markers, which only drift. */
+static void face_position(const Recording *r, int f, int m, double mm[3])
 {
     double level = smile_level(r, f);
+    double drift[3] = {1.2 * f / (FRAMES - 1), 0.6 * level, -0.8 * f / (FRAMES - 1)};
+    if (m >= MARKERS) {
+        for (int a = 0; a < 3; a++)
+            mm[a] = head_layout[m - MARKERS][a] + drift[a];
+        return;
+    }
     double size = smile_amplitude(r, f) * (rest_layout[m][0] > 0.0 ? 1.0 + r->right_bias : 1.0);
     double spread[3] = {r->corner_spread, 1.0, 1.0};
     double scale[3] = {r->width_scale, r->height_scale, 1.0};
-    double drift[3] = {1.2 * f / (FRAMES - 1), 0.6 * level, -0.8 * f / (FRAMES - 1)};
     for (int a = 0; a < 3; a++) {
         double move = level * (size * spread[a] * smile_shape[m][a] + r->variation * variation_shape[m][a]);
-        double mm = rest_layout[m][a] * scale[a] + move + drift[a];
-        out[a] = (float)(r->offset[a] + mm + noise_sample(state, r->noise));
+        mm[a] = rest_layout[m][a] * scale[a] + move + drift[a];
     }
+}
+
+static void make_marker(const Recording *r, int f, int m, unsigned int *state, float out[3])
+{
+    double mm[3];
+    face_position(r, f, m, mm);
+    for (int a = 0; a < 3; a++)
+        out[a] = (float)(r->offset[a] + mm[a] + noise_sample(state, r->noise));
 }
 
 static void make_recording(const Recording *r, FACE *face)
@@ -171,6 +199,84 @@ static void make_recording(const Recording *r, FACE *face)
     for (int f = 0; f < FRAMES; f++)
         for (int m = 0; m < MARKERS; m++)
             make_marker(r, f, m, &state, face->ff[f][m]);
+}
+
+/* The example capture: a smile as a lab system records it. Labels carry
+ * the subject's name as a prefix and name sides from the subject's view,
+ * so R is on the viewer's left. The lab's axes are Z up, with the subject
+ * facing -Y: lab (X, Y, Z) = face (x, -z, y). */
+enum { EXAMPLE_FRAMES = 300, EXAMPLE_POINTS = MARKERS + HEAD_MARKERS };
+static const double example_rate = 100.0;
+static const char *const example_labels[EXAMPLE_POINTS] = {
+    "RBrowOut", "RBrowMid", "RBrowIn", "LBrowIn", "LBrowMid", "LBrowOut", "REyeOut", "REyeIn", "LEyeIn", "LEyeOut",
+    "NoseBridge", "NoseTip", "RNostril", "LNostril", "RCheek", "LCheek", "RMouth", "ULipR", "ULip", "ULipL",
+    "LMouth", "LLip", "Chin", "Forehead", "RFHD", "LFHD", "RBHD", "LBHD",
+};
+static const Recording example = {
+    "smile.c3d", 1.02, 0.98, 1.10, 1.15, 1.1, 0.05, 0.3, 40, 110, 190, 270, 0.15, {1520.0, 2310.0, 1105.0}, 97u,
+};
+
+/* Samples the cameras lost: a mouth corner hidden by a hand for 12
+ * frames, a back head marker for 8, and the chin for the first 3. */
+static int example_sample_lost(int f, int m)
+{
+    return (m == 20 && f >= 150 && f < 162) || (m == 26 && f >= 200 && f < 208) || (m == 22 && f < 3);
+}
+
+/* The head nods down by about 4 degrees as the smile rises and comes back
+ * up as it fades, and turns about 6 degrees to the subject's left over the
+ * recording, about a point in the neck. The rotation is that of the
+ * quaternion (1, nod, turn, 0), computed without library maths. */
+static void move_head(int f, double mm[3])
+{
+    static const double pivot[3] = {0.0, -110.0, -90.0};
+    double x = 0.035 * (smoothstep((f - 30) / 60.0) - smoothstep((f - 150) / 80.0));
+    double y = 0.05 * smoothstep((f - 60) / 180.0);
+    double n = 1.0 + x * x + y * y;
+    double r[3][3] = {
+        {(1 + x * x - y * y) / n, 2 * x * y / n, 2 * y / n},
+        {2 * x * y / n, (1 - x * x + y * y) / n, -2 * x / n},
+        {-2 * y / n, 2 * x / n, (1 - x * x - y * y) / n},
+    };
+    double p[3] = {mm[0] - pivot[0], mm[1] - pivot[1], mm[2] - pivot[2]};
+    for (int a = 0; a < 3; a++)
+        mm[a] = r[a][0] * p[0] + r[a][1] * p[1] + r[a][2] * p[2] + pivot[a];
+}
+
+static C3dContent make_example(void)
+{
+    C3dContent c;
+    unsigned int state = example.seed;
+    c.rate = (float)example_rate;
+    c.frames = EXAMPLE_FRAMES;
+    for (const char *label : example_labels)
+        c.labels.push_back(std::string("P01:") + label);
+    for (int f = 0; f < EXAMPLE_FRAMES; f++)
+        for (int m = 0; m < EXAMPLE_POINTS; m++) {
+            double mm[3];
+            face_position(&example, f, m, mm);
+            move_head(f, mm);
+            double lab[3] = {mm[0], -mm[2], mm[1]};
+            for (int a = 0; a < 3; a++)
+                c.xyz.push_back((float)(example.offset[a] + lab[a] + noise_sample(&state, example.noise)));
+            c.valid.push_back(!example_sample_lost(f, m));
+        }
+    return c;
+}
+
+static int write_example(const char *folder)
+{
+    std::vector<uint8_t> bytes = write_c3d(make_example());
+    char path[4096];
+    snprintf(path, sizeof path, "%s/%s", folder, example.file);
+    FILE *fp = fopen(path, "wb");
+    if (!fp || fwrite(bytes.data(), 1, bytes.size(), fp) != bytes.size()) {
+        fprintf(stderr, "%s: can't be written; nothing more is written\n", path);
+        if (fp)
+            fclose(fp);
+        return 0;
+    }
+    return fclose(fp) == 0;
 }
 
 static FILE *open_output(const char *folder, const char *name)
@@ -212,6 +318,7 @@ static int write_lines(const char *folder)
 int main(int argc, char **argv)
 {
     const char *folder = argc > 1 ? argv[1] : "face-data";
+    const char *examples = argc > 2 ? argv[2] : "examples";
     static FACE face;
     if (!write_lines(folder))
         return 1;
@@ -220,5 +327,5 @@ int main(int argc, char **argv)
         if (!write_markers(folder, r.file, &face))
             return 1;
     }
-    return 0;
+    return write_example(examples) ? 0 : 1;
 }
