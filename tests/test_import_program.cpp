@@ -1,0 +1,112 @@
+/* mienscope-import as a user runs it: the example capture end to end, exit
+ * statuses and messages, files left alone, and real recordings that the
+ * viewer then loads without a warning. */
+#include <dirent.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "importfiles.h"
+#include "testfiles.h"
+
+using testing::HasSubstr;
+using testing::StartsWith;
+
+static const std::string example = std::string(SOURCE_DIR) + "/examples/smile.c3d";
+static const std::string example_set = std::string(SOURCE_DIR) + "/examples/face24.set";
+
+static std::vector<std::string> folder_entries(const std::string &folder)
+{
+    std::vector<std::string> names;
+    DIR *dir = opendir(folder.c_str());
+    while (struct dirent *e = dir ? readdir(dir) : nullptr)
+        if (e->d_name[0] != '.' || (e->d_name[1] != '\0' && e->d_name[1] != '.'))
+            names.push_back(e->d_name);
+    if (dir)
+        closedir(dir);
+    return names;
+}
+
+TEST(ImportProgram, ExampleCaptureBecomesTheSampleFace)
+{
+    std::string out = make_temp_folder();
+    ProgramRun run = run_import({"--markers", example_set, "--line-file", out + "/line.dat", example, out + "/sm1.dat"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(example + ": point \"P01:LMouth\": filled 12 of 300 frames in the span, longest gap 12 frames (0.120 s)\n"));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 3) << run.err;
+    EXPECT_EQ(read_file(out + "/line.dat"), read_file(std::string(SOURCE_DIR) + "/face-data/line.dat"));
+    EXPECT_EQ(load_warnings(out + "/sm1.dat", out + "/line.dat"), "");
+    EXPECT_EQ(folder_entries(out).size(), 2u) << "no temporary file is left behind";
+
+    run = run_import({"--list", example});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.out, StartsWith("format: C3D, Intel, float\npoints: 28\nframes: 300\nrate: 100 Hz\n"
+                                    "duration: 2.99 s\nunits: mm\nscreen axes: right +x, up +z\n"));
+    EXPECT_THAT(run.out, HasSubstr("   20  P01:LMouth       96.0%\n"));
+}
+
+TEST(ImportProgram, ErrorsSayWhatIsWrongAndWriteNothing)
+{
+    std::string folder = make_temp_folder();
+    std::string out = folder + "/sm1.dat", bad_set = temp_file("marker a\n");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{}, 2, "mienscope-import: a conversion takes RECORDING and OUTPUT\nusage: "},
+        {{"--from", "soon", example, out}, 2, "mienscope-import: --from \"soon\" is not a number\nusage: "},
+        {{"--markers", example_set, "--right", "+x", "--up", "X", example, out}, 2, "are on the same axis\nusage: "},
+        {{"--markers", example_set, "--to", "3", example, out}, 2, "--from 0 and --to 3: the part shown must lie within 0 .. 2.99 s"},
+        {{"--line-file", folder + "/l.dat", "--to", "3", example, out}, 1, "holds 28 markers, not 24; --markers SET chooses 24"},
+        {{folder + "/none.c3d", out}, 1, folder + "/none.c3d: can't be read: No such file or directory\n"},
+        {{example_set, out}, 1, example_set + ": not a C3D, TRC or OpenFace CSV recording\n"},
+        {{"--markers", bad_set, example, out}, 1, bad_set + ": has 1 marker lines; a set names exactly 24\n"},
+        {{"--markers", example_set, example, folder + "/no/sm1.dat"}, 1, folder + "/no/sm1.dat: can't be created"},
+    };
+    for (const auto &c : cases) {
+        ProgramRun run = run_import(c.args);
+        EXPECT_EQ(run.status, c.status) << c.message;
+        EXPECT_THAT(run.err, HasSubstr(c.message));
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(folder_entries(folder).empty()) << c.message;
+    }
+}
+
+TEST(ImportProgram, ExistingFilesAreReplacedOnlyWithForce)
+{
+    std::string folder = make_temp_folder();
+    std::string out = folder + "/sm1.dat", lines = folder + "/line.dat";
+    write_file(lines, "kept\n");
+    ProgramRun run = run_import({"--markers", example_set, "--line-file", lines, example, out});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, lines + ": exists; --force replaces it, and without it the file is left untouched\n");
+    EXPECT_EQ(read_file(lines), "kept\n");
+    EXPECT_EQ(folder_entries(folder).size(), 1u) << "OUTPUT was not written either";
+
+    run = run_import({"--force", "--markers", example_set, "--line-file", lines, example, out});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(lines), read_file(std::string(SOURCE_DIR) + "/face-data/line.dat"));
+}
+
+TEST(ImportProgram, RealRecordingsLoadInTheViewerWithoutWarning)
+{
+    REQUIRE_TESTDATA("c3d/Vicon.c3d");
+    const struct {
+        const char *recording, *set;
+    } cases[] = {
+        {"c3d/Vicon.c3d", "vicon24.set"},
+        {"trc/subject01_walk1.trc", "walk24.set"},
+        {"openface/smile_demo.csv", nullptr},
+        {"openface/OpenFace_Test.csv", nullptr},
+    };
+    for (const auto &c : cases) {
+        std::string folder = make_temp_folder();
+        std::vector<std::string> args = {"--line-file", folder + "/line.dat", testdata_path(c.recording), folder + "/sm1.dat"};
+        if (c.set)
+            args.insert(args.begin(), {"--markers", std::string(SOURCE_DIR) + "/tests/data/" + c.set});
+        ProgramRun run = run_import(args);
+        ASSERT_EQ(run.status, 0) << c.recording << ": " << run.err;
+        EXPECT_EQ(load_warnings(folder + "/sm1.dat", folder + "/line.dat"), "") << c.recording;
+        EXPECT_EQ(run_import({"--list", testdata_path(c.recording)}).status, 0);
+    }
+}
