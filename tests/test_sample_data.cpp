@@ -1,5 +1,5 @@
-/* The committed sample data is exactly what the generator writes, and it
- * loads without a single warning. */
+/* The committed sample data and example capture are exactly what the
+ * generator writes, and the sample data loads without a single warning. */
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
@@ -17,7 +17,7 @@ static const char *const sample_files[] = {
 TEST(SampleData, GeneratorReproducesTheCommittedFiles)
 {
     std::string folder = make_temp_folder();
-    std::string command = std::string("'") + MAKE_FACE_DATA + "' '" + folder + "'";
+    std::string command = std::string("'") + MAKE_FACE_DATA + "' '" + folder + "' '" + folder + "'";
     int status = system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
     for (const char *name : sample_files) {
@@ -25,6 +25,9 @@ TEST(SampleData, GeneratorReproducesTheCommittedFiles)
         EXPECT_FALSE(committed.empty()) << name;
         EXPECT_TRUE(read_file(folder + "/" + name) == committed) << name << " differs from the generator's output";
     }
+    std::string example = read_file(std::string(SOURCE_DIR) + "/examples/smile.c3d");
+    EXPECT_FALSE(example.empty());
+    EXPECT_TRUE(read_file(folder + "/smile.c3d") == example) << "examples/smile.c3d differs from the generator's output";
 }
 
 TEST(SampleData, EveryRecordingLoadsCleanlyAndMoves)
