@@ -51,27 +51,33 @@ screenshots: build
 	mkdir -p docs/screenshots
 	./$(BUILD)/screenshots docs/screenshots .
 
-# Load, frame and playback figures: medians of 5 runs, on a private Xvfb.
+# Load, frame and playback figures on a private Xvfb, then the importer's
+# figures on Vicon.c3d: medians of 5 runs.
 bench: build
 	./$(BUILD)/bench/mienscope_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+	./$(BUILD)/bench/import_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-# Feeds arbitrary line and marker files to new_face for FUZZ_SECONDS.
-# The corpus grows in $(FUZZ_BUILD)/corpus; the seeds are fuzz/seeds and
-# the sample data.
+# Feeds arbitrary bytes to every reader for FUZZ_SECONDS each: the
+# viewer's loader (a line file and a marker file), the C3D, TRC and
+# OpenFace CSV readers and the marker-set parser. Seeds are fuzz/seeds,
+# the sample data, the examples and, where they are beside the checkout,
+# the shared test recordings.
+TESTDATA ?= ../shared/testdata
 fuzz:
-	$(MAKE) deps PACKAGES="clang libclang-rt-14-dev cmake make libglut-dev libglu1-mesa-dev libgl-dev"
+	$(MAKE) deps PACKAGES="clang libclang-rt-14-dev cmake make libglut-dev libglu1-mesa-dev libgl-dev libeigen3-dev"
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMIENSCOPE_FUZZ=ON -DBUILD_TESTING=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_new_face
-	mkdir -p $(FUZZ_BUILD)/corpus
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_new_face fuzz_c3d fuzz_trc fuzz_openface fuzz_marker_set
+	mkdir -p $(FUZZ_BUILD)/sample-seeds
 	n=$$(wc -c < face-data/line.dat); \
 	  { printf "\\$$(printf %03o $$((n % 256)))\\$$(printf %03o $$((n / 256)))"; cat face-data/line.dat face-data/sm1.dat; } \
-	  > $(FUZZ_BUILD)/corpus/sample-sm1
-	./$(FUZZ_BUILD)/fuzz_new_face -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1 -close_fd_mask=2 \
-	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/seeds > $(FUZZ_BUILD)/fuzz.log 2>&1; \
-	  status=$$?; \
-	  grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|Done)' $(FUZZ_BUILD)/fuzz.log; \
-	  if [ $$status -eq 0 ]; then echo "fuzz: no failure in $(FUZZ_SECONDS) s"; \
-	  else tail -40 $(FUZZ_BUILD)/fuzz.log; echo "fuzz: FAILED (input saved in $(FUZZ_BUILD)/, log in $(FUZZ_BUILD)/fuzz.log)"; exit 1; fi
+	  > $(FUZZ_BUILD)/sample-seeds/sample-sm1
+	status=0; \
+	fuzz/run.sh $(FUZZ_BUILD) new_face $(FUZZ_SECONDS) 131072 fuzz/seeds/new_face $(FUZZ_BUILD)/sample-seeds || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) c3d $(FUZZ_SECONDS) 65536 fuzz/seeds/c3d examples/smile.c3d $(TESTDATA)/c3d || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) trc $(FUZZ_SECONDS) 32768 fuzz/seeds/trc $(TESTDATA)/trc || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) openface $(FUZZ_SECONDS) 65536 fuzz/seeds/openface $(TESTDATA)/openface || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) marker_set $(FUZZ_SECONDS) 8192 fuzz/seeds/marker_set examples/face24.set examples/openface-24.set tests/data || status=1; \
+	exit $$status
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
