@@ -1,19 +1,32 @@
-# Thin wrapper over CMake. `make run` and `make test` first install any
-# missing Debian packages (through sudo when not root).
+# Thin wrapper over CMake. `make run` installs what the programs need and
+# builds only them; `make test` installs and builds everything. Missing
+# Debian packages are installed first (through sudo when not root).
 
 BUILD     ?= build
 SAN_BUILD ?= build-san
 FUZZ_BUILD ?= build-fuzz
+PACKAGE_BUILD ?= build-package
 FUZZ_SECONDS ?= 60
+PREFIX    ?= /usr/local
+# The shared test recordings, where they are beside the checkout.
+TESTDATA  ?= ../shared/testdata
 JOBS      ?= $(shell nproc)
 # Warnings are errors in CI (CI=true there).
 WERROR    ?= $(if $(CI),ON,OFF)
 
-PACKAGES = cmake make g++ libglut-dev libglu1-mesa-dev libgl-dev libx11-dev libpng-dev libgtest-dev libgmock-dev \
-           libbenchmark-dev xvfb valgrind
+# What building and running the viewer and the importer needs; what the
+# manual pages and the package add; what the tests, benchmarks and
+# screenshots add.
+RUN_PACKAGES = cmake make g++ libglut-dev libglu1-mesa-dev libgl-dev libeigen3-dev
+DOC_PACKAGES = help2man dpkg-dev
+TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind
+PACKAGES = $(RUN_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
+# A first configure of $(BUILD) by `make run` or `make install` leaves the
+# tests out; `make test` brings them in.
+NEW_BUILD_OPTIONS = $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DBUILD_TESTING=OFF)
 
-.PHONY: all deps build run test screenshots bench fuzz clean
+.PHONY: all deps programs build run test screenshots bench fuzz install uninstall package clean
 
 all: build
 
@@ -25,11 +38,17 @@ deps:
 	  $(SUDO) apt-get update -qq && $(SUDO) DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
 	fi
 
+# The viewer and the importer only.
+programs:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES)"
+	cmake -S . -B $(BUILD) $(NEW_BUILD_OPTIONS) -DMIENSCOPE_WERROR=$(WERROR)
+	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import
+
 build: deps
-	cmake -S . -B $(BUILD) -DMIENSCOPE_WERROR=$(WERROR)
+	cmake -S . -B $(BUILD) -DBUILD_TESTING=ON -DMIENSCOPE_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: programs
 	@display="$${DISPLAY:-}"; number=$${display#:}; number=$${number%%.*}; \
 	if [ -z "$$display" ]; then \
 	  echo "mienscope needs an X display, and DISPLAY is not set: run it from a graphical session"; exit 1; \
@@ -50,6 +69,7 @@ test: build
 screenshots: build
 	mkdir -p docs/screenshots
 	./$(BUILD)/screenshots docs/screenshots .
+	tools/imported-screenshots.sh $(BUILD) docs/screenshots $(TESTDATA)
 
 # Load, frame and playback figures on a private Xvfb, then the importer's
 # figures on Vicon.c3d: medians of 5 runs.
@@ -62,7 +82,6 @@ bench: build
 # OpenFace CSV readers and the marker-set parser. Seeds are fuzz/seeds,
 # the sample data, the examples and, where they are beside the checkout,
 # the shared test recordings.
-TESTDATA ?= ../shared/testdata
 fuzz:
 	$(MAKE) deps PACKAGES="clang libclang-rt-14-dev cmake make libglut-dev libglu1-mesa-dev libgl-dev libeigen3-dev"
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMIENSCOPE_FUZZ=ON -DBUILD_TESTING=OFF
@@ -73,11 +92,35 @@ fuzz:
 	  > $(FUZZ_BUILD)/sample-seeds/sample-sm1
 	status=0; \
 	fuzz/run.sh $(FUZZ_BUILD) new_face $(FUZZ_SECONDS) 131072 fuzz/seeds/new_face $(FUZZ_BUILD)/sample-seeds || status=1; \
-	fuzz/run.sh $(FUZZ_BUILD) c3d $(FUZZ_SECONDS) 65536 fuzz/seeds/c3d examples/smile.c3d $(TESTDATA)/c3d || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) c3d $(FUZZ_SECONDS) 32768 fuzz/seeds/c3d examples/smile.c3d $(TESTDATA)/c3d || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) trc $(FUZZ_SECONDS) 32768 fuzz/seeds/trc $(TESTDATA)/trc || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) openface $(FUZZ_SECONDS) 65536 fuzz/seeds/openface $(TESTDATA)/openface || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) marker_set $(FUZZ_SECONDS) 8192 fuzz/seeds/marker_set examples/face24.set examples/openface-24.set tests/data || status=1; \
 	exit $$status
 
+# The programs into $(PREFIX)/bin, the sample data and examples into
+# $(PREFIX)/share/mienscope, the manual pages and the README.
+install:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) help2man"
+	cmake -S . -B $(BUILD) $(NEW_BUILD_OPTIONS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DMIENSCOPE_WERROR=$(WERROR)
+	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import manpages
+	$(SUDO) cmake --install $(BUILD)
+
+# Removes what the last `make install` put in place, by its manifest.
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "no $(BUILD)/install_manifest.txt: nothing was installed from this build"; exit 1; }
+	$(SUDO) xargs -r -d '\n' rm -f < $(BUILD)/install_manifest.txt
+	@for d in $$(sed -n 's|/share/mienscope/.*|/share/mienscope|p; s|/share/doc/mienscope/.*|/share/doc/mienscope|p' \
+	  $(BUILD)/install_manifest.txt | sort -u); do \
+	  $(SUDO) find "$$d" -depth -type d -empty -delete 2>/dev/null; done; true
+
+# A .deb for Debian 12: mienscope_VERSION_ARCH.deb in $(PACKAGE_BUILD).
+package:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(DOC_PACKAGES)"
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DMIENSCOPE_WERROR=$(WERROR)
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

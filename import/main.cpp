@@ -49,8 +49,11 @@ static const char help_text[] =
     "match the recording's first frame. The part shown is resampled to 180 frames at\n"
     "even times.\n"
     "\n"
-    "Exit status: 0 done; 1 the recording, the marker set or an output file can't be\n"
-    "used; 2 a usage error. After an error no file has been created or changed.\n";
+    "Exit status:\n"
+    "  0  done\n"
+    "  1  the recording, the marker set or an output file can't be used\n"
+    "  2  a usage error\n"
+    "After an error no file has been created or changed.\n";
 
 /* The command line: a request, or --help or --version. */
 struct Options {

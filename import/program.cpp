@@ -16,11 +16,9 @@
 static const size_t largest_file = (size_t)512 << 20;
 
 const char import_usage[] =
-    "usage: mienscope-import [--markers SET] [--line-file PATH] [--from SECONDS] [--to SECONDS]\n"
-    "                        [--right AXIS] [--up AXIS] [--face N] [--min-confidence C] [--force]\n"
-    "                        RECORDING OUTPUT\n"
-    "       mienscope-import --list RECORDING\n"
-    "       mienscope-import --help | --version\n";
+    "Usage: mienscope-import [OPTION]... RECORDING OUTPUT\n"
+    "  or:  mienscope-import --list [--face N] [--min-confidence C] RECORDING\n"
+    "  or:  mienscope-import --help | --version\n";
 
 int usage_error(const std::string &message)
 {
