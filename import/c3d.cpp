@@ -15,6 +15,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <map>
+#include <set>
+
 #include "recording.h"
 #include "text.h"
 
@@ -44,6 +47,7 @@ struct C3dParameter {
 struct C3dParameters {
     std::vector<C3dGroup> groups;
     std::vector<C3dParameter> parameters;
+    std::map<std::string, size_t> by_name; /* "GROUP:NAME" to the first such parameter */
 };
 
 static size_t parameter_start(const uint8_t *data)
@@ -191,17 +195,24 @@ static bool parse_parameters(const C3dFile &f, C3dParameters *out, std::string *
     return true;
 }
 
+/* Files may list a parameter before its group, so names are joined to
+ * groups only once the whole chain is read. */
+static void index_parameters(C3dParameters *ps)
+{
+    std::map<int, std::string> group_names;
+    for (const C3dGroup &g : ps->groups)
+        group_names.emplace(g.id, g.name);
+    for (size_t i = 0; i < ps->parameters.size(); i++) {
+        auto group = group_names.find(ps->parameters[i].group);
+        if (group != group_names.end())
+            ps->by_name.emplace(group->second + ":" + ps->parameters[i].name, i);
+    }
+}
+
 static const C3dParameter *find_parameter(const C3dParameters &ps, const char *group, const std::string &name)
 {
-    for (const C3dGroup &g : ps.groups) {
-        if (g.name != group)
-            continue;
-        for (const C3dParameter &p : ps.parameters)
-            if (p.group == g.id && p.name == name)
-                return &p;
-        return nullptr;
-    }
-    return nullptr;
+    auto found = ps.by_name.find(group + (":" + name));
+    return found == ps.by_name.end() ? nullptr : &ps.parameters[found->second];
 }
 
 static bool has_group(const C3dParameters &ps, const char *group)
@@ -271,19 +282,17 @@ static void read_points(const C3dFile &f, const C3dParameters &ps, size_t count,
 {
     std::vector<std::string> labels = continued_strings(f, ps, "LABELS", count);
     std::vector<std::string> descriptions = continued_strings(f, ps, "DESCRIPTIONS", count);
-    std::vector<std::string> outputs;
+    std::set<std::string> outputs;
     for (const char *kind : {"ANGLES", "FORCES", "MOMENTS", "POWERS", "SCALARS"}) {
         std::vector<std::string> named = parameter_strings(f, find_parameter(ps, "POINT", kind));
-        outputs.insert(outputs.end(), named.begin(), named.end());
+        outputs.insert(named.begin(), named.end());
     }
     rec->points.resize(count);
     for (size_t i = 0; i < count; i++) {
         Point &p = rec->points[i];
         p.label = i < labels.size() && !labels[i].empty() ? labels[i] : "point " + std::to_string(i);
         p.description = i < descriptions.size() ? descriptions[i] : "";
-        for (const std::string &o : outputs)
-            if (!o.empty() && o == p.label)
-                p.is_marker = false;
+        p.is_marker = outputs.count(p.label) == 0;
     }
 }
 
@@ -433,6 +442,7 @@ bool read_c3d(const uint8_t *data, size_t size, Recording *rec, std::string *err
     C3dParameters ps;
     if (!parse_parameters(f, &ps, error))
         return false;
+    index_parameters(&ps);
     double points = 0.0;
     if (has_group(ps, "POINT") && !find_number(f, ps, "POINT", "USED", true, &points))
         points = header_word(f, 2);

@@ -2,6 +2,8 @@
  * points. */
 #include "markerset.h"
 
+#include <map>
+
 #include "text.h"
 
 static std::string at_line(const std::string &name, int line)
@@ -39,29 +41,28 @@ static bool line_words(const std::string &line, std::vector<std::string> *words)
     }
 }
 
-static const SetLabel *find_label(const std::vector<SetLabel> &list, const std::string &label)
+/* Adds a marker or rigid label, refusing one the list already names;
+ * `lines` maps each label of the list to its line. */
+static bool add_label(std::vector<SetLabel> *list, std::map<std::string, int> *lines, const std::string &label, int line,
+                      const std::string &name, const char *kind, std::string *error)
 {
-    for (const SetLabel &l : list)
-        if (l.label == label)
-            return &l;
-    return nullptr;
-}
-
-/* Adds a marker or rigid label, refusing one the list already names. */
-static bool add_label(std::vector<SetLabel> *list, const std::string &label, int line, const std::string &name,
-                      const char *kind, std::string *error)
-{
-    if (const SetLabel *first = find_label(*list, label)) {
+    auto first = lines->emplace(label, line);
+    if (!first.second) {
         *error = at_line(name, line) + kind + " " + quoted(label) + " is named twice (first on line " +
-                 std::to_string(first->line) + ")";
+                 std::to_string(first.first->second) + ")";
         return false;
     }
     list->push_back(SetLabel{label, line});
     return true;
 }
 
-static bool parse_line(const std::string &text, int line, MarkerSet *set, std::vector<SetLabel> *segment_ends,
-                       std::string *error)
+/* What parsing gathers besides the set itself. */
+struct SetParse {
+    std::map<std::string, int> marker_lines, rigid_lines;
+    std::vector<SetLabel> segment_ends;
+};
+
+static bool parse_line(const std::string &text, int line, MarkerSet *set, SetParse *parse, std::string *error)
 {
     std::vector<std::string> words;
     if (!line_words(text, &words)) {
@@ -71,12 +72,12 @@ static bool parse_line(const std::string &text, int line, MarkerSet *set, std::v
     if (words.empty())
         return true;
     if (words[0] == "marker" && words.size() == 2)
-        return add_label(&set->markers, words[1], line, set->name, "marker", error);
+        return add_label(&set->markers, &parse->marker_lines, words[1], line, set->name, "marker", error);
     if (words[0] == "rigid" && words.size() == 2)
-        return add_label(&set->rigid, words[1], line, set->name, "rigid point", error);
+        return add_label(&set->rigid, &parse->rigid_lines, words[1], line, set->name, "rigid point", error);
     if (words[0] == "segment" && words.size() == 3) {
-        segment_ends->push_back(SetLabel{words[1], line});
-        segment_ends->push_back(SetLabel{words[2], line});
+        parse->segment_ends.push_back(SetLabel{words[1], line});
+        parse->segment_ends.push_back(SetLabel{words[2], line});
         return true;
     }
     *error = at_line(set->name, line) + "\"" + printable(trim(text)) +
@@ -109,17 +110,26 @@ static bool resolve_segments(const std::vector<SetLabel> &ends, MarkerSet *set, 
     return true;
 }
 
-static bool check_counts(const MarkerSet &set, std::string *error)
+static bool check_marker_count(const MarkerSet &set, std::string *error)
 {
-    if (set.markers.size() != SET_MARKERS)
-        *error = set.name + ": has " + std::to_string(set.markers.size()) + " marker lines; a set names exactly " +
-                 std::to_string(SET_MARKERS);
-    else if (set.segments.size() > SET_MAX_SEGMENTS)
+    if (set.markers.size() == SET_MARKERS)
+        return true;
+    *error = set.name + ": has " + std::to_string(set.markers.size()) + " marker lines; a set names exactly " +
+             std::to_string(SET_MARKERS);
+    return false;
+}
+
+static bool check_other_counts(const MarkerSet &set, std::string *error)
+{
+    if (set.segments.size() > SET_MAX_SEGMENTS)
         *error = set.name + ": has " + std::to_string(set.segments.size()) + " segment lines; the viewer draws at most " +
                  std::to_string(SET_MAX_SEGMENTS);
     else if (!set.rigid.empty() && set.rigid.size() < SET_MIN_RIGID)
         *error = set.name + ": has " + std::to_string(set.rigid.size()) +
                  " rigid points; holding the head still needs at least 3";
+    else if (set.rigid.size() > SET_MAX_RIGID)
+        *error = set.name + ": has " + std::to_string(set.rigid.size()) + " rigid points; a set names at most " +
+                 std::to_string(SET_MAX_RIGID);
     return error->empty();
 }
 
@@ -127,12 +137,13 @@ bool parse_marker_set(const char *text, size_t size, const std::string &name, Ma
 {
     set->name = name;
     std::vector<std::string> lines = split_lines(text, size);
-    std::vector<SetLabel> segment_ends;
+    SetParse parse;
     for (size_t i = 0; i < lines.size(); i++)
-        if (!parse_line(lines[i], (int)i + 1, set, &segment_ends, error))
+        if (!parse_line(lines[i], (int)i + 1, set, &parse, error))
             return false;
     error->clear();
-    return resolve_segments(segment_ends, set, error) && check_counts(*set, error);
+    return check_marker_count(*set, error) && resolve_segments(parse.segment_ends, set, error) &&
+           check_other_counts(*set, error);
 }
 
 /* Up to five labels of the recording that contain `label`, ignoring case. */

@@ -5,7 +5,7 @@
  *   # a comment, to the end of the line
  *   marker LABEL             exactly 24, in marker order 0 to 23
  *   segment LABEL LABEL      0 to 100, joining two of those markers
- *   rigid LABEL              none, or at least 3 points that move with the head only
+ *   rigid LABEL              none, or 3 to 100 points that move with the head only
  *
  * A label with blanks or '#' in it is written in double quotes. */
 #ifndef MIENSCOPE_MARKERSET_H
@@ -19,7 +19,7 @@
 
 #include "recording.h"
 
-enum { SET_MARKERS = 24, SET_MAX_SEGMENTS = 100, SET_MIN_RIGID = 3 };
+enum { SET_MARKERS = 24, SET_MAX_SEGMENTS = 100, SET_MIN_RIGID = 3, SET_MAX_RIGID = 100 };
 
 struct SetLabel {
     std::string label;
