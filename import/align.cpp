@@ -18,13 +18,15 @@ static Eigen::Matrix3Xd rigid_points(const Tracks &tracks, size_t frame, size_t 
 }
 
 /* Points within a thousandth of their spread of one line fix no rotation
- * about that line. */
+ * about that line. The spreads along the principal axes are the square
+ * roots of the scatter matrix's singular values; only 3 x 3 matrices are
+ * decomposed, which keeps the compile short. */
 static bool on_one_line(const Eigen::Matrix3Xd &points)
 {
     Eigen::Matrix3Xd centred = points.colwise() - points.rowwise().mean();
-    Eigen::JacobiSVD<Eigen::Matrix3Xd> svd(centred);
-    Eigen::Vector3d spread = svd.singularValues();
-    return !(spread(1) > 1e-3 * spread(0));
+    Eigen::Matrix3d scatter = centred * centred.transpose();
+    Eigen::Vector3d variance = Eigen::JacobiSVD<Eigen::Matrix3d>(scatter).singularValues();
+    return !(variance(1) > 1e-6 * variance(0));
 }
 
 static void best_rigid_motion(const Eigen::Matrix3Xd &from, const Eigen::Matrix3Xd &to, Eigen::Matrix3d *rotation,
