@@ -19,6 +19,8 @@
 
 enum { LANDMARKS = 68 };
 
+const char openface_format[] = "OpenFace CSV";
+
 /* Column indices of what the reader uses; face_id is -1 when absent. */
 struct Columns {
     long timestamp, confidence, success, face_id;
@@ -117,7 +119,7 @@ static RowResult read_row(const std::string &line, size_t fields, const Columns 
 
 static void describe(Recording *rec)
 {
-    rec->format = "OpenFace CSV";
+    rec->format = openface_format;
     rec->units = "mm";
     rec->right = "+x";
     rec->up = "-y";

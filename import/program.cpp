@@ -1,7 +1,7 @@
+/* The importer's road from a command line to its files and messages. */
 #include "program.h"
 
 #include <errno.h>
-#include <math.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -67,7 +67,7 @@ static void print_warnings(const std::string &file, const std::vector<std::strin
 /* The set from --markers, the built-in one for OpenFace, or none. */
 static bool load_set(const ImportRequest &o, const Recording &rec, MarkerSet *set, bool *have_set, std::string *error)
 {
-    *have_set = !o.markers.empty() || rec.format == "OpenFace CSV";
+    *have_set = !o.markers.empty() || rec.format == openface_format;
     if (o.markers.empty())
         return !*have_set || parse_marker_set(openface_set_text, strlen(openface_set_text), openface_set_name, set, error);
     std::vector<uint8_t> text;

@@ -40,6 +40,7 @@ struct ReadOptions {
     double min_confidence = 0.8; /* rows below it are missing samples */
 };
 
+extern const char openface_format[];                /* the format of every OpenFace CSV recording */
 bool is_c3d(const uint8_t *data, size_t size);      /* second byte 0x50 and a known processor byte */
 bool is_trc(const uint8_t *data, size_t size);      /* first line starts with PathFileType */
 bool is_openface(const uint8_t *data, size_t size); /* first line names the columns OpenFace writes */
