@@ -142,10 +142,16 @@ TEST(OpenFaceReader, DefaultConversionFacesTheViewerWithTheHeadHeldStill)
     EXPECT_LT(left_eye[0], right_eye[0]) << "the image's left is on the viewer's left";
     EXPECT_GT(left_eye[1], chin[1]) << "the eyes are above the chin";
     EXPECT_GT(tip[2], left_eye[2] + 10.0) << "the nose points at the viewer";
-    double bridge_travel = 0.0;
-    for (int f = 1; f < 180; f++) {
+    double bridge_travel = 0.0, narrowest = 1e9, widest = 0.0;
+    for (int f = 0; f < 180; f++) {
         std::vector<double> a = viewer_position(text, 0, 10), b = viewer_position(text, f, 10);
         bridge_travel = std::max(bridge_travel, std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]));
+        std::vector<double> left = viewer_position(text, f, 15), right = viewer_position(text, f, 19);
+        double mouth = std::hypot(left[0] - right[0], left[1] - right[1], left[2] - right[2]);
+        narrowest = std::min(narrowest, mouth);
+        widest = std::max(widest, mouth);
     }
     EXPECT_LT(bridge_travel, 3.0) << "the nose bridge, a rigid point, stays where it was";
+    EXPECT_LT(narrowest, 50.0) << "the mouth corners (markers 15 and 19) at rest";
+    EXPECT_GT(widest, 72.0) << "the mouth corners in the broadest smile";
 }
