@@ -34,9 +34,9 @@ double recording_end(const Recording &rec)
     return rec.even_times ? (double)(rec.frames - 1) / rec.rate : rec.times[rec.frames - 1];
 }
 
-/* A position within a millionth of a millionth of a frame of a whole
- * frame is that frame: t = from + k (to - from) / 179 rounds, and a frame
- * that the time hits must come out as itself, not as a blend. */
+/* A position within a billionth of a frame (relative to its index) of a
+ * whole frame is that frame: t = from + k (to - from) / 179 rounds, and a
+ * frame that the time hits must come out as itself, not as a blend. */
 static double snap_to_frame(double u)
 {
     double whole = floor(u + 0.5);
@@ -70,7 +70,7 @@ bool check_span(const Recording &rec, double from, double to, Span *span, std::s
     if (span->from >= 0.0 && span->to <= end && span->from < span->to)
         return true;
     char text[200];
-    snprintf(text, sizeof text, "--from %g and --to %g: the part shown must lie within 0 .. %g s, from before to",
+    snprintf(text, sizeof text, "--from %g and --to %g: the part shown must lie within 0 .. %g s, with --from before --to",
              span->from, span->to, end);
     *error = text;
     return false;
