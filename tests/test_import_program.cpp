@@ -95,6 +95,7 @@ TEST(ImportProgram, RealRecordingsLoadInTheViewerWithoutWarning)
         const char *recording, *set;
     } cases[] = {
         {"c3d/Vicon.c3d", "vicon24.set"},
+        {"c3d/FP_Type3.c3d", "legs24.set"},
         {"trc/subject01_walk1.trc", "walk24.set"},
         {"openface/smile_demo.csv", nullptr},
         {"openface/OpenFace_Test.csv", nullptr},
