@@ -43,7 +43,8 @@ static double snap_to_frame(double u)
     return fabs(u - whole) <= 1e-9 * (whole > 1.0 ? whole : 1.0) ? whole : u;
 }
 
-double frame_position(const Recording &rec, double t)
+/* The fractional frame index of time t, whole where t is a frame's. */
+static double frame_position(const Recording &rec, double t)
 {
     double last = rec.frames > 0 ? (double)(rec.frames - 1) : 0.0;
     double u;

@@ -45,7 +45,6 @@ struct Tracks {
 
 bool parse_axes(const std::string &right, const std::string &up, Axes *axes, std::string *error); /* error: a usage message */
 double recording_end(const Recording &rec);          /* seconds from the first frame to the last */
-double frame_position(const Recording &rec, double t); /* fractional frame index of time t, whole where t is a frame's */
 /* --from and --to, each optional (NAN), within 0 .. recording_end; error: a usage message. */
 bool check_span(const Recording &rec, double from, double to, Span *span, std::string *error);
 void span_frames(const Recording &rec, const Span &span, size_t *first, size_t *last); /* the input frames resampling reads */
