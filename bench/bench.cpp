@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "face_files.h"
 #include "xharness.h"
 
 #define main viewer_main
@@ -51,8 +52,8 @@ static void fscanf_read_data_matrix(const char *FileName, FACE *f)
 static FACE *fscanf_new_face(const char *f1, const char *f2)
 {
     FACE *f = (FACE *)calloc(1, sizeof(FACE));
-    f->nvertices = 24;
-    f->nframes = 180;
+    f->nvertices = FACE_MARKERS;
+    f->nframes = FACE_FRAMES;
     fscanf_read_line_info(f1, f);
     fscanf_read_data_matrix(f2, f);
     face_normalise(f);

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "c3d.h"
+#include "detect.h"
 #include "program.h"
 
 static const std::string vicon = TESTDATA_DIR "/c3d/Vicon.c3d";
@@ -25,7 +27,7 @@ static void BM_import_vicon_end_to_end(benchmark::State &state)
     }
     ImportRequest request;
     request.recording = vicon;
-    request.markers = SOURCE_DIR "/tests/data/vicon24.set";
+    request.options.markers = SOURCE_DIR "/tests/data/vicon24.set";
     request.output = std::string(folder) + "/sm1.dat";
     request.force = true;
     int saved = dup(2), null = open("/dev/null", O_WRONLY);

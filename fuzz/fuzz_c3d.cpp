@@ -2,6 +2,7 @@
  * converted when the reader accepts them. */
 #include <stdint.h>
 
+#include "c3d.h"
 #include "fuzz_recording.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string error;
     if (!parse_marker_set((const char *)data, size, "fuzz.set", &set, &error))
         return 0;
-    if (set.markers.size() != SET_MARKERS || set.segments.size() > SET_MAX_SEGMENTS)
+    if (set.markers.size() != FACE_MARKERS || set.segments.size() > FACE_SEGMENTS)
         abort();
     for (const auto &segment : set.segments)
-        if (segment[0] < 0 || segment[0] >= SET_MARKERS || segment[1] < 0 || segment[1] >= SET_MARKERS)
+        if (segment[0] < 0 || segment[0] >= FACE_MARKERS || segment[1] < 0 || segment[1] >= FACE_MARKERS)
             abort();
     select_by_set(set, rec, &selection, &error);
     return 0;

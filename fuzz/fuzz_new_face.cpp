@@ -12,6 +12,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "face_files.h"
 #include "head.h"
 
 static char line_path[256];
@@ -36,7 +37,7 @@ static void write_bytes(const char *path, const uint8_t *data, size_t size)
 
 static void check_invariants(const FACE *face)
 {
-    if (face->nvertices != 24 || face->nframes != 180 || face->nlines < 0 || face->nlines > 100)
+    if (face->nvertices != FACE_MARKERS || face->nframes != FACE_FRAMES || face->nlines < 0 || face->nlines > FACE_SEGMENTS)
         abort();
     for (int i = 0; i < face->nlines; i++)
         for (int e = 0; e < 2; e++)

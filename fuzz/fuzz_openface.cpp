@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include "fuzz_recording.h"
+#include "openface.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "convert.h"
+#include "program.h"
 
 void check_recording(const Recording &rec)
 {
@@ -22,25 +22,24 @@ void check_recording(const Recording &rec)
 void convert_first_points(const Recording &rec)
 {
     recording_listing(rec);
-    if (rec.frames < 2 || rec.points.size() < SET_MARKERS)
+    if (rec.points.size() < FACE_MARKERS)
         return;
     Selection selection;
-    for (size_t i = 0; i < rec.points.size() && i < SET_MARKERS + SET_MIN_RIGID; i++)
-        (i < SET_MARKERS ? selection.markers : selection.rigid).push_back(i);
-    Span span;
-    std::string error, text;
-    if (!check_span(rec, NAN, NAN, &span, &error))
-        abort(); /* the whole recording is always a span */
-    Tracks tracks = gather_tracks(rec, selection);
-    std::vector<GapReport> gaps;
-    if (!fill_gaps(rec, selection, span, &tracks, &gaps, &error))
-        return;
-    for (const GapReport &gap : gaps)
+    for (size_t i = 0; i < rec.points.size() && i < FACE_MARKERS + SET_MIN_RIGID; i++)
+        (i < FACE_MARKERS ? selection.markers : selection.rigid).push_back(i);
+    ConvertOptions options;
+    options.right = AxisDirection{0, 1};
+    options.up = AxisDirection{1, 1};
+    Converted converted;
+    std::string error;
+    ConvertResult result = convert_recording(rec, selection, "fuzz.set", options, &converted, &error);
+    for (const GapReport &gap : converted.gaps)
         gap_message(rec, gap);
-    if (!align_to_first_frame(rec, span, SET_MARKERS, &tracks, "fuzz.set", &error))
+    if (result == CONVERT_BAD_OPTIONS && rec.frames >= 2)
+        abort(); /* the whole recording is always a span, and the axes differ */
+    if (result != CONVERTED)
         return;
-    Axes axes = {0, 1, 1, 1};
-    if (marker_file_text(resample(rec, tracks, span), axes, &text, &error) &&
-        std::count(text.begin(), text.end(), '\n') != OUTPUT_FRAMES * SET_MARKERS)
+    std::string text = marker_file_text(converted.positions);
+    if (std::count(text.begin(), text.end(), '\n') != FACE_FRAMES * FACE_MARKERS)
         abort();
 }

@@ -3,6 +3,7 @@
 #include <stdint.h>
 
 #include "fuzz_recording.h"
+#include "trc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -6,14 +6,13 @@
  * same size. All stored values are single precision; each expression is
  * evaluated in double and rounded once, when it is stored. */
 #include "head.h"
+#include "face_files.h"
 
 #include <GL/glu.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 
-static const int markers_per_frame = 24;
-static const int frames_per_recording = 180;
 static const float initial_lower_bound = 10000.0f;
 static const float initial_upper_bound = -10000.0f;
 
@@ -64,8 +63,8 @@ static float largest_bound(const FACE *face)
 
 void create_face(const char *f1, const char *f2, FACE *face)
 {
-    face->nvertices = markers_per_frame;
-    face->nframes = frames_per_recording;
+    face->nvertices = FACE_MARKERS;
+    face->nframes = FACE_FRAMES;
     read_line_info(f1, face);
     read_data_matrix(f2, face);
     face_normalise(face);

@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "c3d.h"
+#include "detect.h"
+#include "openface.h"
 #include "recording.h"
+#include "trc.h"
 
 /* The real recordings beside the checkout; a test that needs one skips
  * without them. */

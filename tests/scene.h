@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "face_files.h"
+
 struct Point3 {
     double x, y, z;
 };
@@ -17,7 +19,7 @@ struct Camera {
     int height = 1024;
 };
 
-enum { SCENE_SHAPES = 8, SCENE_MARKERS = 24, SCENE_FRAMES = 180, SCENE_SEGMENTS = 10 };
+enum { SCENE_SHAPES = 8, SCENE_MARKERS = FACE_MARKERS, SCENE_FRAMES = FACE_FRAMES, SCENE_SEGMENTS = 10 };
 
 extern const int scene_segments[SCENE_SEGMENTS][2];
 

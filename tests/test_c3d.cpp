@@ -64,7 +64,7 @@ TEST(C3dReader, RoundTripsEveryProcessorAndStorage)
         std::string error;
         Recording rec = read_bytes(write_c3d(small_content(c.processor, c.integers)), &error);
         ASSERT_EQ(error, "") << c.format;
-        EXPECT_EQ(rec.format, c.format);
+        EXPECT_EQ(format_description(rec), c.format);
         EXPECT_EQ(rec.rate, 50.0);
         ASSERT_EQ(rec.frames, 4u) << c.format;
         ASSERT_EQ(rec.points.size(), 3u);
@@ -165,19 +165,19 @@ TEST(C3dReader, RealFilesReadAsOtherReadersMeasured)
 {
     REQUIRE_TESTDATA("c3d/Vicon.c3d");
     Recording vicon = read_path(testdata_path("c3d/Vicon.c3d"));
-    EXPECT_EQ(vicon.format, "C3D, Intel, float");
+    EXPECT_EQ(format_description(vicon), "C3D, Intel, float");
     ASSERT_EQ(vicon.points.size(), 51u);
     ASSERT_EQ(vicon.frames, 580u);
     EXPECT_EQ(vicon.rate, 100.0);
     EXPECT_EQ(vicon.units, "mm");
-    EXPECT_EQ(vicon.right + vicon.up, "+x+z");
+    EXPECT_EQ(axis_name(vicon.screen.right) + axis_name(vicon.screen.up), "+x+z");
     EXPECT_EQ(vicon.points[8].label, "Daphnee:ASISr");
     EXPECT_EQ(vicon.xyz[0], 44.16278839111328f);
     EXPECT_EQ(vicon.xyz[(579 * 51 + 50) * 3 + 2], 99.682586669921875f);
     EXPECT_EQ(std::count(vicon.valid.begin(), vicon.valid.end(), 0), 305);
 
     Recording dec = read_path(testdata_path("c3d/read_NOTworking2.c3d"));
-    EXPECT_EQ(dec.format, "C3D, DEC, 16-bit integers x 0.1449");
+    EXPECT_EQ(format_description(dec), "C3D, DEC, 16-bit integers x 0.1449");
     ASSERT_EQ(dec.points.size(), 23u);
     EXPECT_EQ(dec.points[2].label, "LSHO");
     EXPECT_EQ(dec.frames, 670u);
@@ -190,7 +190,7 @@ TEST(C3dReader, RealFilesReadAsOtherReadersMeasured)
     ASSERT_EQ(bts.points.size(), 22u);
     EXPECT_EQ(bts.points[1].label, "r should");
     EXPECT_EQ(bts.frames, 675u);
-    EXPECT_EQ(bts.right + bts.up, "+x+y");
+    EXPECT_EQ(axis_name(bts.screen.right) + axis_name(bts.screen.up), "+x+y");
     EXPECT_EQ(std::count(bts.valid.begin(), bts.valid.end(), 0), 7661);
 
     Recording plates = read_path(testdata_path("c3d/FP_Type3.c3d"));

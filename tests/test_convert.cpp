@@ -39,55 +39,78 @@ static Selection first_points(size_t markers, size_t rigid = 0)
     return s;
 }
 
+/* The recording's own axes as the viewer's: x right, y up. */
+static ConvertOptions span_options(double from, double to)
+{
+    ConvertOptions options;
+    options.from = from;
+    options.to = to;
+    options.right = AxisDirection{0, 1};
+    options.up = AxisDirection{1, 1};
+    return options;
+}
+
+static ConvertResult convert(const Recording &rec, const Selection &selection, const ConvertOptions &options,
+                             Converted *out, std::string *error)
+{
+    return convert_recording(rec, selection, "head.set", options, out, error);
+}
+
+/* Marker m's axis a in output frame k. */
+static double at(const Converted &c, size_t k, size_t m, int a)
+{
+    return c.positions[(k * FACE_MARKERS + m) * 3 + a];
+}
+
 TEST(Conversion, ResamplingHitsInputFramesExactlyAndBlendsBetween)
 {
     /* 400 frames at 100 Hz; x = f squared, so a wrong blend shows. */
     Recording rec = synthetic(400, 24, 100.0, [](size_t f, size_t p) { return Point3d{(double)(f * f), (double)p, 0.0}; });
-    Tracks tracks = gather_tracks(rec, first_points(24));
-    Span whole_frames = {0.0, 3.58}; /* output k at 0.02 k s: input frame 2k */
-    std::vector<double> out = resample(rec, tracks, whole_frames);
-    for (size_t k = 0; k < OUTPUT_FRAMES; k++)
-        ASSERT_EQ(out[k * 24 * 3], (double)(4 * k * k)) << "output frame " << k;
-    Span halves = {0.005, 1.795}; /* output k at (k + 1/2) / 100 s */
-    out = resample(rec, tracks, halves);
-    for (size_t k = 0; k < OUTPUT_FRAMES; k++)
-        ASSERT_NEAR(out[k * 24 * 3], (k * k + (k + 1) * (k + 1)) / 2.0, 1e-6) << "output frame " << k;
-
-    Span span;
+    Converted out;
     std::string error;
-    EXPECT_TRUE(check_span(rec, NAN, NAN, &span, &error));
-    EXPECT_EQ(span.to, 3.99);
-    EXPECT_FALSE(check_span(rec, 2.0, 2.0, &span, &error));
-    EXPECT_FALSE(check_span(rec, -0.01, NAN, &span, &error));
-    EXPECT_FALSE(check_span(rec, NAN, 4.0, &span, &error));
+    /* output k at 0.02 k s: input frame 2k */
+    ASSERT_EQ(convert(rec, first_points(24), span_options(0.0, 3.58), &out, &error), CONVERTED) << error;
+    for (size_t k = 0; k < FACE_FRAMES; k++)
+        ASSERT_EQ(at(out, k, 0, 0), (double)(4 * k * k)) << "output frame " << k;
+    /* output k at (k + 1/2) / 100 s */
+    ASSERT_EQ(convert(rec, first_points(24), span_options(0.005, 1.795), &out, &error), CONVERTED) << error;
+    for (size_t k = 0; k < FACE_FRAMES; k++)
+        ASSERT_NEAR(at(out, k, 0, 0), (k * k + (k + 1) * (k + 1)) / 2.0, 1e-6) << "output frame " << k;
+
+    /* The whole recording by default: its last frame, 3.99 s, is the last output. */
+    ASSERT_EQ(convert(rec, first_points(24), span_options(NAN, NAN), &out, &error), CONVERTED) << error;
+    EXPECT_EQ(at(out, FACE_FRAMES - 1, 0, 0), 399.0 * 399.0);
+    EXPECT_EQ(convert(rec, first_points(24), span_options(2.0, 2.0), &out, &error), CONVERT_BAD_OPTIONS);
+    EXPECT_EQ(convert(rec, first_points(24), span_options(-0.01, NAN), &out, &error), CONVERT_BAD_OPTIONS);
+    EXPECT_EQ(convert(rec, first_points(24), span_options(NAN, 4.0), &out, &error), CONVERT_BAD_OPTIONS);
+    EXPECT_EQ(error, "--from 0 and --to 4: the part shown must lie within 0 .. 3.99 s, with --from before --to");
 }
 
 TEST(Conversion, GapsAreFilledInTimeAndReportedForTheSpan)
 {
-    /* Point 0 is x = 10 f where valid; lost in frames 0-1, 4-6 and 9. */
-    Recording rec = synthetic(10, 24, 10.0, [](size_t f, size_t) { return Point3d{10.0 * f, 0.0, 0.0}; });
-    for (size_t f : {0, 1, 4, 5, 6, 9})
+    /* 180 frames at 10 Hz, so that output frame k is input frame k. Point
+     * 0 is x = 10 f where valid; lost in frames 0-1, 4-6 and 179. */
+    Recording rec = synthetic(180, 24, 10.0, [](size_t f, size_t) { return Point3d{10.0 * f, 0.0, 0.0}; });
+    for (size_t f : {0, 1, 4, 5, 6, 179})
         rec.valid[f * 24] = 0;
     Selection selection = first_points(24);
-    Tracks tracks = gather_tracks(rec, selection);
-    std::vector<GapReport> gaps;
+    Converted out;
     std::string error;
-    ASSERT_TRUE(fill_gaps(rec, selection, Span{0.0, 0.9}, &tracks, &gaps, &error));
-    const double filled[10] = {20, 20, 20, 30, 40, 50, 60, 70, 80, 80};
+    ASSERT_EQ(convert(rec, selection, span_options(NAN, NAN), &out, &error), CONVERTED) << error;
+    const double filled[10] = {20, 20, 20, 30, 40, 50, 60, 70, 80, 90};
     for (size_t f = 0; f < 10; f++)
-        EXPECT_NEAR(tracks.xyz[f * 24 * 3], filled[f], 1e-12) << "frame " << f;
-    ASSERT_EQ(gaps.size(), 1u);
-    EXPECT_EQ(gap_message(rec, gaps[0]), "point \"P0\": filled 6 of 10 frames in the span, longest gap 3 frames (0.300 s)");
+        EXPECT_NEAR(at(out, f, 0, 0), filled[f], 1e-12) << "frame " << f;
+    EXPECT_NEAR(at(out, 179, 0, 0), 1780.0, 1e-12) << "the last valid sample is held";
+    ASSERT_EQ(out.gaps.size(), 1u);
+    EXPECT_EQ(gap_message(rec, out.gaps[0]), "point \"P0\": filled 6 of 180 frames in the span, longest gap 3 frames (0.300 s)");
 
-    tracks = gather_tracks(rec, selection);
-    gaps.clear();
-    ASSERT_TRUE(fill_gaps(rec, selection, Span{0.35, 0.65}, &tracks, &gaps, &error));
-    EXPECT_EQ(gap_message(rec, gaps[0]), "point \"P0\": filled 3 of 5 frames in the span, longest gap 3 frames (0.300 s)");
+    ASSERT_EQ(convert(rec, selection, span_options(0.35, 0.65), &out, &error), CONVERTED) << error;
+    ASSERT_EQ(out.gaps.size(), 1u);
+    EXPECT_EQ(gap_message(rec, out.gaps[0]), "point \"P0\": filled 3 of 5 frames in the span, longest gap 3 frames (0.300 s)");
 
-    for (size_t f = 0; f < 10; f++)
+    for (size_t f = 0; f < 180; f++)
         rec.valid[f * 24 + 5] = 0;
-    tracks = gather_tracks(rec, selection);
-    EXPECT_FALSE(fill_gaps(rec, selection, Span{0.0, 0.9}, &tracks, &gaps, &error));
+    EXPECT_EQ(convert(rec, selection, span_options(NAN, NAN), &out, &error), CONVERT_BAD_RECORDING);
     EXPECT_EQ(error, "point \"P5\" has no valid sample in any frame");
 }
 
@@ -103,20 +126,23 @@ TEST(Conversion, AxesAndUnitsBecomeTheViewersMillimetres)
     };
     Recording rec = synthetic(2, 24, 1.0, [](size_t, size_t) { return Point3d{1.0, 2.0, 3.0}; });
     rec.mm_per_unit = 10.0;
-    Tracks tracks = gather_tracks(rec, first_points(24));
-    std::vector<double> frames = resample(rec, tracks, Span{0.0, 1.0});
     for (const auto &c : cases) {
-        Axes axes;
-        std::string error, text;
-        ASSERT_TRUE(parse_axes(c.right, c.up, &axes, &error)) << error;
-        ASSERT_TRUE(marker_file_text(frames, axes, &text, &error));
+        ConvertOptions options;
+        AxisDirection right, up;
+        ASSERT_TRUE(parse_axis(c.right, &right) && parse_axis(c.up, &up)) << c.right << " " << c.up;
+        options.right = right;
+        options.up = up;
+        Converted out;
+        std::string error;
+        ASSERT_EQ(convert(rec, first_points(24), options, &out, &error), CONVERTED) << error;
+        std::string text = marker_file_text(out.positions);
         EXPECT_EQ(text.substr(0, text.find('\n') + 1), c.line) << c.right << " " << c.up;
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 180 * 24);
     }
-    Axes axes;
+    AxisDirection direction;
     std::string error;
-    EXPECT_FALSE(parse_axes("+x", "-x", &axes, &error));
-    EXPECT_FALSE(parse_axes("+w", "+y", &axes, &error));
+    EXPECT_FALSE(check_screen_axes(AxisDirection{0, 1}, AxisDirection{0, -1}, &error));
+    EXPECT_FALSE(parse_axis("+w", &direction));
 }
 
 /* p turned by `angle` radians about the unit axis (Rodrigues). */
@@ -142,24 +168,26 @@ static Point3d moving_head(size_t f, size_t p)
 
 TEST(Conversion, RigidAlignmentHoldsTheHeadAndKeepsTheSmile)
 {
-    Recording rec = synthetic(20, 28, 10.0, moving_head);
+    /* 180 frames at 10 Hz: output frame k is input frame k. The head
+     * moves up to 540 mm away, where a float's positions lie 6e-5 mm
+     * apart; the recording holds floats, so a few of those is the error. */
+    const double tolerance = 3e-4;
+    Recording rec = synthetic(180, 28, 10.0, moving_head);
     Selection selection = first_points(24, 4);
-    Tracks tracks = gather_tracks(rec, selection);
+    Converted out;
     std::string error;
-    ASSERT_TRUE(align_to_first_frame(rec, Span{0.0, 1.9}, 24, &tracks, "head.set", &error)) << error;
-    for (size_t f = 0; f < 20; f++)
-        for (size_t p = 0; p < 28; p++) {
+    ASSERT_EQ(convert(rec, selection, span_options(NAN, NAN), &out, &error), CONVERTED) << error;
+    for (size_t f = 0; f < 180; f++)
+        for (size_t p = 0; p < 24; p++) {
             Point3d expected = moving_head(0, p);
             if (p == 5)
                 expected.y += f / 10.0;
-            const double *got = &tracks.xyz[(f * 28 + p) * 3];
-            EXPECT_NEAR(got[0], expected.x, 1e-4) << "frame " << f << " point " << p;
-            EXPECT_NEAR(got[1], expected.y, 1e-4) << "frame " << f << " point " << p;
-            EXPECT_NEAR(got[2], expected.z, 1e-4) << "frame " << f << " point " << p;
+            EXPECT_NEAR(at(out, f, p, 0), expected.x, tolerance) << "frame " << f << " point " << p;
+            EXPECT_NEAR(at(out, f, p, 1), expected.y, tolerance) << "frame " << f << " point " << p;
+            EXPECT_NEAR(at(out, f, p, 2), expected.z, tolerance) << "frame " << f << " point " << p;
         }
 
     Recording flat = synthetic(3, 28, 10.0, [](size_t, size_t p) { return Point3d{(double)p, 2.0 * p, 5.0}; });
-    tracks = gather_tracks(flat, selection);
-    EXPECT_FALSE(align_to_first_frame(flat, Span{0.0, 0.2}, 24, &tracks, "head.set", &error));
+    EXPECT_EQ(convert(flat, selection, span_options(NAN, NAN), &out, &error), CONVERT_BAD_SET);
     EXPECT_EQ(error, "head.set: the rigid points lie on one line in the recording's first frame, so they can't hold the head still");
 }

@@ -67,8 +67,8 @@ TEST(OpenFaceReader, RowsAreKeptDroppedOrMissingAsOpenFaceMeansThem)
     Recording rec = read_csv(text, 0, &error);
     ASSERT_EQ(error, "");
     ASSERT_EQ(rec.frames, 4u) << "rows 1, 3, 6 and 7 of face 0";
-    EXPECT_EQ(rec.format, "OpenFace CSV");
-    EXPECT_EQ(rec.right + rec.up, "+x-y");
+    EXPECT_EQ(format_description(rec), "OpenFace CSV");
+    EXPECT_EQ(axis_name(rec.screen.right) + axis_name(rec.screen.up), "+x-y");
     EXPECT_FALSE(rec.even_times);
     const double times[4] = {0.0, 0.04, 0.10, 0.13};
     const bool trusted[4] = {true, false, false, true};

@@ -27,10 +27,10 @@ TEST(TrcReader, ReadsTheLayoutsRealFilesUse)
     std::string error;
     Recording rec = read_text(text, &error);
     ASSERT_EQ(error, "");
-    EXPECT_EQ(rec.format, "TRC");
+    EXPECT_EQ(format_description(rec), "TRC");
     EXPECT_EQ(rec.rate, 200.0);
     EXPECT_EQ(rec.mm_per_unit, 10.0);
-    EXPECT_EQ(rec.right + rec.up, "+x+y");
+    EXPECT_EQ(axis_name(rec.screen.right) + axis_name(rec.screen.up), "+x+y");
     ASSERT_EQ(rec.points.size(), 3u);
     EXPECT_EQ(rec.points[1].label, "B C");
     ASSERT_EQ(rec.frames, 3u) << "the blank line after the data ends it";

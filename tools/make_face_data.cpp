@@ -12,11 +12,12 @@
  * byte for byte the same on every run. */
 #include "head.h"
 #include "c3d_writer.h"
+#include "face_files.h"
 
 #include <stdio.h>
 #include <string.h>
 
-enum { MARKERS = 24, FRAMES = 180 };
+enum { MARKERS = FACE_MARKERS, FRAMES = FACE_FRAMES };
 
 /* Resting face in millimetres: x to the viewer's right, y up, z towards the
  * viewer, origin between the eyes' inner corners. */

@@ -1,38 +1,11 @@
-/* The conversion's steps, in the order the program runs them. */
+/* The one conversion call and the steps it runs, in order. */
 #include "convert.h"
 
-#include <float.h>
-#include <math.h>
 #include <stdio.h>
 
 #include <algorithm>
-#include <charconv>
 
-#include "text.h"
-
-bool parse_axes(const std::string &right, const std::string &up, Axes *axes, std::string *error)
-{
-    if (!parse_axis(right, &axes->right_axis, &axes->right_sign)) {
-        *error = "--right \"" + printable(right) + "\" is not one of +x, -x, +y, -y, +z, -z";
-        return false;
-    }
-    if (!parse_axis(up, &axes->up_axis, &axes->up_sign)) {
-        *error = "--up \"" + printable(up) + "\" is not one of +x, -x, +y, -y, +z, -z";
-        return false;
-    }
-    if (axes->right_axis == axes->up_axis) {
-        *error = "right " + printable(right) + " and up " + printable(up) + " are on the same axis";
-        return false;
-    }
-    return true;
-}
-
-double recording_end(const Recording &rec)
-{
-    if (rec.frames == 0)
-        return 0.0;
-    return rec.even_times ? (double)(rec.frames - 1) / rec.rate : rec.times[rec.frames - 1];
-}
+#include "steps.h"
 
 /* A position within a billionth of a frame (relative to its index) of a
  * whole frame is that frame: t = from + k (to - from) / 179 rounds, and a
@@ -60,7 +33,8 @@ static double frame_position(const Recording &rec, double t)
     return u > 0.0 ? (u < last ? u : last) : 0.0; /* NaN, from a file's odd rate or times, as 0 */
 }
 
-bool check_span(const Recording &rec, double from, double to, Span *span, std::string *error)
+/* Step 1: --from and --to, each optional (NAN), within 0 .. the recording's end. */
+static bool find_span(const Recording &rec, double from, double to, Span *span, std::string *error)
 {
     double end = recording_end(rec);
     span->from = isnan(from) ? 0.0 : from;
@@ -68,28 +42,36 @@ bool check_span(const Recording &rec, double from, double to, Span *span, std::s
     /* A --to typed as the end's decimal may round a hair past it. */
     if (span->to > end && span->to <= end + 1e-9)
         span->to = end;
-    if (span->from >= 0.0 && span->to <= end && span->from < span->to)
-        return true;
-    char text[200];
-    snprintf(text, sizeof text, "--from %g and --to %g: the part shown must lie within 0 .. %g s, with --from before --to",
-             span->from, span->to, end);
-    *error = text;
-    return false;
+    if (!(span->from >= 0.0 && span->to <= end && span->from < span->to)) {
+        char text[200];
+        snprintf(text, sizeof text,
+                 "--from %g and --to %g: the part shown must lie within 0 .. %g s, with --from before --to", span->from,
+                 span->to, end);
+        *error = text;
+        return false;
+    }
+    span->first = (size_t)floor(frame_position(rec, span->from));
+    span->last = (size_t)ceil(frame_position(rec, span->to));
+    return true;
 }
 
-void span_frames(const Recording &rec, const Span &span, size_t *first, size_t *last)
+/* The recording's right and up, unless the options name their own. */
+static bool find_axes(const Recording &rec, const ConvertOptions &options, ScreenAxes *axes, std::string *error)
 {
-    *first = (size_t)floor(frame_position(rec, span.from));
-    *last = (size_t)ceil(frame_position(rec, span.to));
+    axes->right = options.right ? *options.right : rec.screen.right;
+    axes->up = options.up ? *options.up : rec.screen.up;
+    return check_screen_axes(axes->right, axes->up, error);
 }
 
-Tracks gather_tracks(const Recording &rec, const Selection &selection)
+/* Step 2. */
+static Tracks gather_tracks(const Recording &rec, const Selection &selection)
 {
     std::vector<size_t> chosen = selection.markers;
     chosen.insert(chosen.end(), selection.rigid.begin(), selection.rigid.end());
     Tracks tracks;
     tracks.frames = rec.frames;
     tracks.points = chosen.size();
+    tracks.markers = selection.markers.size();
     tracks.xyz.resize(tracks.frames * tracks.points * 3);
     tracks.valid.resize(tracks.frames * tracks.points);
     size_t n = rec.points.size();
@@ -108,7 +90,7 @@ static double *sample(Tracks *tracks, size_t frame, size_t k)
 }
 
 /* Fills the missing samples of track k between valid frames a and b (or
- * holds one of them where the other is missing). */
+ * holds one of them where the other is missing), weighted by time. */
 static void fill_run(const Recording &rec, Tracks *tracks, size_t k, long a, long b, size_t from, size_t to)
 {
     for (size_t f = from; f < to; f++) {
@@ -125,15 +107,15 @@ static void fill_run(const Recording &rec, Tracks *tracks, size_t k, long a, lon
     }
 }
 
-/* Counts what was missing in frames first..last, then fills the track. */
-static GapReport fill_track(const Recording &rec, Tracks *tracks, size_t k, size_t first, size_t last)
+/* Counts what was missing in the span's frames, then fills the track. */
+static GapReport fill_track(const Recording &rec, const Span &span, Tracks *tracks, size_t k)
 {
-    GapReport gap = {0, 0, last - first + 1, 0};
+    GapReport gap = {0, 0, span.last - span.first + 1, 0};
     size_t run = 0;
     long previous = -1;
     for (size_t f = 0; f < tracks->frames; f++) {
         bool valid = tracks->valid[f * tracks->points + k];
-        bool inside = f >= first && f <= last;
+        bool inside = f >= span.first && f <= span.last;
         run = valid || !inside ? 0 : run + 1;
         gap.filled += !valid && inside;
         gap.longest = std::max(gap.longest, run);
@@ -151,11 +133,10 @@ static size_t point_of(const Selection &selection, size_t k)
     return k < selection.markers.size() ? selection.markers[k] : selection.rigid[k - selection.markers.size()];
 }
 
-bool fill_gaps(const Recording &rec, const Selection &selection, const Span &span, Tracks *tracks,
-               std::vector<GapReport> *gaps, std::string *error)
+/* Step 3: false, naming the point, when a track has no valid sample. */
+static bool fill_gaps(const Recording &rec, const Selection &selection, const Span &span, Tracks *tracks,
+                      std::vector<GapReport> *gaps, std::string *error)
 {
-    size_t first, last;
-    span_frames(rec, span, &first, &last);
     for (size_t k = 0; k < tracks->points; k++) {
         size_t valid = 0;
         for (size_t f = 0; f < tracks->frames; f++)
@@ -164,7 +145,7 @@ bool fill_gaps(const Recording &rec, const Selection &selection, const Span &spa
             *error = "point \"" + rec.points[point_of(selection, k)].label + "\" has no valid sample in any frame";
             return false;
         }
-        GapReport gap = fill_track(rec, tracks, k, first, last);
+        GapReport gap = fill_track(rec, span, tracks, k);
         gap.point = point_of(selection, k);
         if (gap.filled > 0)
             gaps->push_back(gap);
@@ -172,12 +153,13 @@ bool fill_gaps(const Recording &rec, const Selection &selection, const Span &spa
     return true;
 }
 
-std::vector<double> resample(const Recording &rec, const Tracks &tracks, const Span &span)
+/* Step 5: the marker tracks, linearly interpolated at even times over the span. */
+static FacePositions resample(const Recording &rec, const Tracks &tracks, const Span &span)
 {
-    const size_t markers = SET_MARKERS;
-    std::vector<double> out(OUTPUT_FRAMES * markers * 3);
-    for (size_t k = 0; k < OUTPUT_FRAMES; k++) {
-        double t = k + 1 == OUTPUT_FRAMES ? span.to : span.from + k * (span.to - span.from) / (OUTPUT_FRAMES - 1);
+    const size_t markers = tracks.markers;
+    FacePositions out(FACE_FRAMES * markers * 3);
+    for (size_t k = 0; k < FACE_FRAMES; k++) {
+        double t = k + 1 == FACE_FRAMES ? span.to : span.from + k * (span.to - span.from) / (FACE_FRAMES - 1);
         double u = frame_position(rec, t);
         size_t i = (size_t)floor(u);
         double w = u - (double)i;
@@ -198,35 +180,49 @@ static int cyclic(int a, int b)
     return (b - a + 3) % 3 == 1 ? 1 : -1;
 }
 
-/* "%.4f" and a separator; to_chars rounds as printf does, several times
- * faster. */
-static void append_fixed(std::string *text, double value, char separator)
+/* Step 6: the viewer's x is the recording's right, y its up, z right cross up. */
+static void turn_to_viewer(const ScreenAxes &axes, FacePositions *xyz)
 {
-    char number[400];
-    std::to_chars_result end = std::to_chars(number, number + sizeof number, value, std::chars_format::fixed, 4);
-    text->append(number, end.ptr);
-    text->push_back(separator);
+    int third = 3 - axes.right.axis - axes.up.axis;
+    int z_sign = axes.right.sign * axes.up.sign * cyclic(axes.right.axis, axes.up.axis);
+    for (size_t p = 0; p + 2 < xyz->size(); p += 3) {
+        double *v = &(*xyz)[p];
+        double turned[3] = {axes.right.sign * v[axes.right.axis], axes.up.sign * v[axes.up.axis], z_sign * v[third]};
+        std::copy(turned, turned + 3, v);
+    }
 }
 
-bool marker_file_text(const std::vector<double> &frames, const Axes &axes, std::string *text, std::string *error)
+ConvertResult convert_recording(const Recording &rec, const Selection &selection, const std::string &set_name,
+                                const ConvertOptions &options, Converted *out, std::string *error)
 {
-    int third = 3 - axes.right_axis - axes.up_axis;
-    int z_sign = axes.right_sign * axes.up_sign * cyclic(axes.right_axis, axes.up_axis);
-    text->clear();
-    text->reserve(frames.size() / 3 * 40);
-    for (size_t p = 0; p + 2 < frames.size(); p += 3) {
-        double x = axes.right_sign * frames[p + axes.right_axis];
-        double y = axes.up_sign * frames[p + axes.up_axis];
-        double z = z_sign * frames[p + third];
-        if (!(fabs(x) <= FLT_MAX && fabs(y) <= FLT_MAX && fabs(z) <= FLT_MAX)) {
-            *error = "positions reach beyond what a marker file holds (a float's range, in millimetres)";
-            return false;
-        }
-        append_fixed(text, -z + 0.0, ' ');
-        append_fixed(text, y + 0.0, ' ');
-        append_fixed(text, x + 0.0, '\n');
+    if (rec.frames < 2) {
+        *error = "holds " + std::to_string(rec.frames) + " frames; a movement needs at least 2";
+        return CONVERT_BAD_RECORDING;
     }
-    return true;
+    ScreenAxes axes;
+    Span span;
+    if (!find_axes(rec, options, &axes, error) || !find_span(rec, options.from, options.to, &span, error))
+        return CONVERT_BAD_OPTIONS;
+    Tracks tracks = gather_tracks(rec, selection);
+    out->gaps.clear();
+    if (!fill_gaps(rec, selection, span, &tracks, &out->gaps, error))
+        return CONVERT_BAD_RECORDING;
+    if (!align_to_first_frame(span, &tracks, set_name, error))
+        return CONVERT_BAD_SET;
+    out->positions = resample(rec, tracks, span);
+    turn_to_viewer(axes, &out->positions);
+    if (positions_fit_marker_file(out->positions))
+        return CONVERTED;
+    *error = "positions reach beyond what a marker file holds (a float's range, in millimetres)";
+    return CONVERT_BAD_RECORDING;
+}
+
+bool check_screen_axes(AxisDirection right, AxisDirection up, std::string *error)
+{
+    if (right.axis != up.axis)
+        return true;
+    *error = "right " + axis_name(right) + " and up " + axis_name(up) + " are on the same axis";
+    return false;
 }
 
 std::string gap_message(const Recording &rec, const GapReport &gap)

@@ -1,18 +1,29 @@
-/* What every reader shares: telling the formats apart, frame times, units. */
+/* The helpers every reader shares: frame times, axes, units. */
 #include "recording.h"
 
 #include "text.h"
 
-bool read_recording(const uint8_t *data, size_t size, const ReadOptions &options, Recording *rec, std::string *error)
+const char *format_name(RecordingFormat format)
 {
-    if (is_c3d(data, size))
-        return read_c3d(data, size, rec, error);
-    if (is_trc(data, size))
-        return read_trc(data, size, rec, error);
-    if (is_openface(data, size))
-        return read_openface(data, size, options, rec, error);
-    *error = "not a C3D, TRC or OpenFace CSV recording";
-    return false;
+    switch (format) {
+    case FORMAT_C3D: return "C3D";
+    case FORMAT_TRC: return "TRC";
+    case FORMAT_OPENFACE: return "OpenFace CSV";
+    }
+    return "unknown";
+}
+
+std::string format_description(const Recording &rec)
+{
+    std::string name = format_name(rec.format);
+    return rec.encoding.empty() ? name : name + ", " + rec.encoding;
+}
+
+double recording_end(const Recording &rec)
+{
+    if (rec.frames == 0)
+        return 0.0;
+    return rec.even_times ? (double)(rec.frames - 1) / rec.rate : rec.times[rec.frames - 1];
 }
 
 void set_even_times(Recording *rec)
@@ -23,18 +34,23 @@ void set_even_times(Recording *rec)
         rec->times[i] = (double)i / rec->rate;
 }
 
-bool parse_axis(const std::string &text, int *axis, int *sign)
+bool parse_axis(const std::string &text, AxisDirection *direction)
 {
     std::string t = lower(trim(text));
-    *sign = 1;
+    direction->sign = 1;
     if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
-        *sign = t[0] == '-' ? -1 : 1;
+        direction->sign = t[0] == '-' ? -1 : 1;
         t.erase(0, 1);
     }
     if (t != "x" && t != "y" && t != "z")
         return false;
-    *axis = t[0] - 'x';
+    direction->axis = t[0] - 'x';
     return true;
+}
+
+std::string axis_name(AxisDirection direction)
+{
+    return std::string(direction.sign > 0 ? "+" : "-") + "xyz"[direction.axis];
 }
 
 bool units_to_mm(const std::string &units, double *mm_per_unit)

@@ -112,18 +112,18 @@ static bool resolve_segments(const std::vector<SetLabel> &ends, MarkerSet *set, 
 
 static bool check_marker_count(const MarkerSet &set, std::string *error)
 {
-    if (set.markers.size() == SET_MARKERS)
+    if (set.markers.size() == FACE_MARKERS)
         return true;
     *error = set.name + ": has " + std::to_string(set.markers.size()) + " marker lines; a set names exactly " +
-             std::to_string(SET_MARKERS);
+             std::to_string(FACE_MARKERS);
     return false;
 }
 
 static bool check_other_counts(const MarkerSet &set, std::string *error)
 {
-    if (set.segments.size() > SET_MAX_SEGMENTS)
+    if (set.segments.size() > FACE_SEGMENTS)
         *error = set.name + ": has " + std::to_string(set.segments.size()) + " segment lines; the viewer draws at most " +
-                 std::to_string(SET_MAX_SEGMENTS);
+                 std::to_string(FACE_SEGMENTS);
     else if (!set.rigid.empty() && set.rigid.size() < SET_MIN_RIGID)
         *error = set.name + ": has " + std::to_string(set.rigid.size()) +
                  " rigid points; holding the head still needs at least 3";
@@ -229,18 +229,10 @@ bool select_in_file_order(const Recording &rec, Selection *selection, std::strin
     for (size_t i = 0; i < rec.points.size(); i++)
         if (rec.points[i].is_marker)
             selection->markers.push_back(i);
-    if (selection->markers.size() == SET_MARKERS)
+    if (selection->markers.size() == FACE_MARKERS)
         return true;
-    *error = "holds " + std::to_string(selection->markers.size()) + " markers, not " + std::to_string(SET_MARKERS) +
+    *error = "holds " + std::to_string(selection->markers.size()) + " markers, not " + std::to_string(FACE_MARKERS) +
              "; --markers SET chooses 24 of them";
     selection->markers.clear();
     return false;
-}
-
-std::string line_file_text(const Selection &selection)
-{
-    std::string text = std::to_string(selection.segments.size()) + "\n";
-    for (const auto &s : selection.segments)
-        text += std::to_string(s[0]) + " " + std::to_string(s[1]) + "\n";
-    return text;
 }

@@ -1,10 +1,5 @@
-/* mienscope-import: turns one C3D, TRC or OpenFace CSV recording into a
- * marker file (and a line file) that the viewer shows as it stands.
- *
- * Exit status: 0 done; 1 the recording, the marker set or an output file
- * can't be used (one line FILE: what is wrong); 2 a usage error (the
- * message and a usage line). After any error no file has been created or
- * changed. */
+/* mienscope-import's command line: the usage and help texts, and every
+ * check of the options that needs no recording. */
 #include <getopt.h>
 #include <math.h>
 #include <stdio.h>
@@ -12,7 +7,12 @@
 #include "program.h"
 #include "text.h"
 
-static const char help_text[] =
+const char import_usage[] =
+    "Usage: mienscope-import [OPTION]... RECORDING OUTPUT\n"
+    "  or:  mienscope-import --list [--face N] [--min-confidence C] RECORDING\n"
+    "  or:  mienscope-import --help | --version\n";
+
+const char import_help[] =
     "Turns one recording of a face into a marker file that the mienscope viewer shows:\n"
     "180 frames of 24 markers, each line a marker's (-z, y, x) in millimetres.\n"
     "\n"
@@ -55,12 +55,17 @@ static const char help_text[] =
     "  2  a usage error\n"
     "After an error no file has been created or changed.\n";
 
-/* The command line: a request, or --help or --version. */
-struct Options {
-    bool help = false, version = false;
-    ImportRequest request;
-    std::vector<std::string> files; /* RECORDING, then OUTPUT */
-};
+int usage_error(const std::string &message)
+{
+    fprintf(stderr, "mienscope-import: %s\n%s", message.c_str(), import_usage);
+    return EXIT_USAGE;
+}
+
+int unusable(const std::string &message)
+{
+    fprintf(stderr, "%s\n", message.c_str());
+    return EXIT_UNUSABLE;
+}
 
 static bool option_number(const char *name, const char *text, double *value, std::string *error)
 {
@@ -70,34 +75,76 @@ static bool option_number(const char *name, const char *text, double *value, std
     return false;
 }
 
-static bool take_option(int code, const char *arg, Options *o, std::string *error)
+static bool option_axis(const char *name, const char *text, std::optional<AxisDirection> *axis, std::string *error)
 {
-    ImportRequest *r = &o->request;
+    AxisDirection direction;
+    if (!parse_axis(text, &direction)) {
+        *error = std::string(name) + " \"" + printable(text) + "\" is not one of +x, -x, +y, -y, +z, -z";
+        return false;
+    }
+    *axis = direction;
+    return true;
+}
+
+static bool option_face(const char *text, long *face_id, std::string *error)
+{
     double face;
+    if (!option_number("--face", text, &face, error) || face != floor(face) || fabs(face) > 1e9) {
+        *error = std::string("--face \"") + printable(text) + "\" is not a whole number";
+        return false;
+    }
+    *face_id = (long)face;
+    return true;
+}
+
+static bool take_option(int code, const char *arg, ImportRequest *r, std::string *error)
+{
+    RecordingOptions *o = &r->options;
     switch (code) {
     case 'l': r->list = true; return true;
-    case 'h': o->help = true; return true;
-    case 'v': o->version = true; return true;
+    case 'h': r->help = true; return true;
+    case 'v': r->version = true; return true;
     case 'f': r->force = true; return true;
-    case 'm': r->markers = arg; return true;
+    case 'm': o->markers = arg; return true;
     case 'L': r->line_file = arg; return true;
-    case 'r': r->right = arg; return true;
-    case 'u': r->up = arg; return true;
-    case 'F': return option_number("--from", arg, &r->from, error);
-    case 'T': return option_number("--to", arg, &r->to, error);
-    case 'c': return option_number("--min-confidence", arg, &r->read.min_confidence, error);
-    case 'i':
-        if (!option_number("--face", arg, &face, error) || face != floor(face) || fabs(face) > 1e9) {
-            *error = std::string("--face \"") + printable(arg) + "\" is not a whole number";
-            return false;
-        }
-        r->read.face_id = (long)face;
-        return true;
+    case 'r': return option_axis("--right", arg, &o->convert.right, error);
+    case 'u': return option_axis("--up", arg, &o->convert.up, error);
+    case 'F': return option_number("--from", arg, &o->convert.from, error);
+    case 'T': return option_number("--to", arg, &o->convert.to, error);
+    case 'c': return option_number("--min-confidence", arg, &o->read.min_confidence, error);
+    case 'i': return option_face(arg, &o->read.face_id, error);
     default: *error = "unknown option or a missing value"; return false;
     }
 }
 
-static bool parse_options(int argc, char **argv, Options *o, std::string *error)
+/* RECORDING, and OUTPUT for a conversion, from what the options left. */
+static bool take_files(const std::vector<std::string> &files, ImportRequest *r, std::string *error)
+{
+    size_t wanted = r->help || r->version ? 0 : r->list ? 1 : 2;
+    if (files.size() != wanted) {
+        *error = wanted == 0 ? "--help and --version take no files"
+                 : wanted == 1 ? "--list takes one RECORDING" : "a conversion takes RECORDING and OUTPUT";
+        return false;
+    }
+    if (wanted > 0)
+        r->recording = files[0];
+    if (wanted > 1)
+        r->output = files[1];
+    return true;
+}
+
+/* What can be told wrong before the recording is read. */
+static bool check_request(const ImportRequest &r, std::string *error)
+{
+    const ConvertOptions &c = r.options.convert;
+    if (!r.line_file.empty() && r.line_file == r.output) {
+        *error = "OUTPUT and --line-file are the same file";
+        return false;
+    }
+    return !(c.right && c.up) || check_screen_axes(*c.right, *c.up, error);
+}
+
+bool parse_import_command(int argc, char **argv, ImportRequest *request, std::string *error)
 {
     static const struct option long_options[] = {
         {"list", no_argument, nullptr, 'l'},        {"help", no_argument, nullptr, 'h'},
@@ -115,36 +162,9 @@ static bool parse_options(int argc, char **argv, Options *o, std::string *error)
             *error = std::string("\"") + printable(argv[optind - 1]) + "\" is not an option or lacks its value";
             return false;
         }
-        if (!take_option(code, optarg, o, error))
+        if (!take_option(code, optarg, request, error))
             return false;
     }
-    o->files.assign(argv + optind, argv + argc);
-    size_t wanted = o->help || o->version ? 0 : o->request.list ? 1 : 2;
-    if (o->files.size() != wanted) {
-        *error = wanted == 0 ? "--help and --version take no files"
-                 : wanted == 1 ? "--list takes one RECORDING" : "a conversion takes RECORDING and OUTPUT";
-        return false;
-    }
-    if (wanted > 0)
-        o->request.recording = o->files[0];
-    if (wanted > 1)
-        o->request.output = o->files[1];
-    if (!o->request.line_file.empty() && o->request.line_file == o->request.output) {
-        *error = "OUTPUT and --line-file are the same file";
-        return false;
-    }
-    return true;
-}
-
-int main(int argc, char **argv)
-{
-    Options o;
-    std::string error;
-    if (!parse_options(argc, argv, &o, &error))
-        return usage_error(error);
-    if (o.help)
-        printf("%s%s", import_usage, help_text);
-    if (o.version)
-        printf("mienscope-import %s\n", MIENSCOPE_VERSION);
-    return o.help || o.version ? EXIT_DONE : import_recording(o.request);
+    return take_files(std::vector<std::string>(argv + optind, argv + argc), request, error) &&
+           check_request(*request, error);
 }

@@ -18,7 +18,7 @@
 #include <map>
 #include <set>
 
-#include "recording.h"
+#include "c3d.h"
 #include "text.h"
 
 enum { C3D_INTEL = 84, C3D_DEC = 85, C3D_MIPS = 86 };
@@ -344,13 +344,13 @@ static size_t analog_values_per_frame(const C3dFile &f, const C3dParameters &ps,
     return (size_t)used * (size_t)per_frame;
 }
 
-static std::string format_name(const C3dFile &f, float scale)
+static std::string encoding(const C3dFile &f, float scale)
 {
     const char *processor = f.processor == C3D_INTEL ? "Intel" : f.processor == C3D_DEC ? "DEC" : "MIPS";
     if (scale < 0.0f)
-        return std::string("C3D, ") + processor + ", float";
+        return std::string(processor) + ", float";
     char text[64];
-    snprintf(text, sizeof text, "C3D, %s, 16-bit integers x %.4g", processor, scale);
+    snprintf(text, sizeof text, "%s, 16-bit integers x %.4g", processor, scale);
     return text;
 }
 
@@ -373,16 +373,13 @@ static void read_screen_axes(const C3dFile &f, const C3dParameters &ps, Recordin
     std::vector<std::string> y = parameter_strings(f, find_parameter(ps, "POINT", "Y_SCREEN"));
     if (x.empty() || y.empty())
         return;
-    int right_axis, right_sign, up_axis, up_sign;
-    if (!parse_axis(x[0], &right_axis, &right_sign) || !parse_axis(y[0], &up_axis, &up_sign) || right_axis == up_axis) {
+    ScreenAxes screen;
+    if (!parse_axis(x[0], &screen.right) || !parse_axis(y[0], &screen.up) || screen.right.axis == screen.up.axis) {
         rec->warnings.push_back("POINT:X_SCREEN \"" + x[0] + "\" and Y_SCREEN \"" + y[0] +
                                 "\" are not two different axes; the screen axes are right +x, up +z");
         return;
     }
-    std::string right = std::string(right_sign > 0 ? "+" : "-") + "xyz"[right_axis];
-    std::string up = std::string(up_sign > 0 ? "+" : "-") + "xyz"[up_axis];
-    rec->right = right;
-    rec->up = up;
+    rec->screen = screen;
 }
 
 /* Each frame: per point x, y, z and a fourth word whose negative value
@@ -453,7 +450,8 @@ bool read_c3d(const uint8_t *data, size_t size, Recording *rec, std::string *err
     float scale;
     if (!read_rate(f, ps, rec, error) || !read_scale(f, ps, &scale, error))
         return false;
-    rec->format = format_name(f, scale);
+    rec->format = FORMAT_C3D;
+    rec->encoding = encoding(f, scale);
     read_points(f, ps, (size_t)points, rec);
     read_units(f, ps, rec);
     read_screen_axes(f, ps, rec);

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "convert.h"
+#include "program.h"
 
 static std::string field(const char *name, const std::string &value)
 {
@@ -22,7 +22,7 @@ static std::string summary(const Recording &rec)
     size_t markers = 0;
     for (const Point &p : rec.points)
         markers += p.is_marker;
-    std::string text = field("format", rec.format);
+    std::string text = field("format", format_description(rec));
     text += field("points", std::to_string(rec.points.size()) +
                                 (markers < rec.points.size() ? " (" + std::to_string(markers) + " markers)" : ""));
     std::string frames = std::to_string(rec.frames);
@@ -32,7 +32,7 @@ static std::string summary(const Recording &rec)
     text += field("rate", number("%g Hz", rec.rate) + (rec.even_times ? "" : " (mean; each frame has its own time)"));
     text += field("duration", number("%g s", recording_end(rec)));
     text += field("units", rec.units.empty() ? "none given, taken as mm" : rec.units);
-    text += field("screen axes", "right " + rec.right + ", up " + rec.up);
+    text += field("screen axes", "right " + axis_name(rec.screen.right) + ", up " + axis_name(rec.screen.up));
     return text;
 }
 

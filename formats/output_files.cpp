@@ -1,4 +1,4 @@
-#include "output.h"
+#include "output_files.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -31,7 +31,7 @@ static std::string failure(const std::string &path, const char *what)
 /* The text in a new file beside `path`, readable as umask allows. */
 static bool write_temporary(const OutputFile &file, std::string *temporary, std::string *error)
 {
-    std::string name = folder_of(file.path) + "/.mienscope-import-XXXXXX";
+    std::string name = folder_of(file.path) + "/.mienscope-XXXXXX";
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
     int fd = mkstemp(buffer.data());

@@ -14,12 +14,10 @@
 
 #include <unordered_map>
 
-#include "recording.h"
+#include "openface.h"
 #include "text.h"
 
 enum { LANDMARKS = 68 };
-
-const char openface_format[] = "OpenFace CSV";
 
 /* Column indices of what the reader uses; face_id is -1 when absent. */
 struct Columns {
@@ -119,10 +117,9 @@ static RowResult read_row(const std::string &line, size_t fields, const Columns 
 
 static void describe(Recording *rec)
 {
-    rec->format = openface_format;
+    rec->format = FORMAT_OPENFACE;
     rec->units = "mm";
-    rec->right = "+x";
-    rec->up = "-y";
+    rec->screen = ScreenAxes{{0, 1}, {1, -1}};
     rec->even_times = false;
     for (int i = 0; i < LANDMARKS; i++)
         rec->points.push_back(Point{std::to_string(i), "", true});

@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "face_files.h"
 #include "recording.h"
 
-enum { SET_MARKERS = 24, SET_MAX_SEGMENTS = 100, SET_MIN_RIGID = 3, SET_MAX_RIGID = 100 };
+enum { SET_MIN_RIGID = 3, SET_MAX_RIGID = 100 };
 
 struct SetLabel {
     std::string label;
@@ -33,21 +34,23 @@ struct MarkerSet {
     std::vector<SetLabel> rigid;
 };
 
-/* The points a conversion takes from a recording. */
+/* The points a conversion takes from a recording: the markers the viewer
+ * shows, and apart from them the rigid points that only hold the head. */
 struct Selection {
-    std::vector<size_t> markers;              /* 24 point indices, in marker order */
+    std::vector<size_t> markers;              /* FACE_MARKERS point indices, in marker order */
     std::vector<std::array<int, 2>> segments; /* marker indices; empty without a set */
     std::vector<size_t> rigid;                /* point indices; empty: no alignment */
 };
 
 extern const char openface_set_text[];      /* the built-in set for OpenFace's 68 landmarks */
 extern const char openface_set_name[];      /* how messages name it */
+/* The set a format brings when --markers gives none (OpenFace's); false for formats without one. */
+bool builtin_set(RecordingFormat format, MarkerSet *set);
 /* Parses a set file's text; errors start with the set's name and line number. */
 bool parse_marker_set(const char *text, size_t size, const std::string &name, MarkerSet *set, std::string *error);
 /* The set's labels as points of the recording; errors name the set, the line and the label. */
 bool select_by_set(const MarkerSet &set, const Recording &rec, Selection *selection, std::string *error);
 /* The recording's markers in file order, when there are exactly 24. */
 bool select_in_file_order(const Recording &rec, Selection *selection, std::string *error);
-std::string line_file_text(const Selection &selection); /* the segment count, then one pair a line */
 
 #endif

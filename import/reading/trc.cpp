@@ -15,8 +15,8 @@
 #include <math.h>
 #include <string.h>
 
-#include "recording.h"
 #include "text.h"
+#include "trc.h"
 
 static const size_t header_lines = 5;
 
@@ -104,9 +104,8 @@ bool read_trc(const uint8_t *data, size_t size, Recording *rec, std::string *err
         *error = "the TRC header is cut short: it ends before the marker names of line 4";
         return false;
     }
-    rec->format = "TRC";
-    rec->right = "+x";
-    rec->up = "+y";
+    rec->format = FORMAT_TRC;
+    rec->screen = ScreenAxes{{0, 1}, {1, 1}};
     if (!read_header(lines, rec, error))
         return false;
     read_names(lines, rec);

@@ -1,8 +1,8 @@
 /* Writing the output files so that a failure leaves no trace: each is
  * written to a temporary file in its own folder and put in place only
  * when all are complete. */
-#ifndef MIENSCOPE_OUTPUT_H
-#define MIENSCOPE_OUTPUT_H
+#ifndef MIENSCOPE_OUTPUT_FILES_H
+#define MIENSCOPE_OUTPUT_FILES_H
 
 #include <string>
 #include <vector>

@@ -5,7 +5,7 @@
  * then stays as it was in frame 0, and only the face moves. */
 #include <Eigen/Dense>
 
-#include "convert.h"
+#include "steps.h"
 
 /* Columns: the rigid points of one frame, millimetres. */
 static Eigen::Matrix3Xd rigid_points(const Tracks &tracks, size_t frame, size_t first_rigid)
@@ -40,9 +40,9 @@ static void best_rigid_motion(const Eigen::Matrix3Xd &from, const Eigen::Matrix3
     *translation = to_centre - *rotation * from_centre;
 }
 
-bool align_to_first_frame(const Recording &rec, const Span &span, size_t first_rigid, Tracks *tracks,
-                          const std::string &set_name, std::string *error)
+bool align_to_first_frame(const Span &span, Tracks *tracks, const std::string &set_name, std::string *error)
 {
+    size_t first_rigid = tracks->markers;
     if (first_rigid >= tracks->points)
         return true;
     Eigen::Matrix3Xd reference = rigid_points(*tracks, 0, first_rigid);
@@ -50,9 +50,7 @@ bool align_to_first_frame(const Recording &rec, const Span &span, size_t first_r
         *error = set_name + ": the rigid points lie on one line in the recording's first frame, so they can't hold the head still";
         return false;
     }
-    size_t first, last;
-    span_frames(rec, span, &first, &last);
-    for (size_t f = first; f <= last; f++) {
+    for (size_t f = span.first; f <= span.last; f++) {
         Eigen::Matrix3d rotation;
         Eigen::Vector3d translation;
         best_rigid_motion(rigid_points(*tracks, f, first_rigid), reference, &rotation, &translation);

@@ -1,0 +1,43 @@
+/* mienscope-import after its command line: the recording's listing, or
+ * its marker file and line file. */
+#include <stdio.h>
+
+#include "output_files.h"
+#include "program.h"
+
+static int list_recording(const ImportRequest &r)
+{
+    Recording rec;
+    int status = read_recording_file(r.recording, r.options.read, &rec);
+    if (status == EXIT_DONE)
+        fputs(recording_listing(rec).c_str(), stdout);
+    return status;
+}
+
+static int write_files(const ImportRequest &r, const OpenedRecording &opened, const Converted &converted)
+{
+    std::vector<OutputFile> files = {{r.output, marker_file_text(converted.positions)}};
+    if (!r.line_file.empty())
+        files.push_back({r.line_file, line_file_text(opened.selection.segments)});
+    std::string error;
+    return write_all_or_none(files, r.force, &error) ? EXIT_DONE : unusable(error);
+}
+
+int import_recording(const ImportRequest &r)
+{
+    if (r.list)
+        return list_recording(r);
+    std::string error;
+    if (!check_replaceable(r.output, r.force, &error) ||
+        (!r.line_file.empty() && !check_replaceable(r.line_file, r.force, &error)))
+        return unusable(error);
+    OpenedRecording opened;
+    int status = open_recording(r.recording, r.options, &opened);
+    if (status != EXIT_DONE)
+        return status;
+    if (!r.line_file.empty() && opened.set.markers.empty())
+        return usage_error("--line-file needs --markers: without a set there are no segments to write");
+    Converted converted;
+    status = convert_opened(opened, r.options, &converted);
+    return status == EXIT_DONE ? write_files(r, opened, converted) : status;
+}

@@ -1,0 +1,12 @@
+/* The entry to the reading layer: a recording file of any format. */
+#ifndef MIENSCOPE_DETECT_H
+#define MIENSCOPE_DETECT_H
+
+#include "recording.h"
+
+/* Any of the three formats, told by content; false with error set when none fits or the file can't be used. */
+bool read_recording(const uint8_t *data, size_t size, const ReadOptions &options, Recording *rec, std::string *error);
+/* A whole file into memory, up to 512 MiB; errors start with the path. */
+bool read_whole_file(const std::string &path, std::vector<uint8_t> *bytes, std::string *error);
+
+#endif
