@@ -94,6 +94,7 @@ TEST(C3dReader, LongRecordingsManyPointsAndOddLayouts)
     Recording rec = read_bytes(write_c3d(many), &error);
     ASSERT_EQ(error, "");
     ASSERT_EQ(rec.points.size(), 300u);
+    ASSERT_EQ(rec.frames, 2u) << "POINT:DATA_START 0: the data start is the header's word 9";
     EXPECT_EQ(rec.points[280].label, "M280") << "labels past 255 come from LABELS2";
     EXPECT_EQ(rec.points[299].label, "point 299");
     EXPECT_EQ(rec.xyz.back(), 1.5f);
@@ -107,7 +108,7 @@ TEST(C3dReader, LongRecordingsManyPointsAndOddLayouts)
     longest.analog_channels = 0;
     longest.frames_in_trial = true;
     rec = read_bytes(write_c3d(longest), &error);
-    EXPECT_EQ(rec.frames, 70000u) << "POINT:FRAMES 65535, the count in TRIAL";
+    ASSERT_EQ(rec.frames, 70000u) << "POINT:FRAMES 65535, the count in TRIAL";
     EXPECT_EQ(rec.xyz.back(), 7.0f);
 
     C3dContent as_float = small_content(C3D_WRITE_MIPS, false);
@@ -159,6 +160,13 @@ TEST(C3dReader, DamagedParameterSectionsAreRefused)
         read_bytes(bad, &error);
         EXPECT_EQ(error, c.expected);
     }
+
+    /* The file ends one byte into the POINT group record's link word. */
+    size_t point_group = record_at(good, "POINT", -1);
+    std::vector<uint8_t> cut(good.begin(), good.begin() + (long)(point_group + 2 + 5 + 1));
+    std::string error;
+    read_bytes(cut, &error);
+    EXPECT_EQ(error, "parameter section is damaged at byte " + std::to_string(point_group));
 }
 
 TEST(C3dReader, RealFilesReadAsOtherReadersMeasured)

@@ -114,6 +114,23 @@ TEST(Conversion, GapsAreFilledInTimeAndReportedForTheSpan)
     EXPECT_EQ(error, "point \"P5\" has no valid sample in any frame");
 }
 
+TEST(Conversion, GapsInUnevenlyTimedFramesAreFilledByTime)
+{
+    /* Frames at 0, 0.1 and 0.3 s (a row dropped before the last), point 0
+     * at x = 100 t, its middle sample missing: filled by time it is
+     * 1/3 of the way (x = 10), so every output frame lies on x = 100 t;
+     * filled by frame index it would be half way (x = 15). */
+    Recording rec = synthetic(3, 24, 10.0, [](size_t f, size_t) { return Point3d{f == 2 ? 30.0 : 0.0, 0.0, 0.0}; });
+    rec.even_times = false;
+    rec.times = {0.0, 0.1, 0.3};
+    rec.valid[1 * 24] = 0;
+    Converted out;
+    std::string error;
+    ASSERT_EQ(convert(rec, first_points(24), span_options(NAN, NAN), &out, &error), CONVERTED) << error;
+    for (size_t k = 0; k < FACE_FRAMES; k++)
+        ASSERT_NEAR(at(out, k, 0, 0), 100.0 * (0.3 * k / 179.0), 1e-9) << "output frame " << k;
+}
+
 TEST(Conversion, AxesAndUnitsBecomeTheViewersMillimetres)
 {
     /* The recording's point (1, 2, 3) in cm, as the file's (-z, y, x) in

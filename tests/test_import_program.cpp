@@ -55,6 +55,7 @@ TEST(ImportProgram, ErrorsSayWhatIsWrongAndWriteNothing)
     } cases[] = {
         {{}, 2, "mienscope-import: a conversion takes RECORDING and OUTPUT\nUsage: "},
         {{"--from", "soon", example, out}, 2, "mienscope-import: --from \"soon\" is not a number\nUsage: "},
+        {{"--from", "1.5s", example, out}, 2, "mienscope-import: --from \"1.5s\" is not a number\nUsage: "},
         {{"--markers", example_set, "--right", "+x", "--up", "X", example, out}, 2, "are on the same axis\nUsage: "},
         {{"--markers", example_set, "--to", "3", example, out}, 2, "--from 0 and --to 3: the part shown must lie within 0 .. 2.99 s"},
         {{"--line-file", folder + "/l.dat", "--to", "3", example, out}, 1, "holds 28 markers, not 24; --markers SET chooses 24"},

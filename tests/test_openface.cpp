@@ -50,11 +50,12 @@ static std::string crafted_csv(bool with_face_id)
     return text;
 }
 
-static Recording read_csv(const std::string &text, long face, std::string *error)
+static Recording read_csv(const std::string &text, long face, std::string *error, double min_confidence = 0.8)
 {
     Recording rec;
     ReadOptions options;
     options.face_id = face;
+    options.min_confidence = min_confidence;
     error->clear();
     read_openface((const uint8_t *)text.data(), text.size(), options, &rec, error);
     return rec;
@@ -83,6 +84,11 @@ TEST(OpenFaceReader, RowsAreKeptDroppedOrMissingAsOpenFaceMeansThem)
     ASSERT_EQ(rec.warnings.size(), 2u);
     EXPECT_THAT(rec.warnings[0], HasSubstr("1 rows have not the header's 209 fields or no number where one belongs (lines 6)"));
     EXPECT_EQ(rec.warnings[1], "1 rows have a timestamp not later than the row kept before them; dropped them");
+
+    Recording at_threshold = read_csv(text, 0, &error, 0.9);
+    ASSERT_EQ(at_threshold.frames, 4u);
+    EXPECT_TRUE(at_threshold.valid[3 * 68 + 30]) << "confidence 0.9 is not below --min-confidence 0.9";
+    EXPECT_FALSE(read_csv(text, 0, &error, 0.91).valid[3 * 68 + 30]);
 
     EXPECT_EQ(read_csv(text, 1, &error).frames, 1u) << "--face 1";
     read_csv(text, 2, &error);

@@ -45,6 +45,28 @@ TEST(TrcReader, ReadsTheLayoutsRealFilesUse)
     EXPECT_EQ(rec.warnings[0], "NumFrames is 6 but the file holds 3 rows; read those");
 }
 
+/* Units in metres, and cells with text after the number: such a cell is
+ * not a number, so its marker is missing in that row. */
+TEST(TrcReader, MetresAndCellsWithTrailingText)
+{
+    std::string text = "PathFileType\t4\t(X/Y/Z)\tm.trc\n"
+                       "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n"
+                       "100\t100\t2\t2\tm\n"
+                       "Frame#\tTime\tA\t\t\tB\n"
+                       "\t\tX1\tY1\tZ1\tX2\tY2\tZ2\n"
+                       "1\t0\t0.6172\t1.0553\t0.1708\t0.6172mm\t1.0553\t0.1708\n"
+                       "2\t0.01\t0.6172\t1.0553\t0.1708\t0.6\t1.1\t0.2\n";
+    std::string error;
+    Recording rec = read_text(text, &error);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(rec.mm_per_unit, 1000.0);
+    EXPECT_TRUE(rec.warnings.empty());
+    ASSERT_EQ(rec.frames, 2u);
+    EXPECT_TRUE(rec.valid[0]);
+    EXPECT_FALSE(rec.valid[1]) << "\"0.6172mm\" is not a number";
+    EXPECT_TRUE(rec.valid[3]);
+}
+
 TEST(TrcReader, RealFilesReadAsOtherReadersMeasured)
 {
     REQUIRE_TESTDATA("trc/subject01_walk1.trc");
