@@ -19,7 +19,7 @@ WERROR    ?= $(if $(CI),ON,OFF)
 # screenshots add.
 RUN_PACKAGES = cmake make g++ libglut-dev libglu1-mesa-dev libgl-dev libeigen3-dev
 DOC_PACKAGES = help2man dpkg-dev
-TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind
+TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind gnuplot-nox
 PACKAGES = $(RUN_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 # A first configure of $(BUILD) by `make run` or `make install` leaves the
@@ -76,16 +76,18 @@ screenshots: build
 bench: build
 	./$(BUILD)/bench/mienscope_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	./$(BUILD)/bench/import_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+	./$(BUILD)/bench/measure_bench ./$(BUILD)/mienscope-measure
 
 # Feeds arbitrary bytes to every reader for FUZZ_SECONDS each: the
 # viewer's loader (a line file and a marker file), the C3D, TRC and
-# OpenFace CSV readers and the marker-set parser. Seeds are fuzz/seeds,
+# OpenFace CSV readers, the marker-set parser and the strict marker-file
+# reader. Seeds are fuzz/seeds,
 # the sample data, the examples and, where they are beside the checkout,
 # the shared test recordings.
 fuzz:
 	$(MAKE) deps PACKAGES="clang libclang-rt-14-dev cmake make libglut-dev libglu1-mesa-dev libgl-dev libeigen3-dev"
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMIENSCOPE_FUZZ=ON -DBUILD_TESTING=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_new_face fuzz_c3d fuzz_trc fuzz_openface fuzz_marker_set
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_new_face fuzz_c3d fuzz_trc fuzz_openface fuzz_marker_set fuzz_marker_file
 	mkdir -p $(FUZZ_BUILD)/sample-seeds
 	n=$$(wc -c < face-data/line.dat); \
 	  { printf "\\$$(printf %03o $$((n % 256)))\\$$(printf %03o $$((n / 256)))"; cat face-data/line.dat face-data/sm1.dat; } \
@@ -96,6 +98,7 @@ fuzz:
 	fuzz/run.sh $(FUZZ_BUILD) trc $(FUZZ_SECONDS) 32768 fuzz/seeds/trc $(TESTDATA)/trc || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) openface $(FUZZ_SECONDS) 65536 fuzz/seeds/openface $(TESTDATA)/openface || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) marker_set $(FUZZ_SECONDS) 8192 fuzz/seeds/marker_set examples/face24.set examples/openface-24.set tests/data || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) marker_file $(FUZZ_SECONDS) 262144 face-data/sm1.dat face-data/smaa.dat || status=1; \
 	exit $$status
 
 # The programs into $(PREFIX)/bin, the sample data and examples into
@@ -103,7 +106,7 @@ fuzz:
 install:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) help2man"
 	cmake -S . -B $(BUILD) $(NEW_BUILD_OPTIONS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DMIENSCOPE_WERROR=$(WERROR)
-	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import manpages
+	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import mienscope-measure manpages
 	$(SUDO) cmake --install $(BUILD)
 
 # Removes what the last `make install` put in place, by its manifest.

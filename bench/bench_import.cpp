@@ -47,7 +47,7 @@ static void BM_read_c3d_throughput(benchmark::State &state)
 {
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!read_whole_file(vicon, &bytes, &error)) {
+    if (!read_input_file(vicon, &bytes, &error)) {
         state.SkipWithError(missing);
         return;
     }

@@ -22,6 +22,8 @@ enum {
 };
 
 #ifdef __cplusplus
+#include <stddef.h>
+
 #include <array>
 #include <string>
 #include <vector>
@@ -30,6 +32,11 @@ enum {
  * 1 = y, 2 = z: FACE_FRAMES x FACE_MARKERS x 3 numbers. */
 typedef std::vector<double> FacePositions;
 
+/* A marker file's text as positions, strictly: 4320 triples of numbers that
+ * "%f" reads and a float holds, or false with what is wrong (which position). */
+bool parse_marker_text(const char *text, size_t size, FacePositions *xyz, std::string *what);
+/* The same from a file; errors start with the path. */
+bool read_marker_file(const std::string &path, FacePositions *xyz, std::string *error);
 bool positions_fit_marker_file(const FacePositions &xyz);                 /* every value finite and within a float's range */
 std::string marker_file_text(const FacePositions &xyz);                  /* (-z, y, x) a line, "%.4f" */
 std::string line_file_text(const std::vector<std::array<int, 2>> &segments); /* the count, then one pair a line */

@@ -1,8 +1,6 @@
 #include "importfiles.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "head.h"
@@ -35,29 +33,9 @@ Recording read_path(const std::string &path)
     return rec;
 }
 
-/* Runs the program with its standard output and error in files. */
 ProgramRun run_import(const std::vector<std::string> &args)
 {
-    std::string folder = make_temp_folder();
-    std::string out = folder + "/out", err = folder + "/err";
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char *> argv = {(char *)IMPORT_BINARY};
-        for (const std::string &a : args)
-            argv.push_back((char *)a.c_str());
-        argv.push_back(nullptr);
-        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        execv(IMPORT_BINARY, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ProgramRun run;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = read_file(out);
-    run.err = read_file(err);
-    return run;
+    return run_program(IMPORT_BINARY, args);
 }
 
 std::string load_warnings(const std::string &marker_file, const std::string &line_file)

@@ -11,6 +11,7 @@
 #include "detect.h"
 #include "openface.h"
 #include "recording.h"
+#include "testfiles.h"
 #include "trc.h"
 
 /* The real recordings beside the checkout; a test that needs one skips
@@ -18,11 +19,6 @@
 #define REQUIRE_TESTDATA(relative)                                                                         \
     if (!testdata_present(relative))                                                                       \
     GTEST_SKIP() << "no " << testdata_path(relative) << ": the shared test recordings are not beside this checkout"
-
-struct ProgramRun {
-    int status = -1; /* exit status, -1 if it did not exit normally */
-    std::string out, err;
-};
 
 std::string testdata_path(const std::string &relative);     /* ../shared/testdata/relative */
 bool testdata_present(const std::string &relative);

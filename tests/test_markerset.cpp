@@ -31,11 +31,17 @@ TEST(MarkerSet, MalformedSetsAreRefusedWithTheirLine)
     EXPECT_EQ(parse_error(set_text("segment m1 nose\n")),
               "face.set:25: segment names \"nose\", which is not one of the set's markers");
     EXPECT_EQ(parse_error(set_text("markers m1\n")),
-              "face.set:25: \"markers m1\" is not a marker LABEL, segment LABEL LABEL or rigid LABEL line");
+              "face.set:25: \"markers m1\" is not a marker LABEL, segment LABEL LABEL, rigid LABEL or pair LEFT RIGHT line");
     EXPECT_THAT(parse_error(set_text("segment m1\n")), HasSubstr("face.set:25: "));
     EXPECT_THAT(parse_error(set_text("marker \"open\n")), HasSubstr("face.set:25: a quoted label is empty or not closed"));
     EXPECT_EQ(parse_error(set_text("rigid a\nrigid b\n")),
               "face.set: has 2 rigid points; holding the head still needs at least 3");
+    EXPECT_EQ(parse_error(set_text("pair m1 nose\n")), "face.set:25: pair names \"nose\", which is not one of the set's markers");
+    EXPECT_EQ(parse_error(set_text("pair m2 m2\n")), "face.set:25: pair joins \"m2\" with itself");
+    EXPECT_EQ(parse_error(set_text("pair m1 m2\npair m3 m1\n")),
+              "face.set:26: \"m1\" is in a pair already, on line 25");
+    EXPECT_EQ(parse_error(set_text("pair m1 m2\npair m3 m2\n")),
+              "face.set:26: \"m2\" is in a pair already, on line 25");
     std::string many;
     for (int i = 0; i < 101; i++)
         many += "segment m0 m1\n";
@@ -44,7 +50,7 @@ TEST(MarkerSet, MalformedSetsAreRefusedWithTheirLine)
 
 TEST(MarkerSet, CommentsQuotesAndSegmentsAreRead)
 {
-    std::string text = "# a template\n\n" + set_text("segment m0 \"m23\"  # chin\n  segment m5 m6\n");
+    std::string text = "# a template\npair m5 m0\n" + set_text("segment m0 \"m23\"  # chin\n  segment m5 m6\npair m4 m1\n");
     text.replace(text.find("marker m7\n"), 10, "marker \"r should\" # BTS writes blanks\n");
     MarkerSet set;
     std::string error;
@@ -55,6 +61,9 @@ TEST(MarkerSet, CommentsQuotesAndSegmentsAreRead)
     ASSERT_EQ(set.segments.size(), 2u);
     EXPECT_EQ(set.segments[0], (std::array<int, 2>{0, 23}));
     EXPECT_EQ(set.segments[1], (std::array<int, 2>{5, 6}));
+    ASSERT_EQ(set.pairs.size(), 2u) << "a pair may stand before its markers";
+    EXPECT_EQ(set.pairs[0], (std::array<int, 2>{5, 0}));
+    EXPECT_EQ(set.pairs[1], (std::array<int, 2>{4, 1}));
 }
 
 /* A recording whose points have these labels. */

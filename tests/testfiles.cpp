@@ -1,6 +1,9 @@
 #include "testfiles.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -50,4 +53,30 @@ std::string temp_file(const std::string &text)
     std::string path = make_temp_folder() + "/data.txt";
     write_file(path, text);
     return path;
+}
+
+ProgramRun run_program(const std::string &binary, const std::vector<std::string> &args, const std::string &path)
+{
+    std::string folder = make_temp_folder();
+    std::string out = folder + "/out", err = folder + "/err";
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char *> argv = {(char *)binary.c_str()};
+        for (const std::string &a : args)
+            argv.push_back((char *)a.c_str());
+        argv.push_back(nullptr);
+        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        if (!path.empty())
+            setenv("PATH", path.c_str(), 1);
+        execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ProgramRun run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = read_file(out);
+    run.err = read_file(err);
+    return run;
 }

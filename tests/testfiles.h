@@ -3,10 +3,18 @@
 #define MIENSCOPE_TESTFILES_H
 
 #include <string>
+#include <vector>
+
+struct ProgramRun {
+    int status = -1; /* exit status, -1 if it did not exit normally */
+    std::string out, err;
+};
 
 std::string make_temp_folder();                                    /* a new empty folder under TMPDIR, removed at exit */
 void write_file(const std::string &path, const std::string &text); /* creates or replaces */
 std::string read_file(const std::string &path);                    /* "" if it can't be read */
 std::string temp_file(const std::string &text);                    /* text in a new file; returns its path */
+/* Runs a program with these arguments, standard output and error kept; path, if not "", is its PATH. */
+ProgramRun run_program(const std::string &binary, const std::vector<std::string> &args, const std::string &path = "");
 
 #endif

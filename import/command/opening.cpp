@@ -16,7 +16,7 @@ static bool load_set(const OpenedRecording &opened, const RecordingOptions &o, M
         return true;
     }
     std::vector<uint8_t> text;
-    return read_whole_file(o.markers, &text, error) &&
+    return read_input_file(o.markers, &text, error) &&
            parse_marker_set((const char *)text.data(), text.size(), o.markers, set, error);
 }
 
@@ -36,7 +36,7 @@ int read_recording_file(const std::string &path, const ReadOptions &options, Rec
 {
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!read_whole_file(path, &bytes, &error))
+    if (!read_input_file(path, &bytes, &error))
         return unusable(error);
     if (!read_recording(bytes.data(), bytes.size(), options, rec, &error))
         return unusable(path + ": " + error);

@@ -2,7 +2,7 @@
  * its marker file and line file. */
 #include <stdio.h>
 
-#include "output_files.h"
+#include "file_io.h"
 #include "program.h"
 
 static int list_recording(const ImportRequest &r)

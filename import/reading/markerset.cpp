@@ -59,7 +59,7 @@ static bool add_label(std::vector<SetLabel> *list, std::map<std::string, int> *l
 /* What parsing gathers besides the set itself. */
 struct SetParse {
     std::map<std::string, int> marker_lines, rigid_lines;
-    std::vector<SetLabel> segment_ends;
+    std::vector<SetLabel> segment_ends, pair_ends;
 };
 
 static bool parse_line(const std::string &text, int line, MarkerSet *set, SetParse *parse, std::string *error)
@@ -75,13 +75,14 @@ static bool parse_line(const std::string &text, int line, MarkerSet *set, SetPar
         return add_label(&set->markers, &parse->marker_lines, words[1], line, set->name, "marker", error);
     if (words[0] == "rigid" && words.size() == 2)
         return add_label(&set->rigid, &parse->rigid_lines, words[1], line, set->name, "rigid point", error);
-    if (words[0] == "segment" && words.size() == 3) {
-        parse->segment_ends.push_back(SetLabel{words[1], line});
-        parse->segment_ends.push_back(SetLabel{words[2], line});
+    if ((words[0] == "segment" || words[0] == "pair") && words.size() == 3) {
+        std::vector<SetLabel> *ends = words[0] == "segment" ? &parse->segment_ends : &parse->pair_ends;
+        ends->push_back(SetLabel{words[1], line});
+        ends->push_back(SetLabel{words[2], line});
         return true;
     }
     *error = at_line(set->name, line) + "\"" + printable(trim(text)) +
-             "\" is not a marker LABEL, segment LABEL LABEL or rigid LABEL line";
+             "\" is not a marker LABEL, segment LABEL LABEL, rigid LABEL or pair LEFT RIGHT line";
     return false;
 }
 
@@ -93,19 +94,43 @@ static int marker_index(const MarkerSet &set, const std::string &label)
     return -1;
 }
 
-static bool resolve_segments(const std::vector<SetLabel> &ends, MarkerSet *set, std::string *error)
+/* The two ends of each segment or pair line as marker indices; kind names the line in messages. */
+static bool resolve_ends(const std::vector<SetLabel> &ends, const MarkerSet &set, const char *kind,
+                         std::vector<std::array<int, 2>> *resolved, std::string *error)
 {
     for (size_t i = 0; i + 1 < ends.size(); i += 2) {
-        std::array<int, 2> segment;
+        std::array<int, 2> joined;
         for (int e = 0; e < 2; e++) {
-            segment[e] = marker_index(*set, ends[i + e].label);
-            if (segment[e] < 0) {
-                *error = at_line(set->name, ends[i + e].line) + "segment names " + quoted(ends[i + e].label) +
+            joined[e] = marker_index(set, ends[i + e].label);
+            if (joined[e] < 0) {
+                *error = at_line(set.name, ends[i + e].line) + kind + " names " + quoted(ends[i + e].label) +
                          ", which is not one of the set's markers";
                 return false;
             }
         }
-        set->segments.push_back(segment);
+        resolved->push_back(joined);
+    }
+    return true;
+}
+
+/* A pair joins two different markers, and no marker is in two pairs. */
+static bool check_pairs(const std::vector<SetLabel> &ends, const MarkerSet &set, std::string *error)
+{
+    std::map<int, int> paired_on; /* marker index to the line of its pair */
+    for (size_t i = 0; i < set.pairs.size(); i++) {
+        const SetLabel &left = ends[2 * i];
+        if (set.pairs[i][0] == set.pairs[i][1]) {
+            *error = at_line(set.name, left.line) + "pair joins " + quoted(left.label) + " with itself";
+            return false;
+        }
+        for (int e = 0; e < 2; e++) {
+            auto first = paired_on.emplace(set.pairs[i][e], left.line);
+            if (!first.second) {
+                *error = at_line(set.name, left.line) + quoted(ends[2 * i + e].label) + " is in a pair already, on line " +
+                         std::to_string(first.first->second);
+                return false;
+            }
+        }
     }
     return true;
 }
@@ -142,7 +167,8 @@ bool parse_marker_set(const char *text, size_t size, const std::string &name, Ma
         if (!parse_line(lines[i], (int)i + 1, set, &parse, error))
             return false;
     error->clear();
-    return check_marker_count(*set, error) && resolve_segments(parse.segment_ends, set, error) &&
+    return check_marker_count(*set, error) && resolve_ends(parse.segment_ends, *set, "segment", &set->segments, error) &&
+           resolve_ends(parse.pair_ends, *set, "pair", &set->pairs, error) && check_pairs(parse.pair_ends, *set, error) &&
            check_other_counts(*set, error);
 }
 

@@ -6,6 +6,8 @@
  *   marker LABEL             exactly 24, in marker order 0 to 23
  *   segment LABEL LABEL      0 to 100, joining two of those markers
  *   rigid LABEL              none, or 3 to 100 points that move with the head only
+ *   pair LEFT RIGHT          two of the markers on the subject's left and right;
+ *                            a marker is in one pair at most
  *
  * A label with blanks or '#' in it is written in double quotes. */
 #ifndef MIENSCOPE_MARKERSET_H
@@ -32,6 +34,7 @@ struct MarkerSet {
     std::vector<SetLabel> markers;            /* the 24, in marker order */
     std::vector<std::array<int, 2>> segments; /* indices into markers */
     std::vector<SetLabel> rigid;
+    std::vector<std::array<int, 2>> pairs;    /* indices into markers: the subject's left, then right */
 };
 
 /* The points a conversion takes from a recording: the markers the viewer

@@ -1,0 +1,206 @@
+#include "file_io.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+bool read_whole_file(const std::string &path, size_t limit, const char *too_large, std::vector<uint8_t> *bytes,
+                     std::string *error)
+{
+    FILE *fp = fopen(path.c_str(), "rb");
+    struct stat st;
+    if (!fp || fstat(fileno(fp), &st) != 0 || S_ISDIR(st.st_mode)) {
+        *error = path + ": can't be read: " + (fp ? "it is a folder" : strerror(errno));
+        if (fp)
+            fclose(fp);
+        return false;
+    }
+    if (S_ISREG(st.st_mode) && (size_t)st.st_size <= limit)
+        bytes->reserve((size_t)st.st_size);
+    uint8_t chunk[65536];
+    size_t got;
+    while (bytes->size() <= limit && (got = fread(chunk, 1, sizeof chunk, fp)) > 0)
+        bytes->insert(bytes->end(), chunk, chunk + got);
+    bool failed = ferror(fp);
+    fclose(fp);
+    if (failed || bytes->size() > limit) {
+        *error = path + (failed ? ": can't be read: " + std::string(strerror(errno)) : ": " + std::string(too_large));
+        return false;
+    }
+    return true;
+}
+
+bool check_replaceable(const std::string &path, bool force, std::string *error)
+{
+    struct stat st;
+    if (force || lstat(path.c_str(), &st) != 0)
+        return true;
+    *error = path + ": exists; --force replaces it, and without it the file is left untouched";
+    return false;
+}
+
+static std::string folder_of(const std::string &path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+static std::string failure(const std::string &path, const char *what)
+{
+    return path + ": " + what + ": " + strerror(errno) + "; nothing was written";
+}
+
+/* The text in a new file beside `path`, readable as umask allows. */
+static bool write_temporary(const OutputFile &file, std::string *temporary, std::string *error)
+{
+    std::string name = folder_of(file.path) + "/.mienscope-XXXXXX";
+    std::vector<char> buffer(name.begin(), name.end());
+    buffer.push_back('\0');
+    int fd = mkstemp(buffer.data());
+    if (fd < 0) {
+        *error = failure(file.path, "can't be created");
+        return false;
+    }
+    *temporary = buffer.data();
+    mode_t mask = umask(0);
+    umask(mask);
+    FILE *fp = fdopen(fd, "w");
+    bool written = fp && fchmod(fd, 0666 & ~mask) == 0 &&
+                   fwrite(file.text.data(), 1, file.text.size(), fp) == file.text.size();
+    bool closed = fp ? fclose(fp) == 0 : close(fd) == 0;
+    if (!written || !closed) {
+        *error = failure(file.path, "can't be written");
+        unlink(temporary->c_str());
+        return false;
+    }
+    return true;
+}
+
+/* Without force, a hard link puts the file in place only if nothing is
+ * there yet; where the file system has no hard links, a rename after a
+ * check does. */
+static bool put_in_place(const std::string &temporary, const std::string &path, bool force, std::string *error)
+{
+    if (!force) {
+        if (link(temporary.c_str(), path.c_str()) == 0) {
+            unlink(temporary.c_str());
+            return true;
+        }
+        if (!check_replaceable(path, false, error))
+            return false;
+    }
+    if (rename(temporary.c_str(), path.c_str()) == 0)
+        return true;
+    *error = failure(path, "can't be put in place");
+    return false;
+}
+
+/* Puts every temporary in place or, on any failure, none: without force
+ * the files put in place before the failure were new, and go again. */
+static bool place_all(const std::vector<std::string> &temporaries, const std::vector<std::string> &paths, bool force,
+                      std::string *error)
+{
+    size_t placed = 0;
+    while (placed < paths.size() && put_in_place(temporaries[placed], paths[placed], force, error))
+        placed++;
+    if (placed == paths.size())
+        return true;
+    for (size_t i = 0; i < placed && !force; i++)
+        unlink(paths[i].c_str());
+    for (size_t i = placed; i < temporaries.size(); i++)
+        unlink(temporaries[i].c_str());
+    return false;
+}
+
+bool write_all_or_none(const std::vector<OutputFile> &files, bool force, std::string *error)
+{
+    std::vector<std::string> temporaries, paths;
+    for (const OutputFile &file : files) {
+        std::string temporary;
+        if (!write_temporary(file, &temporary, error)) {
+            for (const std::string &t : temporaries)
+                unlink(t.c_str());
+            return false;
+        }
+        temporaries.push_back(temporary);
+        paths.push_back(file.path);
+    }
+    return place_all(temporaries, paths, force, error);
+}
+
+/* The folder and its parents, as mkdir -p makes them. */
+static bool make_folders(const std::string &folder, std::string *error)
+{
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        std::string part = folder.substr(0, slash);
+        struct stat st;
+        if (!part.empty() && stat(part.c_str(), &st) != 0 && mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+            *error = failure(part, "can't be created");
+            return false;
+        }
+        if (slash == std::string::npos)
+            return true;
+    }
+}
+
+bool begin_staged_output(const std::string &folder, bool force, StagedOutput *out, std::string *error)
+{
+    out->folder = folder;
+    out->force = force;
+    out->names.clear();
+    if (!make_folders(folder, error))
+        return false;
+    std::string pattern = folder + "/.mienscope-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) {
+        *error = failure(folder, "can't be written in");
+        return false;
+    }
+    out->staging = buffer.data();
+    return true;
+}
+
+bool stage_file(StagedOutput *out, const std::string &name, const std::string &text, std::string *error)
+{
+    std::string path = out->staging + "/" + name;
+    FILE *fp = fopen(path.c_str(), "wx");
+    bool written = fp && fwrite(text.data(), 1, text.size(), fp) == text.size();
+    if (!(fp && fclose(fp) == 0 && written)) {
+        *error = failure(out->folder + "/" + name, "can't be written");
+        return false;
+    }
+    out->names.push_back(name);
+    return true;
+}
+
+void abandon_staged_output(StagedOutput *out)
+{
+    if (out->staging.empty())
+        return;
+    if (DIR *dir = opendir(out->staging.c_str())) {
+        while (struct dirent *entry = readdir(dir))
+            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+                unlink((out->staging + "/" + entry->d_name).c_str());
+        closedir(dir);
+    }
+    rmdir(out->staging.c_str());
+    out->staging.clear();
+}
+
+bool finish_staged_output(StagedOutput *out, std::string *error)
+{
+    std::vector<std::string> temporaries, paths;
+    for (const std::string &name : out->names) {
+        temporaries.push_back(out->staging + "/" + name);
+        paths.push_back(out->folder + "/" + name);
+    }
+    bool placed = place_all(temporaries, paths, out->force, error);
+    abandon_staged_output(out);
+    return placed;
+}

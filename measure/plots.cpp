@@ -1,0 +1,108 @@
+#include "plots.h"
+
+#include <stdio.h>
+
+#include "gnuplot.h"
+
+/* Darker than the viewer's pure green and red, which are faint on white. */
+const char *const file_colours[] = {"#00a000", "#e00000", "#1f4fd0", "#ff8c00", "#8a2be2", "#00a0a0",
+                                    "#8b4513", "#e000e0", "#707000", "#606060"};
+const int file_colour_count = (int)(sizeof file_colours / sizeof file_colours[0]);
+
+static std::string settings(const std::vector<MeasuredFile> &files, const Study &study)
+{
+    std::vector<std::string> names, colours, pair_names;
+    for (size_t i = 0; i < files.size(); i++) {
+        names.push_back(files[i].path);
+        colours.push_back(file_colours[i % file_colour_count]);
+    }
+    for (const auto &p : study.pairs)
+        pair_names.push_back(study.labels[(size_t)p[0]] + " / " + study.labels[(size_t)p[1]]);
+    char step[64];
+    snprintf(step, sizeof step, "%.17g", isnan(study.duration) ? 1.0 : study.duration / (FACE_FRAMES - 1));
+    std::string text = "files = " + std::to_string(files.size()) + "\nmarkers = " + std::to_string(FACE_MARKERS) +
+                       "\nframes = " + std::to_string(FACE_FRAMES) + "\npairs = " + std::to_string(study.pairs.size()) +
+                       "\n";
+    text += gnuplot_array("file_name", names) + gnuplot_array("file_colour", colours) +
+            gnuplot_array("marker_label", study.labels);
+    if (!study.pairs.empty())
+        text += gnuplot_array("pair_name", pair_names);
+    text += std::string("time_step = ") + step + "\ntime_unit = " + (isnan(study.duration) ? "'frame'" : "'s'") + "\n";
+    return text;
+}
+
+static const char displacement_plot[] = R"gnuplot(
+# displacement.png and .svg: a panel per marker, a curve per file
+do for [picture in 'png svg'] {
+    if (picture eq 'png') {
+        set terminal pngcairo size 1600,2000 noenhanced font ',10'
+    } else {
+        set terminal svg size 1600,2000 noenhanced font ',10'
+    }
+    set output 'displacement.'.picture
+    set multiplot layout 6,4 title 'Displacement from rest (mm)'
+    set key top left Left reverse samplen 2 spacing 0.9
+    set xlabel time_unit
+    set ylabel 'mm'
+    do for [m = 0:markers - 1] {
+        set title marker_label[m + 1]
+        plot for [i = 0:files - 1] 'curves.csv' skip 1 \
+            every ::(i * markers + m) * frames::(i * markers + m) * frames + frames - 1 \
+            using ($2 * time_step):5 with lines linewidth 1.5 linecolor rgb file_colour[i + 1] \
+            title (m == 0 ? file_name[i + 1] : '')
+    }
+    unset multiplot
+    set output
+}
+)gnuplot";
+
+static const char pairs_plot[] = R"gnuplot(
+# pairs.png and .svg: for each pair, the left (solid) and right (hatched)
+# peaks of every file side by side
+set style fill solid 0.85 border -1
+width = 0.8 / (2 * files)
+set boxwidth width
+set xtics rotate by -25 nomirror
+set xtics ()
+do for [p = 0:pairs - 1] { set xtics add (pair_name[p + 1] p) }
+set xrange [-0.6:pairs - 0.4]
+set yrange [0:*]
+do for [picture in 'png svg'] {
+    if (picture eq 'png') {
+        set terminal pngcairo size 1400,700 noenhanced font ',10'
+    } else {
+        set terminal svg size 1400,700 noenhanced font ',10'
+    }
+    set output 'pairs.'.picture
+    set title 'Peak displacement of the left and right side (mm)'
+    set xlabel ''
+    set ylabel 'mm'
+    set key outside right top
+    plot for [i = 0:files - 1] 'pairs.csv' skip 1 every ::i * pairs::i * pairs + pairs - 1 \
+             using ($0 - 0.4 + (2 * i + 0.5) * width):4 with boxes fill solid 0.85 \
+             linecolor rgb file_colour[i + 1] title file_name[i + 1].' left', \
+         for [i = 0:files - 1] 'pairs.csv' skip 1 every ::i * pairs::i * pairs + pairs - 1 \
+             using ($0 - 0.4 + (2 * i + 1.5) * width):5 with boxes fill pattern 4 \
+             linecolor rgb file_colour[i + 1] title file_name[i + 1].' right'
+    set output
+}
+)gnuplot";
+
+std::string measure_plot_script(const std::vector<MeasuredFile> &files, const Study &study)
+{
+    std::string text = "# Plots of the tables mienscope-measure wrote in this folder. Edit and run\n"
+                       "# again from this folder with: gnuplot plots.gp\n"
+                       "set datafile separator comma\n";
+    text += settings(files, study) + displacement_plot;
+    if (!study.pairs.empty())
+        text += pairs_plot;
+    return text;
+}
+
+std::vector<std::string> measure_plot_names(const Study &study)
+{
+    std::vector<std::string> names = {"displacement.png", "displacement.svg"};
+    if (!study.pairs.empty())
+        names.insert(names.end(), {"pairs.png", "pairs.svg"});
+    return names;
+}

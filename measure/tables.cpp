@@ -1,0 +1,92 @@
+#include "tables.h"
+
+#include "csv.h"
+
+MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, const Study &study)
+{
+    MeasuredFile file = {path, {}, {}, {}};
+    for (int m = 0; m < FACE_MARKERS; m++) {
+        file.markers.push_back(measure_marker(xyz, m, study.settings));
+        std::vector<double> d = displacement_curve(xyz, m, study.settings.rest);
+        file.curves.insert(file.curves.end(), d.begin(), d.end());
+    }
+    for (const auto &pair : study.pairs)
+        file.pairs.push_back(measure_pair(file.markers[(size_t)pair[0]], file.markers[(size_t)pair[1]]));
+    return file;
+}
+
+/* A frame's time in seconds; NAN (an empty field) for no frame. */
+static double seconds(int frame, double step)
+{
+    return frame < 0 ? NAN : frame * step;
+}
+
+static void append_marker_row(std::string *text, const MeasuredFile &file, int m, const Study &study)
+{
+    const MarkerMeasure &mm = file.markers[(size_t)m];
+    std::string row = csv_field(file.path);
+    append_integer(&row, m);
+    row += "," + csv_field(study.labels[(size_t)m]);
+    append_decimal(&row, mm.peak, 4);
+    append_frame(&row, mm.peak_frame);
+    append_frame(&row, mm.onset_frame);
+    append_frame(&row, mm.offset_frame);
+    append_decimal(&row, mm.peak_speed, 4);
+    for (double component : mm.peak_vector)
+        append_decimal(&row, component, 4);
+    if (!isnan(study.duration)) {
+        double step = frame_seconds(study);
+        append_decimal(&row, seconds(mm.peak_frame, step), 4);
+        append_decimal(&row, seconds(mm.onset_frame, step), 4);
+        append_decimal(&row, seconds(mm.offset_frame, step), 4);
+        append_decimal(&row, mm.peak_speed / step, 4);
+    }
+    *text += row + "\n";
+}
+
+std::string markers_table(const std::vector<MeasuredFile> &files, const Study &study)
+{
+    std::string text = "file,marker,label,peak_mm,peak_frame,onset_frame,offset_frame,peak_speed_mm_per_frame,dx_mm,dy_mm,dz_mm";
+    text += isnan(study.duration) ? "\n" : ",peak_s,onset_s,offset_s,peak_speed_mm_per_s\n";
+    for (const MeasuredFile &file : files)
+        for (int m = 0; m < FACE_MARKERS; m++)
+            append_marker_row(&text, file, m, study);
+    return text;
+}
+
+std::string pairs_table(const std::vector<MeasuredFile> &files, const Study &study)
+{
+    std::string text = "file,left,right,left_peak_mm,right_peak_mm,ratio,difference_mm,asymmetry_pct,direction_cos,lag_frames\n";
+    for (const MeasuredFile &file : files)
+        for (size_t i = 0; i < study.pairs.size(); i++) {
+            const PairMeasure &p = file.pairs[i];
+            std::string row = csv_field(file.path) + "," + csv_field(study.labels[(size_t)study.pairs[i][0]]) + "," +
+                              csv_field(study.labels[(size_t)study.pairs[i][1]]);
+            for (double value : {p.left_peak, p.right_peak, p.ratio, p.difference, p.asymmetry, p.direction})
+                append_decimal(&row, value, 4);
+            append_integer(&row, p.lag);
+            text += row + "\n";
+        }
+    return text;
+}
+
+std::string curves_table(const std::vector<MeasuredFile> &files, const Study &study)
+{
+    std::string text = "file,frame,marker,label,displacement_mm\n";
+    for (const MeasuredFile &file : files) {
+        std::string name = csv_field(file.path);
+        for (int m = 0; m < FACE_MARKERS; m++) {
+            std::string label = "," + csv_field(study.labels[(size_t)m]);
+            const double *d = &file.curves[(size_t)m * FACE_FRAMES];
+            for (int f = 0; f < FACE_FRAMES; f++) {
+                text += name;
+                append_integer(&text, f);
+                append_integer(&text, m);
+                text += label;
+                append_decimal(&text, d[(size_t)f], 4);
+                text += '\n';
+            }
+        }
+    }
+    return text;
+}

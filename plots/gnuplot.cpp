@@ -1,0 +1,109 @@
+#include "gnuplot.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+const char gnuplot_missing[] =
+    "gnuplot is not on PATH, so the plots were not drawn; the tables and plots.gp are written. "
+    "Install gnuplot (on Debian: apt install gnuplot-nox) and run \"gnuplot plots.gp\" in this folder";
+
+std::string find_on_path(const std::string &program)
+{
+    const char *path = getenv("PATH");
+    std::stringstream folders(path ? path : "");
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+        std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
+        struct stat st;
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return "";
+}
+
+std::string gnuplot_string(const std::string &text)
+{
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += '\'';
+        quoted += (unsigned char)c < 0x20 ? '?' : c;
+    }
+    return quoted + "'";
+}
+
+std::string gnuplot_array(const std::string &name, const std::vector<std::string> &texts)
+{
+    std::string line = "array " + name + "[" + std::to_string(texts.size()) + "] = [";
+    for (size_t i = 0; i < texts.size(); i++)
+        line += (i ? ", " : "") + gnuplot_string(texts[i]);
+    return line + "]\n";
+}
+
+/* The last line gnuplot wrote, for a message. */
+static std::string last_line(const std::string &path)
+{
+    std::ifstream in(path);
+    std::string line, last = "it wrote no message";
+    while (std::getline(in, line))
+        if (!line.empty())
+            last = line;
+    return last;
+}
+
+bool run_gnuplot(const std::string &gnuplot, const std::string &folder, const std::string &script, std::string *error)
+{
+    std::string messages = folder + "/.gnuplot-messages";
+    pid_t pid = fork();
+    if (pid == 0) {
+        int fd = open(messages.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || chdir(folder.c_str()) != 0)
+            _exit(126);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        execl(gnuplot.c_str(), "gnuplot", script.c_str(), (char *)nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return true;
+    *error = gnuplot + " failed (" + (pid < 0 ? std::string("it could not be started") : last_line(messages)) +
+             "); nothing was written";
+    return false;
+}
+
+static bool check_names(const std::string &folder, bool force, const std::vector<OutputFile> &texts,
+                        const std::vector<std::string> &pictures, std::string *error)
+{
+    for (const OutputFile &text : texts)
+        if (!check_replaceable(folder + "/" + text.path, force, error))
+            return false;
+    for (const std::string &picture : pictures)
+        if (!check_replaceable(folder + "/" + picture, force, error))
+            return false;
+    return true;
+}
+
+bool write_with_plots(const std::string &folder, bool force, const std::vector<OutputFile> &texts,
+                      const std::string &gnuplot, const std::vector<std::string> &pictures, std::string *error)
+{
+    StagedOutput out;
+    if (!check_names(folder, force, texts, pictures, error) || !begin_staged_output(folder, force, &out, error))
+        return false;
+    bool staged = true;
+    for (const OutputFile &text : texts)
+        staged = staged && stage_file(&out, text.path, text.text, error);
+    if (staged && !gnuplot.empty()) {
+        staged = run_gnuplot(gnuplot, out.staging, "plots.gp", error);
+        out.names.insert(out.names.end(), pictures.begin(), pictures.end());
+    }
+    if (staged)
+        return finish_staged_output(&out, error);
+    abandon_staged_output(&out);
+    return false;
+}

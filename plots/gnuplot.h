@@ -1,0 +1,23 @@
+/* Drawing plots with gnuplot: its script is kept beside the data, so a
+ * user can restyle a figure and run "gnuplot plots.gp" again. */
+#ifndef MIENSCOPE_GNUPLOT_H
+#define MIENSCOPE_GNUPLOT_H
+
+#include <string>
+#include <vector>
+
+#include "file_io.h"
+
+extern const char gnuplot_missing[]; /* what to say when gnuplot is not on PATH, after "FOLDER: " */
+std::string find_on_path(const std::string &program);        /* its full path, or "" when no folder of PATH has it */
+std::string gnuplot_string(const std::string &text);         /* a single-quoted gnuplot string; control bytes as '?' */
+std::string gnuplot_array(const std::string &name, const std::vector<std::string> &texts); /* "array name[n] = [...]" */
+/* Runs "gnuplot SCRIPT" in folder, its messages kept in a file there; false with the last of them when it fails. */
+bool run_gnuplot(const std::string &gnuplot, const std::string &folder, const std::string &script, std::string *error);
+/* The texts (paths are names in folder; one is plots.gp) and, with gnuplot (not ""), the pictures that
+ * running plots.gp among them makes: all put in folder together, or none. Without force, a file there is
+ * refused before anything is written. */
+bool write_with_plots(const std::string &folder, bool force, const std::vector<OutputFile> &texts,
+                      const std::string &gnuplot, const std::vector<std::string> &pictures, std::string *error);
+
+#endif

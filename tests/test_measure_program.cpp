@@ -1,0 +1,146 @@
+/* mienscope-measure as a user runs it: standard output, the files it
+ * writes, its plots, and what bad input gets. */
+#include <dirent.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "testfiles.h"
+
+using testing::HasSubstr;
+using testing::StartsWith;
+
+static const std::string sm1 = std::string(SOURCE_DIR) + "/face-data/sm1.dat";
+static const std::string sm2 = std::string(SOURCE_DIR) + "/face-data/sm2.dat";
+static const std::string face_set = std::string(SOURCE_DIR) + "/examples/face24.set";
+
+static ProgramRun measure(const std::vector<std::string> &args, const std::string &path = "")
+{
+    return run_program(MEASURE_BINARY, args, path);
+}
+
+static size_t entries(const std::string &folder)
+{
+    size_t n = 0;
+    DIR *dir = opendir(folder.c_str());
+    while (struct dirent *e = dir ? readdir(dir) : nullptr)
+        n += e->d_name[0] != '.';
+    if (dir)
+        closedir(dir);
+    return n;
+}
+
+/* Width and height from a PNG's signature and IHDR chunk; 0 x 0 if it is not one. */
+static std::pair<unsigned, unsigned> png_size(const std::string &path)
+{
+    std::string bytes = read_file(path);
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0)
+        return {0, 0};
+    auto word = [&](size_t at) {
+        return (unsigned)(unsigned char)bytes[at] << 24 | (unsigned)(unsigned char)bytes[at + 1] << 16 |
+               (unsigned)(unsigned char)bytes[at + 2] << 8 | (unsigned)(unsigned char)bytes[at + 3];
+    };
+    return {word(16), word(20)};
+}
+
+/* A marker file whose 4320 triples are all "1 2 3", with `text` put in place of triple `at`. */
+static std::string marker_file_with(size_t at, const std::string &text, size_t triples = 4320)
+{
+    std::string out;
+    for (size_t i = 0; i < triples; i++)
+        out += i == at ? text + "\n" : "1 2 3\n";
+    return out;
+}
+
+TEST(MeasureProgram, TableOnStandardOutputAndFilesInAFolder)
+{
+    ProgramRun run = measure({sm1, "--markers", face_set});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_THAT(run.out, StartsWith("file,marker,label,peak_mm,"));
+    EXPECT_THAT(run.out, HasSubstr("\n" + sm1 + ",20,LMouth,"));
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 25);
+
+    std::string out = make_temp_folder() + "/new/study";
+    run = measure({"--markers", face_set, "--duration", "6", "--out", out, sm1, sm2});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    for (const char *name : {"markers.csv", "pairs.csv", "curves.csv", "plots.gp", "displacement.svg", "pairs.svg"})
+        EXPECT_FALSE(read_file(out + "/" + name).empty()) << name;
+    EXPECT_EQ(png_size(out + "/displacement.png"), std::make_pair(1600u, 2000u));
+    EXPECT_EQ(png_size(out + "/pairs.png"), std::make_pair(1400u, 700u));
+    EXPECT_EQ(entries(out), 8u) << "and no temporary file is left";
+    EXPECT_THAT(read_file(out + "/pairs.csv"), HasSubstr("\n" + sm2 + ",LMouth,RMouth,"));
+
+    /* The script runs again from the folder, as the user would run it. */
+    unlink((out + "/pairs.png").c_str());
+    ASSERT_EQ(system(("cd '" + out + "' && gnuplot plots.gp").c_str()), 0);
+    EXPECT_EQ(png_size(out + "/pairs.png"), std::make_pair(1400u, 700u));
+
+    /* Files that exist are left alone without --force, and replaced with it. */
+    write_file(out + "/curves.csv", "mine\n");
+    run = measure({"--out", out, sm1});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, out + "/markers.csv: exists; --force replaces it, and without it the file is left untouched\n");
+    EXPECT_EQ(read_file(out + "/curves.csv"), "mine\n");
+    run = measure({"--force", "--out", out, sm1});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(read_file(out + "/curves.csv"), StartsWith("file,frame,marker,label,displacement_mm\n" + sm1 + ",0,0,0,"));
+}
+
+TEST(MeasureProgram, WithoutGnuplotTheTablesAndScriptAreStillWritten)
+{
+    std::string out = make_temp_folder();
+    ProgramRun run = measure({"--out", out, sm1}, "/nonexistent");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_THAT(run.err, StartsWith(out + ": gnuplot is not on PATH, so the plots were not drawn"));
+    EXPECT_EQ(entries(out), 3u) << "markers.csv, curves.csv and plots.gp; no pairs without a set";
+    EXPECT_TRUE(read_file(out + "/displacement.png").empty());
+}
+
+TEST(MeasureProgram, BadInputIsRefusedAndNothingIsWritten)
+{
+    std::string folder = make_temp_folder(), out = folder + "/out";
+    std::string good = temp_file(marker_file_with(0, "1 2 3"));
+    std::string set_text = read_file(face_set);
+    std::string bad_set = temp_file(set_text + "pair LMouth LMouth\n");
+    std::string bad_line = std::to_string(std::count(set_text.begin(), set_text.end(), '\n') + 1);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{folder + "/none.dat"}, 1, folder + "/none.dat: can't be read: No such file or directory\n"},
+        {{temp_file(marker_file_with(0, "1 2 3", 4319))}, 1, ": ends after 4319 of 4320 marker positions\n"},
+        {{temp_file(marker_file_with(0, "1 2 3", 4319) + "7 8\n")}, 1, ": ends after 4319 of 4320 marker positions\n"},
+        {{temp_file(marker_file_with(25, "1 two 3"))}, 1, ": \"two\" in position 25 (frame 1, marker 1) is not a number\n"},
+        {{temp_file(marker_file_with(30, "1 2 3mm"))}, 1, ": \"3mm\" in position 30 (frame 1, marker 6) is not a number\n"},
+        {{temp_file(marker_file_with(4319, "1 inf 3"))}, 1, ": \"inf\" in position 4319 (frame 179, marker 23) is not a finite number a float holds\n"},
+        {{temp_file(marker_file_with(2, "nan 2 3"))}, 1, "position 2 (frame 0, marker 2) is not a finite number"},
+        {{temp_file(marker_file_with(3, "1 2 1e39"))}, 1, "position 3 (frame 0, marker 3) is not a finite number"},
+        {{"--markers", bad_set, good}, 1, bad_set + ":" + bad_line + ": pair joins \"LMouth\" with itself\n"},
+        {{}, 2, "mienscope-measure: no marker file given\nUsage: "},
+        {{"--bogus", good}, 2, "mienscope-measure: \"--bogus\" is not an option or lacks its value\nUsage: "},
+        {{"--rest", "180", good}, 2, "--rest \"180\" is not a frame from 0 to 179"},
+        {{"--rest", "-1", good}, 2, "--rest \"-1\" is not a frame from 0 to 179"},
+        {{"--rest", "1.5", good}, 2, "--rest \"1.5\" is not a frame"},
+        {{"--threshold", "1", good}, 2, "--threshold \"1\" is not a number above 0 and below 1"},
+        {{"--threshold", "0", good}, 2, "--threshold \"0\""},
+        {{"--duration", "0", good}, 2, "--duration \"0\" is not a number above 0"},
+        {{"--duration", "6s", good}, 2, "--duration \"6s\""},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), {"--out", out});
+        ProgramRun run = measure(args);
+        EXPECT_EQ(run.status, c.status) << c.message;
+        EXPECT_THAT(run.err, HasSubstr(c.message));
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), c.status == 2 ? 4 : 1) << run.err;
+        EXPECT_EQ(run.out, "");
+        struct stat st;
+        EXPECT_TRUE(stat(out.c_str(), &st) != 0 || entries(out) == 0) << c.message;
+    }
+    /* Trailing text after the last triple is not read, as in the viewer. */
+    EXPECT_EQ(measure({temp_file(marker_file_with(0, "1 2 3") + "the end\n")}).status, 0);
+}
