@@ -70,6 +70,10 @@ screenshots: build
 	mkdir -p docs/screenshots
 	./$(BUILD)/screenshots docs/screenshots .
 	tools/imported-screenshots.sh $(BUILD) docs/screenshots $(TESTDATA)
+	rm -rf $(BUILD)/measure-plots
+	./$(BUILD)/mienscope-measure --markers examples/face24.set --out $(BUILD)/measure-plots face-data/sm1.dat face-data/sm2.dat
+	cp $(BUILD)/measure-plots/displacement.png docs/screenshots/measure-displacement.png
+	cp $(BUILD)/measure-plots/pairs.png docs/screenshots/measure-pairs.png
 
 # Load, frame and playback figures on a private Xvfb, then the importer's
 # figures on Vicon.c3d: medians of 5 runs.

@@ -95,7 +95,7 @@ typedef struct {
     double amplitude_start; /* smile size at the start of the apex (1 = average) */
     double amplitude_end;   /* smile size at the end of the apex */
     double corner_spread;   /* sideways travel of the mouth corners (1 = average) */
-    double right_bias;      /* extra amplitude of the subject's right side */
+    double right_bias;      /* extra amplitude of the side on the viewer's right (the subject's left) */
     double variation;       /* weight of variation_shape */
     int onset;              /* frame where the smile starts */
     int apex;               /* frame where it reaches its apex */
