@@ -3,8 +3,7 @@
  * first frame, in the least-squares sense (the Kabsch solution, with the
  * reflection it may find turned back into a proper rotation). The head
  * then stays as it was in frame 0, and only the face moves. */
-#include <Eigen/Dense>
-
+#include "rigid.h"
 #include "steps.h"
 
 /* Columns: the rigid points of one frame, millimetres. */
@@ -15,29 +14,6 @@ static Eigen::Matrix3Xd rigid_points(const Tracks &tracks, size_t frame, size_t 
         for (int a = 0; a < 3; a++)
             points(a, (Eigen::Index)(k - first_rigid)) = tracks.xyz[(frame * tracks.points + k) * 3 + a];
     return points;
-}
-
-/* Points within a thousandth of their spread of one line fix no rotation
- * about that line. The spreads along the principal axes are the square
- * roots of the scatter matrix's singular values; only 3 x 3 matrices are
- * decomposed, which keeps the compile short. */
-static bool on_one_line(const Eigen::Matrix3Xd &points)
-{
-    Eigen::Matrix3Xd centred = points.colwise() - points.rowwise().mean();
-    Eigen::Matrix3d scatter = centred * centred.transpose();
-    Eigen::Vector3d variance = Eigen::JacobiSVD<Eigen::Matrix3d>(scatter).singularValues();
-    return !(variance(1) > 1e-6 * variance(0));
-}
-
-static void best_rigid_motion(const Eigen::Matrix3Xd &from, const Eigen::Matrix3Xd &to, Eigen::Matrix3d *rotation,
-                              Eigen::Vector3d *translation)
-{
-    Eigen::Vector3d from_centre = from.rowwise().mean(), to_centre = to.rowwise().mean();
-    Eigen::Matrix3d covariance = (from.colwise() - from_centre) * (to.colwise() - to_centre).transpose();
-    Eigen::JacobiSVD<Eigen::Matrix3d> svd(covariance, Eigen::ComputeFullU | Eigen::ComputeFullV);
-    double handedness = (svd.matrixV() * svd.matrixU().transpose()).determinant() < 0.0 ? -1.0 : 1.0;
-    *rotation = svd.matrixV() * Eigen::Vector3d(1.0, 1.0, handedness).asDiagonal() * svd.matrixU().transpose();
-    *translation = to_centre - *rotation * from_centre;
 }
 
 bool align_to_first_frame(const Span &span, Tracks *tracks, const std::string &set_name, std::string *error)
