@@ -169,6 +169,8 @@ bool begin_staged_output(const std::string &folder, bool force, StagedOutput *ou
 bool stage_file(StagedOutput *out, const std::string &name, const std::string &text, std::string *error)
 {
     std::string path = out->staging + "/" + name;
+    if (name.find('/') != std::string::npos && !make_folders(folder_of(path), error))
+        return false;
     FILE *fp = fopen(path.c_str(), "wx");
     bool written = fp && fwrite(text.data(), 1, text.size(), fp) == text.size();
     if (!(fp && fclose(fp) == 0 && written)) {
@@ -179,28 +181,42 @@ bool stage_file(StagedOutput *out, const std::string &name, const std::string &t
     return true;
 }
 
-void abandon_staged_output(StagedOutput *out)
+/* A folder and everything in it; only what this program made is ever in one. */
+static void remove_folder(const std::string &folder)
 {
-    if (out->staging.empty())
-        return;
-    if (DIR *dir = opendir(out->staging.c_str())) {
-        while (struct dirent *entry = readdir(dir))
-            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-                unlink((out->staging + "/" + entry->d_name).c_str());
+    if (DIR *dir = opendir(folder.c_str())) {
+        while (struct dirent *entry = readdir(dir)) {
+            std::string path = folder + "/" + entry->d_name;
+            struct stat st;
+            if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0 || lstat(path.c_str(), &st) != 0)
+                continue;
+            if (S_ISDIR(st.st_mode))
+                remove_folder(path);
+            else
+                unlink(path.c_str());
+        }
         closedir(dir);
     }
-    rmdir(out->staging.c_str());
+    rmdir(folder.c_str());
+}
+
+void abandon_staged_output(StagedOutput *out)
+{
+    if (!out->staging.empty())
+        remove_folder(out->staging);
     out->staging.clear();
 }
 
 bool finish_staged_output(StagedOutput *out, std::string *error)
 {
     std::vector<std::string> temporaries, paths;
+    bool placed = true;
     for (const std::string &name : out->names) {
         temporaries.push_back(out->staging + "/" + name);
         paths.push_back(out->folder + "/" + name);
+        placed = placed && (name.find('/') == std::string::npos || make_folders(folder_of(paths.back()), error));
     }
-    bool placed = place_all(temporaries, paths, out->force, error);
+    placed = placed && place_all(temporaries, paths, out->force, error);
     abandon_staged_output(out);
     return placed;
 }
