@@ -74,6 +74,12 @@ screenshots: build
 	./$(BUILD)/mienscope-measure --markers examples/face24.set --out $(BUILD)/measure-plots face-data/sm1.dat face-data/sm2.dat
 	cp $(BUILD)/measure-plots/displacement.png docs/screenshots/measure-displacement.png
 	cp $(BUILD)/measure-plots/pairs.png docs/screenshots/measure-pairs.png
+	rm -rf $(BUILD)/group && mkdir -p $(BUILD)/group/people
+	./$(BUILD)/make_face_data --group 20 $(BUILD)/group/people
+	./$(BUILD)/mienscope-average --markers examples/face24.set --exhibits --out $(BUILD)/group/out $(BUILD)/group/people/*.dat
+	./$(BUILD)/screenshots $(BUILD)/group $(BUILD)/group/out
+	cp $(BUILD)/group/exhibit5-frame179-both.png docs/screenshots/average-mode1.png
+	cp $(BUILD)/group/out/modes.png docs/screenshots/average-modes.png
 
 # Load, frame and playback figures on a private Xvfb, then the importer's
 # figures on Vicon.c3d: medians of 5 runs.
@@ -81,6 +87,7 @@ bench: build
 	./$(BUILD)/bench/mienscope_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	./$(BUILD)/bench/import_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	./$(BUILD)/bench/measure_bench ./$(BUILD)/mienscope-measure
+	./$(BUILD)/bench/average_bench ./$(BUILD)/mienscope-average
 
 # Feeds arbitrary bytes to every reader for FUZZ_SECONDS each: the
 # viewer's loader (a line file and a marker file), the C3D, TRC and
@@ -110,7 +117,7 @@ fuzz:
 install:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) help2man"
 	cmake -S . -B $(BUILD) $(NEW_BUILD_OPTIONS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DMIENSCOPE_WERROR=$(WERROR)
-	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import mienscope-measure manpages
+	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import mienscope-measure mienscope-average manpages
 	$(SUDO) cmake --install $(BUILD)
 
 # Removes what the last `make install` put in place, by its manifest.

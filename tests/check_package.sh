@@ -29,12 +29,12 @@ grep -q -- '-dev' <<<"$depends" && fail "Depends names a development package: $d
 recommends=$(dpkg-deb --field "$deb" Recommends)
 grep -q 'gnuplot-nox' <<<"$recommends" || fail "Recommends lacks gnuplot-nox: $recommends"
 contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}')
-for file in usr/bin/mienscope usr/bin/mienscope-import usr/bin/mienscope-measure \
+for file in usr/bin/mienscope usr/bin/mienscope-import usr/bin/mienscope-measure usr/bin/mienscope-average \
   usr/share/mienscope/face-data/line.dat usr/share/mienscope/face-data/sm1.dat usr/share/mienscope/face-data/sm2.dat \
   usr/share/mienscope/face-data/smaa.dat usr/share/mienscope/face-data/smnn.dat usr/share/mienscope/face-data/smll.dat \
   usr/share/mienscope/face-data/smnl.dat usr/share/mienscope/face-data/smpcu.dat usr/share/mienscope/face-data/smpcd.dat \
   usr/share/mienscope/examples/smile.c3d usr/share/mienscope/examples/face24.set \
-  usr/share/mienscope/examples/openface-24.set usr/share/man/man1/mienscope.1 usr/share/man/man1/mienscope-import.1 usr/share/man/man1/mienscope-measure.1 \
+  usr/share/mienscope/examples/openface-24.set usr/share/man/man1/mienscope.1 usr/share/man/man1/mienscope-import.1 usr/share/man/man1/mienscope-measure.1 usr/share/man/man1/mienscope-average.1 \
   usr/share/doc/mienscope/README.md; do
   grep -qx "./$file" <<<"$contents" || fail "the package does not install /$file"
 done

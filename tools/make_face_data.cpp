@@ -3,6 +3,8 @@
  *
  *   make_face_data [face-data-folder [examples-folder]]
  *                                     (default: face-data and examples)
+ *   make_face_data --group N FOLDER   N people's smiles, subject01.dat ...,
+ *                                     for trying mienscope-average
  *
  * Each recording is 180 frames of 24 markers in millimetres, placed in a
  * capture volume far from its origin: a resting face, a smile that rises,
@@ -15,6 +17,7 @@
 #include "face_files.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 enum { MARKERS = FACE_MARKERS, FRAMES = FACE_FRAMES };
@@ -316,8 +319,51 @@ static int write_lines(const char *folder)
     return fclose(fp) == 0;
 }
 
+/* Person k of a group: the average smile's parameters varied by a fixed
+ * pseudo-random draw, so that the people differ in face size, smile size
+ * and width, lopsidedness and timing, and stand at different places. */
+static Recording group_member(int k, char *file, size_t file_size)
+{
+    unsigned int state = 1000u + (unsigned int)k * 7919u;
+    auto draw = [&state](double spread) { return noise_sample(&state, spread); };
+    snprintf(file, file_size, "subject%02d.dat", k + 1);
+    Recording r = recordings[2]; /* the average smile */
+    r.file = file;
+    r.width_scale += draw(0.08);
+    r.height_scale += draw(0.08);
+    r.amplitude_start += draw(0.45);
+    r.amplitude_end = r.amplitude_start + draw(0.2);
+    r.corner_spread += draw(0.5);
+    r.right_bias = draw(0.15);
+    r.variation = draw(1.0);
+    r.onset += (int)draw(12.0);
+    r.apex = r.onset + 45 + (int)draw(10.0);
+    r.release = r.apex + 45 + (int)draw(10.0);
+    r.rest = r.release + 80 + (int)draw(20.0);
+    r.noise = 0.1;
+    for (int a = 0; a < 3; a++)
+        r.offset[a] += draw(150.0);
+    r.seed = 500u + (unsigned int)k;
+    return r;
+}
+
+static int write_group(int people, const char *folder)
+{
+    static FACE face;
+    for (int k = 0; k < people; k++) {
+        char file[32];
+        Recording r = group_member(k, file, sizeof file);
+        make_recording(&r, &face);
+        if (!write_markers(folder, r.file, &face))
+            return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc == 4 && strcmp(argv[1], "--group") == 0 && atoi(argv[2]) > 0 && atoi(argv[2]) < 100)
+        return write_group(atoi(argv[2]), argv[3]);
     const char *folder = argc > 1 ? argv[1] : "face-data";
     const char *examples = argc > 2 ? argv[2] : "examples";
     static FACE face;
