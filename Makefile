@@ -26,7 +26,7 @@ SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 # tests out; `make test` brings them in.
 NEW_BUILD_OPTIONS = $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DBUILD_TESTING=OFF)
 
-.PHONY: all deps programs build run test screenshots bench fuzz install uninstall package clean
+.PHONY: all deps programs build run test screenshots bench fuzz manpages install uninstall package clean
 
 all: build
 
@@ -111,6 +111,12 @@ fuzz:
 	fuzz/run.sh $(FUZZ_BUILD) marker_set $(FUZZ_SECONDS) 8192 fuzz/seeds/marker_set examples/face24.set examples/openface-24.set tests/data || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) marker_file $(FUZZ_SECONDS) 262144 face-data/sm1.dat face-data/smaa.dat || status=1; \
 	exit $$status
+
+# The manual pages, filled in, in $(BUILD): man $(BUILD)/mienscope.1 reads one.
+manpages:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) help2man"
+	cmake -S . -B $(BUILD) $(NEW_BUILD_OPTIONS) -DMIENSCOPE_WERROR=$(WERROR)
+	cmake --build $(BUILD) -j $(JOBS) --target manpages
 
 # The programs into $(PREFIX)/bin, the sample data and examples into
 # $(PREFIX)/share/mienscope, the manual pages and the README.

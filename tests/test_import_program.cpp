@@ -40,7 +40,7 @@ TEST(ImportProgram, ExampleCaptureBecomesTheSampleFace)
     run = run_import({"--list", example});
     EXPECT_EQ(run.status, 0);
     EXPECT_THAT(run.out, StartsWith("format: C3D, Intel, float\npoints: 28\nframes: 300\nrate: 100 Hz\n"
-                                    "duration: 2.99 s\nunits: mm\nscreen axes: right +x, up +z\n"));
+                                    "span: 2.990 s from the first frame to the last\nunits: mm\nscreen axes: right +x, up +z\n"));
     EXPECT_THAT(run.out, HasSubstr("   20  P01:LMouth       96.0%\n"));
 }
 

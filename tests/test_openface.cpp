@@ -82,8 +82,8 @@ TEST(OpenFaceReader, RowsAreKeptDroppedOrMissingAsOpenFaceMeansThem)
     EXPECT_EQ(rec.xyz[(3 * 68 + 30) * 3 + 1], 60.0f);
     EXPECT_EQ(rec.xyz[(3 * 68 + 30) * 3 + 2], 306.0f);
     ASSERT_EQ(rec.warnings.size(), 2u);
-    EXPECT_THAT(rec.warnings[0], HasSubstr("1 rows have not the header's 209 fields or no number where one belongs (lines 6)"));
-    EXPECT_EQ(rec.warnings[1], "1 rows have a timestamp not later than the row kept before them; dropped them");
+    EXPECT_THAT(rec.warnings[0], HasSubstr("1 row has not the header's 209 fields or no number where one belongs (line 6); dropped it"));
+    EXPECT_EQ(rec.warnings[1], "1 row has a timestamp not later than the row kept before them; dropped it");
 
     Recording at_threshold = read_csv(text, 0, &error, 0.9);
     ASSERT_EQ(at_threshold.frames, 4u);
@@ -94,6 +94,8 @@ TEST(OpenFaceReader, RowsAreKeptDroppedOrMissingAsOpenFaceMeansThem)
     read_csv(text, 2, &error);
     EXPECT_EQ(error, "holds no rows of face 2, only of others; --face chooses");
     EXPECT_EQ(read_csv(crafted_csv(false), 0, &error).frames, 4u) << "without face_id, rows 1, 2, 6 and 7";
+    read_csv(crafted_csv(false), 3, &error);
+    EXPECT_EQ(error, "has no face_id column, so all its rows are of face 0; --face 3 chooses none");
 }
 
 /* Distance between landmarks a and b in frame f, millimetres. */
@@ -139,7 +141,7 @@ TEST(OpenFaceReader, DefaultConversionFacesTheViewerWithTheHeadHeldStill)
     std::string folder = make_temp_folder();
     ProgramRun run = run_import({testdata_path("openface/smile_demo.csv"), folder + "/sm1.dat"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_THAT(run.err, HasSubstr("no --markers given, so the built-in set openface-24.set (built in) was used"));
+    EXPECT_THAT(run.err, HasSubstr("no --markers given, so the built-in openface-24.set was used\n"));
     std::string text = read_file(folder + "/sm1.dat");
     /* Markers 6 and 9 are the eyes' outer corners, 10 the nose bridge
      * (rigid), 11 the nose tip, 22 the inner lower lip, 23 the chin. */

@@ -30,7 +30,7 @@ static std::string summary(const Recording &rec)
         frames += " held, " + std::to_string(rec.declared_frames) + " declared";
     text += field("frames", frames);
     text += field("rate", number("%g Hz", rec.rate) + (rec.even_times ? "" : " (mean; each frame has its own time)"));
-    text += field("duration", number("%g s", recording_end(rec)));
+    text += field("span", number("%.3f s", recording_end(rec)) + " from the first frame to the last");
     text += field("units", rec.units.empty() ? "none given, taken as mm" : rec.units);
     text += field("screen axes", "right " + axis_name(rec.screen.right) + ", up " + axis_name(rec.screen.up));
     return text;

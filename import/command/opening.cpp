@@ -11,8 +11,7 @@ static bool load_set(const OpenedRecording &opened, const RecordingOptions &o, M
 {
     if (o.markers.empty()) {
         if (builtin_set(opened.rec.format, set))
-            fprintf(stderr, "%s: no --markers given, so the built-in set %s was used\n", opened.path.c_str(),
-                    openface_set_name);
+            fprintf(stderr, "%s: no --markers given, so the %s was used\n", opened.path.c_str(), openface_set_name);
         return true;
     }
     std::vector<uint8_t> text;

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "steps.h"
+#include "text.h"
 
 /* A position within a billionth of a frame (relative to its index) of a
  * whole frame is that frame: t = from + k (to - from) / 179 rounds, and a
@@ -196,7 +197,7 @@ ConvertResult convert_recording(const Recording &rec, const Selection &selection
                                 const ConvertOptions &options, Converted *out, std::string *error)
 {
     if (rec.frames < 2) {
-        *error = "holds " + std::to_string(rec.frames) + " frames; a movement needs at least 2";
+        *error = "holds " + count_of(rec.frames, "frame", "frames") + "; a movement needs at least 2";
         return CONVERT_BAD_RECORDING;
     }
     ScreenAxes axes;

@@ -137,12 +137,14 @@ static void set_times(Recording *rec)
 static void warn_dropped(const DroppedRows &malformed, size_t not_later, size_t fields, Recording *rec)
 {
     if (malformed.count > 0)
-        rec->warnings.push_back(std::to_string(malformed.count) + " rows have not the header's " + std::to_string(fields) +
-                                " fields or no number where one belongs (lines " + malformed.lines +
-                                (malformed.count > 5 ? ", ..." : "") + "); dropped them");
+        rec->warnings.push_back(count_of(malformed.count, "row has", "rows have") + " not the header's " +
+                                std::to_string(fields) + " fields or no number where one belongs (" +
+                                (malformed.count == 1 ? "line " : "lines ") + malformed.lines +
+                                (malformed.count > 5 ? ", ..." : "") + "); dropped " + (malformed.count == 1 ? "it" : "them"));
     if (not_later > 0)
-        rec->warnings.push_back(std::to_string(not_later) +
-                                " rows have a timestamp not later than the row kept before them; dropped them");
+        rec->warnings.push_back(count_of(not_later, "row has", "rows have") +
+                                " a timestamp not later than the row kept before them; dropped " +
+                                (not_later == 1 ? "it" : "them"));
 }
 
 bool read_openface(const uint8_t *data, size_t size, const ReadOptions &options, Recording *rec, std::string *error)
@@ -151,6 +153,11 @@ bool read_openface(const uint8_t *data, size_t size, const ReadOptions &options,
     Columns columns;
     if (!find_columns(names, &columns)) {
         *error = "the first line does not name OpenFace's timestamp, confidence, success and X_0..Z_67 columns";
+        return false;
+    }
+    if (columns.face_id < 0 && options.face_id != 0) {
+        *error = "has no face_id column, so all its rows are of face 0; --face " + std::to_string(options.face_id) +
+                 " chooses none";
         return false;
     }
     describe(rec);

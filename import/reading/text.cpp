@@ -108,6 +108,11 @@ bool parse_integer(const std::string &cell, long *value)
     return true;
 }
 
+std::string count_of(size_t count, const char *one, const char *many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 bool contains_ignoring_case(const std::string &text, const std::string &part)
 {
     return lower(text).find(lower(part)) != std::string::npos;

@@ -16,5 +16,6 @@ std::string printable(const std::string &text);                    /* control by
 bool parse_number(const std::string &cell, double *value);         /* the whole cell, blanks aside, as a finite number */
 bool parse_integer(const std::string &cell, long *value);          /* the whole cell, blanks aside, as a decimal integer */
 bool contains_ignoring_case(const std::string &text, const std::string &part);
+std::string count_of(size_t count, const char *one, const char *many); /* "1 row", "2 rows" */
 
 #endif
