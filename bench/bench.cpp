@@ -1,8 +1,9 @@
 /* Load, frame and playback figures, with an fscanf baseline for loading.
  *
  * Run from the repository root (it reads face-data/); it starts its own
- * Xvfb display. The viewer's own functions are compiled in from main.cpp so
- * that the frames timed are the ones the viewer draws. */
+ * Xvfb display. Frames are drawn by the viewer's own drawing library in a
+ * window as the viewer makes it, so that the frames timed are the ones the
+ * viewer draws. */
 #include <GL/freeglut.h>
 #include <benchmark/benchmark.h>
 #include <stdio.h>
@@ -16,9 +17,8 @@
 #include "face_files.h"
 #include "xharness.h"
 
-#define main viewer_main
-#include "../src/main.cpp"
-#undef main
+#include "frame.h"
+#include "head.h"
 
 static const char *const bench_line_file = "face-data/line.dat";
 static const char *const bench_marker_file = "face-data/sm1.dat";
@@ -78,11 +78,40 @@ static void BM_fscanf_baseline(benchmark::State &state)
     }
 }
 
+/* The viewer's state as the benchmarks use it: exhibit 1, both faces. */
+static FACE *face, *face2;
+static FrameView view;
+
+/* One frame as the viewer's display handler draws it. */
+static void draw_frame(void)
+{
+    view.first = face;
+    view.second = face2;
+    draw_clear();
+    caption_begin();
+    for (const char *c = "Exhibit 1"; *c; c++)
+        glutBitmapCharacter(GLUT_BITMAP_HELVETICA_18, *c);
+    caption_end();
+    draw_faces(&view);
+    glFlush();
+    glutSwapBuffers();
+}
+
+/* An exhibit key: both faces read afresh, the old records freed. */
+static void load_exhibit(const char *first, const char *second)
+{
+    FACE *old[2] = {face, face2};
+    face = new_face(bench_line_file, first);
+    face2 = new_face(bench_line_file, second);
+    free(old[0]);
+    free(old[1]);
+}
+
 static void BM_frame_both_faces(benchmark::State &state)
 {
-    whichface[0] = whichface[1] = 1;
+    view.shown[0] = view.shown[1] = 1;
     for (auto _ : state) {
-        Animate();
+        draw_frame();
         glFinish();
     }
     state.SetItemsProcessed(state.iterations());
@@ -90,8 +119,11 @@ static void BM_frame_both_faces(benchmark::State &state)
 
 static void BM_playback_c_180_frames(benchmark::State &state)
 {
+    view.shown[0] = view.shown[1] = 1;
     for (auto _ : state) {
-        keyboard('c', 0, 0);
+        for (view.frame = 0; view.frame < face->nframes; view.frame++)
+            draw_frame();
+        view.frame = 0;
         glFinish();
     }
     state.SetItemsProcessed(state.iterations() * face->nframes);
@@ -100,7 +132,8 @@ static void BM_playback_c_180_frames(benchmark::State &state)
 static void BM_exhibit_key_F3(benchmark::State &state)
 {
     for (auto _ : state) {
-        cbSpecialKeyPressed(GLUT_KEY_F3, 0, 0);
+        load_exhibit("face-data/smnn.dat", "face-data/smll.dat");
+        draw_frame();
         glFinish();
     }
 }
@@ -113,9 +146,9 @@ BENCHMARK(BM_exhibit_key_F3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 static bool first_frame_drawn = false;
 
-static void AnimateOnce(void)
+static void draw_first_frame(void)
 {
-    Animate();
+    draw_frame();
     first_frame_drawn = true;
 }
 
@@ -123,9 +156,17 @@ static void AnimateOnce(void)
  * endless event loop. */
 static void start_viewer(int *argc, char **argv)
 {
-    StartViewer(argc, argv);
-    glutReshapeFunc(ResizeWindow);
-    glutDisplayFunc(AnimateOnce);
+    glutInit(argc, argv);
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB | GLUT_DEPTH);
+    glutInitWindowPosition(0, 0);
+    glutInitWindowSize(default_view_width, default_view_height);
+    glutCreateWindow("Mienscope by Tarnwell - Average Smile");
+    draw_gl_state();
+    load_exhibit("face-data/sm1.dat", "face-data/sm2.dat");
+    view.shown[0] = 1;
+    view.zoom = 5.0f;
+    glutReshapeFunc(draw_projection);
+    glutDisplayFunc(draw_first_frame);
     while (!first_frame_drawn)
         glutMainLoopEvent();
 }
@@ -164,10 +205,14 @@ int main(int argc, char **argv)
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    const int keys[] = {GLUT_KEY_F1, GLUT_KEY_F2, GLUT_KEY_F3, GLUT_KEY_F4, GLUT_KEY_F5};
+    const char *const exhibits[5][2] = {{"face-data/sm1.dat", "face-data/sm2.dat"}, {"face-data/smaa.dat", "face-data/sm2.dat"},
+                                        {"face-data/smnn.dat", "face-data/smll.dat"}, {"face-data/smnn.dat", "face-data/smnl.dat"},
+                                        {"face-data/smpcu.dat", "face-data/smpcd.dat"}};
     long before_keys_kib = resident_kib_self();
-    for (int i = 0; i < 1000; i++)
-        cbSpecialKeyPressed(keys[i % 5], 0, 0);
+    for (int i = 0; i < 1000; i++) {
+        load_exhibit(exhibits[i % 5][0], exhibits[i % 5][1]);
+        draw_frame();
+    }
     long after_keys_kib = resident_kib_self();
 
     double load = reporter.median_ns["BM_new_face"], baseline = reporter.median_ns["BM_fscanf_baseline"];

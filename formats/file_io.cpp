@@ -55,18 +55,32 @@ static std::string failure(const std::string &path, const char *what)
     return path + ": " + what + ": " + strerror(errno) + "; nothing was written";
 }
 
-/* The text in a new file beside `path`, readable as umask allows. */
-static bool write_temporary(const OutputFile &file, std::string *temporary, std::string *error)
+/* A new file beside path, open; -1 on failure. */
+static int open_temporary(const std::string &path, std::string *temporary, std::string *error)
 {
-    std::string name = folder_of(file.path) + "/.mienscope-XXXXXX";
+    std::string name = folder_of(path) + "/.mienscope-XXXXXX";
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
     int fd = mkstemp(buffer.data());
-    if (fd < 0) {
-        *error = failure(file.path, "can't be created");
+    if (fd < 0)
+        *error = failure(path, "can't be created");
+    else
+        *temporary = buffer.data();
+    return fd;
+}
+
+bool make_temporary_beside(const std::string &path, std::string *temporary, std::string *error)
+{
+    int fd = open_temporary(path, temporary, error);
+    return fd >= 0 && close(fd) == 0;
+}
+
+/* The text in a new file beside `path`, readable as umask allows. */
+static bool write_temporary(const OutputFile &file, std::string *temporary, std::string *error)
+{
+    int fd = open_temporary(file.path, temporary, error);
+    if (fd < 0)
         return false;
-    }
-    *temporary = buffer.data();
     mode_t mask = umask(0);
     umask(mask);
     FILE *fp = fdopen(fd, "w");
@@ -115,6 +129,14 @@ static bool place_all(const std::vector<std::string> &temporaries, const std::ve
     for (size_t i = placed; i < temporaries.size(); i++)
         unlink(temporaries[i].c_str());
     return false;
+}
+
+bool place_file(const std::string &temporary, const std::string &path, bool force, std::string *error)
+{
+    mode_t mask = umask(0);
+    umask(mask);
+    chmod(temporary.c_str(), 0666 & ~mask);
+    return place_all({temporary}, {path}, force, error);
 }
 
 bool write_all_or_none(const std::vector<OutputFile> &files, bool force, std::string *error)

@@ -23,6 +23,10 @@ bool check_replaceable(const std::string &path, bool force, std::string *error);
 /* All or none: on any error no file has been created or changed. */
 bool write_all_or_none(const std::vector<OutputFile> &files, bool force, std::string *error);
 
+/* An empty new file beside path, for a writer that opens files by name. */
+bool make_temporary_beside(const std::string &path, std::string *temporary, std::string *error);
+/* The temporary put at path (refused without force when something is there); it goes on failure. */
+bool place_file(const std::string &temporary, const std::string &path, bool force, std::string *error);
 /* Files written into a new hidden folder inside their folder, and there
  * made by other programs too (plots), then put in place together. */
 struct StagedOutput {

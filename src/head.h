@@ -19,6 +19,7 @@ void read_line_info(const char *FileName, FACE *face);          /* segment count
 void read_data_matrix(const char *FileName, FACE *face);        /* nframes x nvertices marker triples (-z, y, x) */
 FACE *new_face(const char *f1, const char *f2);                 /* zeroed record filled by create_face; free() it */
 void create_face(const char *f1, const char *f2, FACE *face);   /* read line file f1 and marker file f2, then face_normalise */
+FACE *new_face_without_segments(const char *marker_file);       /* as new_face, with no line file: no segments */
 void face_normalise(FACE *face);                                /* centre on frame 0's centroid, divide by its largest bound */
 void face_stats(FACE *face);                                    /* mean and sd of frame 0 */
 void face_rescale(FACE *face, float scale);                     /* all frames: <0 standardise, 0 centre, >0 centre and divide */

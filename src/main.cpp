@@ -11,6 +11,7 @@
  *   c            play both faces together
  * Closing the window ends the program. Data files are read from face-data/
  * below the working directory. */
+#include "frame.h"
 #include "head.h"
 
 #include <GL/glut.h>
@@ -18,8 +19,6 @@
 #include <stdlib.h>
 
 static const char *const line_file = "face-data/line.dat";
-static const float green[3] = {0.0f, 1.0f, 0.0f};
-static const float red[3] = {1.0f, 0.0f, 0.0f};
 static const float rotation_step = 2.0f; /* degrees per arrow key */
 static const double zoom_factor = 1.1;   /* camera distance factor per '<' or '>' */
 
@@ -39,61 +38,30 @@ static void PrintString(void *font, const char *str)
         glutBitmapCharacter(font, *str);
 }
 
-/* The caption, drawn in normalised device coordinates with the depth test
- * off so that the faces drawn afterwards cover it. */
+/* The caption, drawn with the depth test off so that the faces drawn
+ * afterwards cover it. */
 static void ShowTitle(void)
 {
     char buf[100];
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glColor3f(1.0f, 1.0f, 1.0f); /* before the raster position, which takes the current colour */
     snprintf(buf, sizeof buf, "Exhibit %d", exhibitno);
-    glRasterPos2f(0.0f, 0.95f);
+    caption_begin();
     PrintString(GLUT_BITMAP_HELVETICA_18, buf);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_DEPTH_TEST);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    caption_end();
 }
 
 static void Animate(void)
 {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    FrameView view = {face, face2, {whichface[0], whichface[1]}, iframe, rotateX, rotateY, zoomZ};
+    draw_clear();
     ShowTitle();
-    /* T * Rx * Ry: a vertex turns about y, then about x, then moves away. */
-    glTranslatef(0.0f, 0.0f, -zoomZ);
-    glRotatef(rotateX, 1.0f, 0.0f, 0.0f);
-    glRotatef(rotateY, 0.0f, 1.0f, 0.0f);
-    glEnable(GL_LIGHTING);
-    if (whichface[0]) {
-        display_markers(face, iframe, green);
-        display_lines(face, iframe);
-    }
-    if (whichface[1]) {
-        display_markers(face2, iframe, red);
-        if (!whichface[0])
-            display_lines(face2, iframe);
-    }
+    draw_faces(&view);
     glFlush();
     glutSwapBuffers();
 }
 
 static void ResizeWindow(int w, int h)
 {
-    if (h == 0)
-        h = 1;
-    if (w == 0)
-        w = 1;
-    glViewport(0, 0, w, h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(40.0, (double)w / h, 1.0, 200.0);
-    glMatrixMode(GL_MODELVIEW);
+    draw_projection(w, h);
 }
 
 /* Loads a face from its marker file and frees the record it replaces. */
@@ -164,11 +132,9 @@ static void StartViewer(int *argc, char **argv)
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB | GLUT_DEPTH);
     glutInitWindowPosition(0, 0);
-    glutInitWindowSize(640, 1024);
+    glutInitWindowSize(default_view_width, default_view_height);
     glutCreateWindow("Mienscope by Tarnwell - Average Smile");
-    glClearDepth(1.0);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_DEPTH_TEST);
+    draw_gl_state();
     face = new_face(line_file, "face-data/sm1.dat");
     face2 = new_face(line_file, "face-data/sm2.dat");
 }

@@ -23,13 +23,20 @@ static const int marker_stacks = 16;
 /* Created on first use and kept: one quadric serves every marker. */
 static GLUquadric *marker_quadric;
 
-FACE *new_face(const char *f1, const char *f2)
+/* A zeroed record; running out of memory ends the process, naming the file. */
+static FACE *allocate_face(const char *marker_file)
 {
     FACE *face = (FACE *)calloc(1, sizeof(FACE));
     if (!face) {
-        fprintf(stderr, "%s: no memory for a face record of %zu bytes; stopping\n", f2, sizeof(FACE));
+        fprintf(stderr, "%s: no memory for a face record of %zu bytes; stopping\n", marker_file, sizeof(FACE));
         exit(1);
     }
+    return face;
+}
+
+FACE *new_face(const char *f1, const char *f2)
+{
+    FACE *face = allocate_face(f2);
     create_face(f1, f2, face);
     return face;
 }
@@ -61,14 +68,29 @@ static float largest_bound(const FACE *face)
     return scalemax;
 }
 
+/* The marker file's positions, normalised; the counts are set. */
+static void load_markers(const char *marker_file, FACE *face)
+{
+    read_data_matrix(marker_file, face);
+    face_normalise(face);
+    clear_overflowed_coordinates(face, marker_file);
+}
+
 void create_face(const char *f1, const char *f2, FACE *face)
 {
     face->nvertices = FACE_MARKERS;
     face->nframes = FACE_FRAMES;
     read_line_info(f1, face);
-    read_data_matrix(f2, face);
-    face_normalise(face);
-    clear_overflowed_coordinates(face, f2);
+    load_markers(f2, face);
+}
+
+FACE *new_face_without_segments(const char *marker_file)
+{
+    FACE *face = allocate_face(marker_file);
+    face->nvertices = FACE_MARKERS;
+    face->nframes = FACE_FRAMES;
+    load_markers(marker_file, face);
+    return face;
 }
 
 void face_normalise(FACE *face)

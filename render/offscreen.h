@@ -1,0 +1,27 @@
+/* An OpenGL compatibility-profile context with no display: EGL on Mesa's
+ * surfaceless platform, drawing into a framebuffer object of colour and
+ * depth renderbuffers, so that the viewer's fixed-function drawing runs
+ * on a server with no X. */
+#ifndef MIENSCOPE_OFFSCREEN_H
+#define MIENSCOPE_OFFSCREEN_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+/* A picture read back: 8-bit RGB, rows from the top. */
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+struct Offscreen;
+
+/* A current context drawing into width x height; false with what failed (one line). */
+bool open_offscreen(int width, int height, Offscreen **out, std::string *error);
+void read_picture(const Offscreen *o, Picture *picture); /* what has been drawn, after glFinish */
+void close_offscreen(Offscreen *o);
+
+#endif

@@ -1,0 +1,27 @@
+#include <png.h>
+#include <stdio.h>
+
+#include "encode.h"
+
+bool write_png_file(const Picture &picture, const std::string &path, std::string *error)
+{
+    FILE *fp = fopen(path.c_str(), "wb");
+    png_structp png = fp ? png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr) : nullptr;
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = info && setjmp(png_jmpbuf(png)) == 0;
+    if (ok) {
+        png_init_io(png, fp);
+        png_set_IHDR(png, info, (png_uint_32)picture.width, (png_uint_32)picture.height, 8, PNG_COLOR_TYPE_RGB,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < picture.height; y++)
+            png_write_row(png, &picture.rgb[(size_t)y * picture.width * 3]);
+        png_write_end(png, nullptr);
+    }
+    if (png)
+        png_destroy_write_struct(&png, &info);
+    ok = fp && fclose(fp) == 0 && ok;
+    if (!ok)
+        *error = path + ": the PNG can't be written";
+    return ok;
+}

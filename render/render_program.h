@@ -1,0 +1,38 @@
+/* mienscope-render: its command line, and the road from recordings to a
+ * still or a video of the viewer's picture, drawn offscreen. */
+#ifndef MIENSCOPE_RENDER_PROGRAM_H
+#define MIENSCOPE_RENDER_PROGRAM_H
+
+#include <string>
+#include <vector>
+
+enum { RENDER_DONE = 0, RENDER_UNUSABLE = 1, RENDER_USAGE = 2 };
+enum OutputKind { OUTPUT_PNG, OUTPUT_MP4, OUTPUT_GIF };
+
+/* What the command line asks for. */
+struct RenderRequest {
+    bool help = false, version = false, force = false;
+    int exhibit = 0;                /* 1 to 5; 0 when files are given */
+    std::vector<std::string> files; /* FIRST [SECOND] */
+    std::string line_file;          /* --line-file; "" for face-data/line.dat where it exists */
+    std::string faces;              /* "first", "second" or "both"; "" for both when there are two, else first */
+    float turn_x = 0.0f, turn_y = 0.0f; /* degrees, as the viewer's rotateX and rotateY */
+    float distance = 5.0f;          /* the viewer's zoomZ */
+    int width = 640, height = 1024;
+    int first_frame = 0, last_frame = -1; /* -1: the default, frame 0 for a still, 179 for a video */
+    bool frame_given = false, frames_given = false;
+    int fps = 30;
+    std::string caption;            /* --caption */
+    bool caption_given = false, no_caption = false;
+    std::string output;
+    OutputKind kind = OUTPUT_PNG;
+};
+
+extern const char render_usage[]; /* the usage lines */
+extern const char render_help[];  /* what --help prints after them */
+/* The command line, checked; error: a usage message. */
+bool parse_render_command(int argc, char **argv, RenderRequest *request, std::string *error);
+int render_usage_error(const std::string &message); /* the message and the usage; returns RENDER_USAGE */
+int run_render(const RenderRequest &request); /* messages on standard error; returns the exit status */
+
+#endif
