@@ -18,9 +18,11 @@ WERROR    ?= $(if $(CI),ON,OFF)
 # manual pages and the package add; what the tests, benchmarks and
 # screenshots add.
 RUN_PACKAGES = cmake make g++ libglut-dev libglu1-mesa-dev libgl-dev libeigen3-dev
+RENDER_PACKAGES = pkg-config libegl-dev libopengl-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev \
+  libgif-dev libpng-dev libfreetype-dev fonts-dejavu-core
 DOC_PACKAGES = help2man dpkg-dev
 TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind gnuplot-nox
-PACKAGES = $(RUN_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
+PACKAGES = $(RUN_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 # A first configure of $(BUILD) by `make run` or `make install` leaves the
 # tests out; `make test` brings them in.
@@ -88,6 +90,7 @@ bench: build
 	./$(BUILD)/bench/import_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	./$(BUILD)/bench/measure_bench ./$(BUILD)/mienscope-measure
 	./$(BUILD)/bench/average_bench ./$(BUILD)/mienscope-average
+	./$(BUILD)/bench/render_bench ./$(BUILD)/mienscope-render
 
 # Feeds arbitrary bytes to every reader for FUZZ_SECONDS each: the
 # viewer's loader (a line file and a marker file), the C3D, TRC and
@@ -121,9 +124,10 @@ manpages:
 # The programs into $(PREFIX)/bin, the sample data and examples into
 # $(PREFIX)/share/mienscope, the manual pages and the README.
 install:
-	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) help2man"
+	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(RENDER_PACKAGES) help2man"
 	cmake -S . -B $(BUILD) $(NEW_BUILD_OPTIONS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DMIENSCOPE_WERROR=$(WERROR)
-	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import mienscope-measure mienscope-average manpages
+	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import mienscope-measure mienscope-average \
+	  mienscope-render manpages
 	$(SUDO) cmake --install $(BUILD)
 
 # Removes what the last `make install` put in place, by its manifest.
@@ -136,7 +140,7 @@ uninstall:
 
 # A .deb for Debian 12: mienscope_VERSION_ARCH.deb in $(PACKAGE_BUILD).
 package:
-	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(DOC_PACKAGES)"
+	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES)"
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DMIENSCOPE_WERROR=$(WERROR)
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)

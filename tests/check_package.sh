@@ -26,15 +26,24 @@ for library in libglut3.12 libglu1-mesa 'libopengl0|libgl1'; do
   grep -Eq "(^|, )($library)( |,|$)" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 grep -q -- '-dev' <<<"$depends" && fail "Depends names a development package: $depends"
+# mienscope-render: EGL, FFmpeg, giflib and the caption's font; it draws
+# with no display, so neither GLUT nor GLX is among its libraries.
+for library in libegl1 libavcodec59 libgif7 fonts-dejavu-core; do
+  grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library: $depends"
+done
+unpacked=$build/unpacked
+rm -rf "$unpacked" && dpkg-deb -x "$deb" "$unpacked"
+needed=$(objdump -p "$unpacked/usr/bin/mienscope-render" | awk '/NEEDED/ {print $2}')
+grep -Eq 'libglut|libGLX|libGL\.so' <<<"$needed" && fail "mienscope-render needs a display library: $needed"
 recommends=$(dpkg-deb --field "$deb" Recommends)
 grep -q 'gnuplot-nox' <<<"$recommends" || fail "Recommends lacks gnuplot-nox: $recommends"
 contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}')
-for file in usr/bin/mienscope usr/bin/mienscope-import usr/bin/mienscope-measure usr/bin/mienscope-average \
+for file in usr/bin/mienscope usr/bin/mienscope-import usr/bin/mienscope-measure usr/bin/mienscope-average usr/bin/mienscope-render \
   usr/share/mienscope/face-data/line.dat usr/share/mienscope/face-data/sm1.dat usr/share/mienscope/face-data/sm2.dat \
   usr/share/mienscope/face-data/smaa.dat usr/share/mienscope/face-data/smnn.dat usr/share/mienscope/face-data/smll.dat \
   usr/share/mienscope/face-data/smnl.dat usr/share/mienscope/face-data/smpcu.dat usr/share/mienscope/face-data/smpcd.dat \
   usr/share/mienscope/examples/smile.c3d usr/share/mienscope/examples/face24.set \
-  usr/share/mienscope/examples/openface-24.set usr/share/man/man1/mienscope.1 usr/share/man/man1/mienscope-import.1 usr/share/man/man1/mienscope-measure.1 usr/share/man/man1/mienscope-average.1 \
+  usr/share/mienscope/examples/openface-24.set usr/share/man/man1/mienscope.1 usr/share/man/man1/mienscope-import.1 usr/share/man/man1/mienscope-measure.1 usr/share/man/man1/mienscope-average.1 usr/share/man/man1/mienscope-render.1 \
   usr/share/doc/mienscope/README.md; do
   grep -qx "./$file" <<<"$contents" || fail "the package does not install /$file"
 done

@@ -55,10 +55,11 @@ std::string temp_file(const std::string &text)
     return path;
 }
 
-ProgramRun run_program(const std::string &binary, const std::vector<std::string> &args, const std::string &path)
+ProgramRun run_program(const std::string &binary, const std::vector<std::string> &args, const std::string &path,
+                       const std::string &folder, bool no_display)
 {
-    std::string folder = make_temp_folder();
-    std::string out = folder + "/out", err = folder + "/err";
+    std::string kept = make_temp_folder();
+    std::string out = kept + "/out", err = kept + "/err";
     pid_t pid = fork();
     if (pid == 0) {
         std::vector<char *> argv = {(char *)binary.c_str()};
@@ -69,6 +70,10 @@ ProgramRun run_program(const std::string &binary, const std::vector<std::string>
         dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         if (!path.empty())
             setenv("PATH", path.c_str(), 1);
+        if (no_display)
+            unsetenv("DISPLAY");
+        if (!folder.empty() && chdir(folder.c_str()) != 0)
+            _exit(126);
         execv(binary.c_str(), argv.data());
         _exit(127);
     }

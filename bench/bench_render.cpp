@@ -1,0 +1,55 @@
+/* mienscope-render as a whole process, with no display: a still of
+ * exhibit 1, and exhibit 1's 180 frames as an MP4, both 640 x 1024.
+ * Medians of five runs.
+ *
+ *   render_bench PATH-TO-mienscope-render      (from the repository root) */
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "testfiles.h"
+
+static const int runs = 5;
+
+static double now_seconds()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+/* The median of five runs in seconds; -1 if any failed. */
+static double median_seconds(const std::string &binary, const std::vector<std::string> &args)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; i++) {
+        double start = now_seconds();
+        ProgramRun run = run_program(binary, args, "", "", true);
+        times.push_back(run.status == 0 ? now_seconds() - start : -1.0);
+        if (run.status != 0)
+            fprintf(stderr, "%s", run.err.c_str());
+    }
+    std::sort(times.begin(), times.end());
+    return times[0] < 0 ? -1.0 : times[runs / 2];
+}
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        fprintf(stderr, "usage: render_bench PATH-TO-mienscope-render\n");
+        return 2;
+    }
+    std::string folder = make_temp_folder();
+    double still = median_seconds(argv[1], {"--force", "--frame", "179", folder + "/still.png"});
+    double video = median_seconds(argv[1], {"--force", folder + "/movement.mp4"});
+    printf("mienscope-render, 640 x 1024, no display, medians of %d runs as a whole process:\n", runs);
+    printf("  a still: %.3f s\n", still);
+    printf("  180 frames to MP4: %.3f s, %.0f frames a second\n", video, 180 / video);
+    return still < 0 || video < 0 ? 1 : 0;
+}

@@ -1,0 +1,291 @@
+/* mienscope-render against the real viewer: the same pictures, pixel for
+ * pixel within 1 %, in three states; videos with the stated frames, size
+ * and rate whose frame k is the movement's frame k; and its bad input.
+ * The renderer runs with no DISPLAY. */
+#include <X11/keysym.h>
+#include <gif_lib.h>
+#include <gmock/gmock.h>
+#include <png.h>
+#include <stdio.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <set>
+
+#include "window_support.h"
+
+using testing::HasSubstr;
+
+/* Runs mienscope-render in folder with no DISPLAY. */
+static ProgramRun render(const std::string &folder, const std::vector<std::string> &args)
+{
+    return run_program(RENDER_BINARY, args, "", folder, true);
+}
+
+static Image read_png_image(const std::string &path)
+{
+    Image image;
+    FILE *fp = fopen(path.c_str(), "rb");
+    png_structp png = fp ? png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr) : nullptr;
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (info && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, fp);
+        png_read_info(png, info);
+        if (png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB && png_get_bit_depth(png, info) == 8) {
+            image.width = (int)png_get_image_width(png, info);
+            image.height = (int)png_get_image_height(png, info);
+            image.rgb.resize((size_t)image.width * image.height * 3);
+            for (int y = 0; y < image.height; y++)
+                png_read_row(png, &image.rgb[(size_t)y * image.width * 3], nullptr);
+        }
+    }
+    if (png)
+        png_destroy_read_struct(&png, &info, nullptr);
+    if (fp)
+        fclose(fp);
+    return image;
+}
+
+/* Which of green, red and blue a pixel is, 0 for none: near the pure
+ * colour, so that a video's compression does not change the answer. */
+static int colour_class(const unsigned char *p)
+{
+    if (p[1] > 160 && p[0] < 100 && p[2] < 100)
+        return 1;
+    if (p[0] > 160 && p[1] < 100 && p[2] < 100)
+        return 2;
+    if (p[2] > 160 && p[0] < 100 && p[1] < 100)
+        return 3;
+    return 0;
+}
+
+/* Pixels of each colour that one picture has and the other lacks, as a
+ * share of all coloured pixels of both. */
+static double coloured_difference(const Image &a, const Image &b)
+{
+    if (a.width != b.width || a.height != b.height)
+        return 1.0;
+    long differing = 0, coloured = 0;
+    for (int y = 0; y < a.height; y++)
+        for (int x = 0; x < a.width; x++) {
+            int ca = colour_class(a.at(x, y)), cb = colour_class(b.at(x, y));
+            coloured += (ca != 0) + (cb != 0);
+            differing += ca != cb ? (ca != 0) + (cb != 0) : 0;
+        }
+    return coloured ? (double)differing / coloured : 1.0;
+}
+
+TEST_F(WindowTest, StillsAreTheViewersPictures)
+{
+    ASSERT_TRUE(start_viewer());
+    const int sm1 = shape_of("sm1.dat"), sm2 = shape_of("sm2.dat");
+    Camera camera;
+    Image window;
+    ASSERT_TRUE(wait_for_image(viewer, [&](const Image &i) { return face_drawn(i, camera, sm1, 0, green); },
+                               window_deadline, &window));
+    ProgramRun run = render(folder, {"--faces", "first", "start.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_LE(coloured_difference(window, read_png_image(folder + "/start.png")), 0.01) << "exhibit 1 at start-up";
+
+    send_key(viewer, XK_c);
+    ASSERT_TRUE(wait_for_image(
+        viewer, [&](const Image &i) { return face_drawn(i, camera, sm1, 179, green) && face_drawn(i, camera, sm2, 179, red); },
+        window_deadline, &window));
+    ASSERT_EQ(render(folder, {"--frame", "179", "both.png"}).status, 0);
+    EXPECT_LE(coloured_difference(window, read_png_image(folder + "/both.png")), 0.01) << "after c, frame 179";
+
+    /* 10 presses of Left and 5 of Up turn by -20 and -10 degrees; 5 of
+     * '<' take the distance to 5 x 1.1^5, rounded to a float each time. */
+    for (int i = 0; i < 10; i++)
+        send_key(viewer, XK_Left);
+    for (int i = 0; i < 5; i++)
+        send_key(viewer, XK_Up);
+    float zoom = 5.0f;
+    for (int i = 0; i < 5; i++) {
+        send_key(viewer, XK_less);
+        zoom = (float)(zoom * 1.1);
+    }
+    camera.rotate_y = -20.0;
+    camera.rotate_x = -10.0;
+    camera.zoom = zoom;
+    ASSERT_TRUE(wait_for_image(
+        viewer, [&](const Image &i) { return face_drawn(i, camera, sm1, 0, green) && face_drawn(i, camera, sm2, 0, red); },
+        window_deadline, &window));
+    char distance[32];
+    snprintf(distance, sizeof distance, "%.9g", zoom);
+    ASSERT_EQ(render(folder, {"--turn-y", "-20", "--turn-x", "-10", "--distance", distance, "turned.png"}).status, 0);
+    EXPECT_LE(coloured_difference(window, read_png_image(folder + "/turned.png")), 0.01) << "turned and moved";
+}
+
+/* A video read back with the libraries it was written with. */
+struct Video {
+    int width = 0, height = 0, frames = 0;
+    AVRational rate = {0, 1};
+    std::string pixel_format;
+    Image frame_90; /* RGB */
+};
+
+static void keep_frame(const AVFrame *frame, Image *out)
+{
+    SwsContext *scale = sws_getContext(frame->width, frame->height, (AVPixelFormat)frame->format, frame->width,
+                                       frame->height, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    out->width = frame->width;
+    out->height = frame->height;
+    out->rgb.resize((size_t)out->width * out->height * 3);
+    uint8_t *planes[1] = {out->rgb.data()};
+    int strides[1] = {out->width * 3};
+    sws_scale(scale, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    sws_freeContext(scale);
+}
+
+/* Every packet decoded, so that the count is of frames, not of packets. */
+static Video read_video(const std::string &path)
+{
+    Video video;
+    AVFormatContext *format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0 || avformat_find_stream_info(format, nullptr) < 0)
+        return video;
+    AVStream *stream = format->streams[0];
+    video.rate = stream->r_frame_rate;
+    const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    AVCodecContext *decoder = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(decoder, stream->codecpar);
+    avcodec_open2(decoder, codec, nullptr);
+    AVPacket *packet = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    bool more = true;
+    while (more) {
+        more = av_read_frame(format, packet) >= 0;
+        avcodec_send_packet(decoder, more ? packet : nullptr);
+        while (avcodec_receive_frame(decoder, frame) >= 0) {
+            video.width = frame->width;
+            video.height = frame->height;
+            const char *name = av_get_pix_fmt_name((AVPixelFormat)frame->format);
+            video.pixel_format = name ? name : "";
+            if (video.frames++ == 90)
+                keep_frame(frame, &video.frame_90);
+        }
+        av_packet_unref(packet);
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&decoder);
+    avformat_close_input(&format);
+    return video;
+}
+
+TEST(Render, VideosHoldEveryFrameAtTheirRateAndFrameKIsTheMovementsFrameK)
+{
+    std::string folder = make_temp_folder();
+    make_scene_folder(folder);
+    ASSERT_EQ(render(folder, {"--frame", "90", "still90.png"}).status, 0);
+    ASSERT_EQ(render(folder, {"--frame", "0", "still0.png"}).status, 0);
+    Image still90 = read_png_image(folder + "/still90.png"), still0 = read_png_image(folder + "/still0.png");
+    ASSERT_GT(coloured_difference(still0, still90), 0.5) << "frames 0 and 90 differ, so a frozen video shows";
+
+    ProgramRun run = render(folder, {"movement.mp4"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    Video mp4 = read_video(folder + "/movement.mp4");
+    EXPECT_EQ(mp4.frames, 180);
+    EXPECT_EQ(mp4.width, 640);
+    EXPECT_EQ(mp4.height, 1024);
+    EXPECT_EQ(mp4.pixel_format, "yuv420p");
+    EXPECT_EQ(mp4.rate.num, 30);
+    EXPECT_EQ(mp4.rate.den, 1);
+    EXPECT_LE(coloured_difference(mp4.frame_90, still90), 0.1) << "allowing for compression at the edges";
+
+    ASSERT_EQ(render(folder, {"--fps", "24", "--size", "320x512", "--frames", "10:99", "part.mp4"}).status, 0);
+    Video part = read_video(folder + "/part.mp4");
+    EXPECT_EQ(part.frames, 90);
+    EXPECT_EQ(part.width, 320);
+    EXPECT_EQ(part.rate.num, 24);
+
+    ASSERT_EQ(render(folder, {"--fps", "30", "movement.gif"}).status, 0);
+    int code = 0;
+    GifFileType *gif = DGifOpenFileName((folder + "/movement.gif").c_str(), &code);
+    ASSERT_NE(gif, nullptr);
+    ASSERT_EQ(DGifSlurp(gif), GIF_OK);
+    EXPECT_EQ(gif->ImageCount, 180);
+    EXPECT_EQ(gif->SWidth, 640);
+    EXPECT_EQ(gif->SHeight, 1024);
+    GraphicsControlBlock control;
+    ASSERT_EQ(DGifSavedExtensionToGCB(gif, 90, &control), GIF_OK);
+    EXPECT_EQ(control.DelayTime, 3) << "round(100 / 30) hundredths of a second";
+    bool loops = false;
+    for (int i = 0; i < gif->SavedImages[0].ExtensionBlockCount; i++) {
+        const ExtensionBlock &block = gif->SavedImages[0].ExtensionBlocks[i];
+        loops = loops || (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
+                          memcmp(block.Bytes, "NETSCAPE2.0", 11) == 0);
+    }
+    EXPECT_TRUE(loops) << "a NETSCAPE2.0 block makes it loop";
+    Image frame_90 = still90;
+    const SavedImage &image = gif->SavedImages[90];
+    const ColorMapObject *map = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
+    for (size_t p = 0; p < (size_t)640 * 1024; p++) {
+        const GifColorType &c = map->Colors[image.RasterBits[p]];
+        frame_90.rgb[p * 3] = c.Red, frame_90.rgb[p * 3 + 1] = c.Green, frame_90.rgb[p * 3 + 2] = c.Blue;
+    }
+    EXPECT_EQ(frame_90.rgb, still90.rgb) << "the GIF's palette holds the flat colours exactly";
+    DGifCloseFile(gif, &code);
+}
+
+TEST(Render, BadInputAndLimits)
+{
+    std::string folder = make_temp_folder();
+    make_scene_folder(folder);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{}, 2, "mienscope-render: no OUTPUT given\nUsage: "},
+        {{"out.jpg"}, 2, "OUTPUT \"out.jpg\" ends in none of .png, .mp4 and .gif"},
+        {{"--size", "8193x100", "out.png"}, 2, "--size \"8193x100\" is not WxH with each from 1 to 8192"},
+        {{"--size", "641x1024", "out.mp4"}, 2, "an MP4 needs an even width and height; --size 641x1024 is not"},
+        {{"--frame", "180", "out.png"}, 2, "--frame \"180\" is not a whole number from 0 to 179"},
+        {{"--frames", "20:10", "out.mp4"}, 2, "--frames \"20:10\" is not A:B with 0 <= A <= B <= 179"},
+        {{"--fps", "0", "out.mp4"}, 2, "--fps \"0\" is not a whole number from 1 to 240"},
+        {{"--fps", "241", "out.mp4"}, 2, "--fps \"241\""},
+        {{"--fps", "60", "out.gif"}, 2, "--fps 60: a GIF frame lasts whole hundredths of a second, so at most 50"},
+        {{"--exhibit", "6", "out.png"}, 2, "--exhibit \"6\" is not a whole number from 1 to 5"},
+        {{"face-data/sm1.dat", "--faces", "both", "out.png"}, 2, "--faces both needs a SECOND file"},
+        {{"none.dat", "out.png"}, 1, "read_data_matrix failed to open: none.dat\n Is data path correct?"},
+        {{"no/such/folder/out.png"}, 1, "no/such/folder/out.png: can't be created"},
+    };
+    for (const auto &c : cases) {
+        ProgramRun run = render(folder, c.args);
+        EXPECT_EQ(run.status, c.status) << c.message;
+        EXPECT_THAT(run.err, HasSubstr(c.message));
+        EXPECT_TRUE(read_file(folder + "/out.png").empty() && read_file(folder + "/out.mp4").empty()) << c.message;
+    }
+    write_file(folder + "/kept.png", "mine");
+    ProgramRun run = render(folder, {"kept.png"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "kept.png: exists; --force replaces it, and without it the file is left untouched\n");
+    EXPECT_EQ(read_file(folder + "/kept.png"), "mine");
+    EXPECT_EQ(render(folder, {"--force", "kept.png"}).status, 0);
+    EXPECT_EQ(read_file(folder + "/kept.png").substr(1, 3), "PNG");
+
+    /* Marker files with no face-data/line.dat: no segments, and the caption names them. */
+    std::string bare = make_temp_folder();
+    write_file(bare + "/a.dat", read_file(folder + "/face-data/sm1.dat"));
+    ASSERT_EQ(render(bare, {"a.dat", "a.png"}).status, 0);
+    Image picture = read_png_image(bare + "/a.png");
+    EXPECT_GT(count_colour(picture, green), 1000);
+    EXPECT_EQ(count_colour(picture, blue), 0);
+    EXPECT_GT(count_colour(picture, white), 20) << "the caption";
+    ASSERT_EQ(render(bare, {"--no-caption", "--force", "a.dat", "a.png"}).status, 0);
+    EXPECT_EQ(count_colour(read_png_image(bare + "/a.png"), white), 0);
+
+    unlink((folder + "/face-data/line.dat").c_str());
+    run = render(folder, {"line.png"});
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.err, "can't open input file: face-data/line.dat\n");
+}
