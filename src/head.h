@@ -20,6 +20,9 @@ void read_data_matrix(const char *FileName, FACE *face);        /* nframes x nve
 FACE *new_face(const char *f1, const char *f2);                 /* zeroed record filled by create_face; free() it */
 void create_face(const char *f1, const char *f2, FACE *face);   /* read line file f1 and marker file f2, then face_normalise */
 FACE *new_face_without_segments(const char *marker_file);       /* as new_face, with no line file: no segments */
+void load_face_markers(const char *marker_file, FACE *face);    /* counts set: read the markers and normalise */
+/* 180 x 24 positions (x, y, z a marker, frame by frame) as a record, normalised; name for warnings. */
+void face_from_positions(FACE *face, const double *xyz, const char *name);
 void face_normalise(FACE *face);                                /* centre on frame 0's centroid, divide by its largest bound */
 void face_stats(FACE *face);                                    /* mean and sd of frame 0 */
 void face_rescale(FACE *face, float scale);                     /* all frames: <0 standardise, 0 centre, >0 centre and divide */

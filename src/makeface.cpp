@@ -68,8 +68,7 @@ static float largest_bound(const FACE *face)
     return scalemax;
 }
 
-/* The marker file's positions, normalised; the counts are set. */
-static void load_markers(const char *marker_file, FACE *face)
+void load_face_markers(const char *marker_file, FACE *face)
 {
     read_data_matrix(marker_file, face);
     face_normalise(face);
@@ -81,7 +80,19 @@ void create_face(const char *f1, const char *f2, FACE *face)
     face->nvertices = FACE_MARKERS;
     face->nframes = FACE_FRAMES;
     read_line_info(f1, face);
-    load_markers(f2, face);
+    load_face_markers(f2, face);
+}
+
+void face_from_positions(FACE *face, const double *xyz, const char *name)
+{
+    face->nvertices = FACE_MARKERS;
+    face->nframes = FACE_FRAMES;
+    for (int f = 0; f < FACE_FRAMES; f++)
+        for (int m = 0; m < FACE_MARKERS; m++)
+            for (int a = 0; a < 3; a++)
+                face->ff[f][m][a] = (float)xyz[((size_t)f * FACE_MARKERS + (size_t)m) * 3 + (size_t)a];
+    face_normalise(face);
+    clear_overflowed_coordinates(face, name);
 }
 
 FACE *new_face_without_segments(const char *marker_file)
@@ -89,7 +100,7 @@ FACE *new_face_without_segments(const char *marker_file)
     FACE *face = allocate_face(marker_file);
     face->nvertices = FACE_MARKERS;
     face->nframes = FACE_FRAMES;
-    load_markers(marker_file, face);
+    load_face_markers(marker_file, face);
     return face;
 }
 

@@ -51,35 +51,6 @@ static Image read_png_image(const std::string &path)
     return image;
 }
 
-/* Which of green, red and blue a pixel is, 0 for none: near the pure
- * colour, so that a video's compression does not change the answer. */
-static int colour_class(const unsigned char *p)
-{
-    if (p[1] > 160 && p[0] < 100 && p[2] < 100)
-        return 1;
-    if (p[0] > 160 && p[1] < 100 && p[2] < 100)
-        return 2;
-    if (p[2] > 160 && p[0] < 100 && p[1] < 100)
-        return 3;
-    return 0;
-}
-
-/* Pixels of each colour that one picture has and the other lacks, as a
- * share of all coloured pixels of both. */
-static double coloured_difference(const Image &a, const Image &b)
-{
-    if (a.width != b.width || a.height != b.height)
-        return 1.0;
-    long differing = 0, coloured = 0;
-    for (int y = 0; y < a.height; y++)
-        for (int x = 0; x < a.width; x++) {
-            int ca = colour_class(a.at(x, y)), cb = colour_class(b.at(x, y));
-            coloured += (ca != 0) + (cb != 0);
-            differing += ca != cb ? (ca != 0) + (cb != 0) : 0;
-        }
-    return coloured ? (double)differing / coloured : 1.0;
-}
-
 TEST_F(WindowTest, StillsAreTheViewersPictures)
 {
     ASSERT_TRUE(start_viewer());

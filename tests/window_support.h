@@ -33,5 +33,6 @@ long count_colour(const Image &image, Rgb colour);
 bool face_drawn(const Image &image, const Camera &camera, int shape, int frame, Rgb colour); /* all 24 centres */
 bool segments_drawn(const Image &image, const Camera &camera, int shape, int frame);         /* every midpoint blue */
 bool no_segment_drawn(const Image &image, const Camera &camera, int shape, int frame);       /* no midpoint blue */
+double coloured_difference(const Image &a, const Image &b); /* green, red and blue pixels not shared, as a share of all */
 
 #endif

@@ -81,7 +81,8 @@ void stop_xserver(Xserver &server)
     server.pid = -1;
 }
 
-pid_t launch_viewer(const Xserver &server, const std::string &folder, const std::string &stderr_path)
+pid_t launch_viewer(const Xserver &server, const std::string &folder, const std::string &stderr_path,
+                    const std::vector<std::string> &args)
 {
     pid_t pid = fork();
     if (pid == 0) {
@@ -93,10 +94,17 @@ pid_t launch_viewer(const Xserver &server, const std::string &folder, const std:
         dup2(null_fd, 1);
         dup2(err_fd, 2);
         const char *prefix = getenv("MIENSCOPE_VIEWER_PREFIX");
+        std::string command = std::string(prefix ? prefix : "") + " '" MIENSCOPE_BINARY "'";
+        std::vector<char *> argv = {(char *)"mienscope"};
+        for (const std::string &a : args) {
+            command += " '" + a + "'";
+            argv.push_back((char *)a.c_str());
+        }
+        argv.push_back(nullptr);
         if (prefix && *prefix)
-            execl("/bin/sh", "sh", "-c", (std::string(prefix) + " '" MIENSCOPE_BINARY "'").c_str(), (char *)nullptr);
+            execl("/bin/sh", "sh", "-c", command.c_str(), (char *)nullptr);
         else
-            execl(MIENSCOPE_BINARY, "mienscope", (char *)nullptr);
+            execv(MIENSCOPE_BINARY, argv.data());
         _exit(127);
     }
     return pid;

@@ -36,7 +36,8 @@ Xserver start_xserver();                                   /* Xvfb on a free dis
 void stop_xserver(Xserver &server);                        /* ends it and waits for it */
 /* The binary, started in folder; MIENSCOPE_VIEWER_PREFIX, if set, is a
  * command (valgrind ...) that the binary's path is appended to. */
-pid_t launch_viewer(const Xserver &server, const std::string &folder, const std::string &stderr_path);
+pid_t launch_viewer(const Xserver &server, const std::string &folder, const std::string &stderr_path,
+                    const std::vector<std::string> &args = {}); /* args: the viewer's command line */
 bool wait_for_window(const Xserver &server, Viewer &viewer, double seconds); /* finds its mapped top-level window */
 bool wait_for_exit(pid_t pid, double seconds, int *status);   /* waitpid with a deadline */
 void close_viewer(Viewer &viewer);                          /* kills it if running, closes the connection */

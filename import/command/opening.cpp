@@ -54,7 +54,8 @@ int open_recording(const std::string &path, const RecordingOptions &options, Ope
     return select_points(opened, options, &error) ? EXIT_DONE : unusable(error);
 }
 
-int convert_opened(const OpenedRecording &opened, const RecordingOptions &options, Converted *converted)
+int convert_opened(const OpenedRecording &opened, const RecordingOptions &options, Converted *converted,
+                   std::string *usage)
 {
     std::string error;
     ConvertResult result =
@@ -63,7 +64,7 @@ int convert_opened(const OpenedRecording &opened, const RecordingOptions &option
         fprintf(stderr, "%s: %s\n", opened.path.c_str(), gap_message(opened.rec, gap).c_str());
     switch (result) {
     case CONVERTED: return EXIT_DONE;
-    case CONVERT_BAD_OPTIONS: return usage_error(error);
+    case CONVERT_BAD_OPTIONS: *usage = error; return EXIT_USAGE;
     case CONVERT_BAD_RECORDING: return unusable(opened.path + ": " + error);
     case CONVERT_BAD_SET: return unusable(error);
     }

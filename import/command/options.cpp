@@ -98,16 +98,34 @@ static bool option_face(const char *text, long *face_id, std::string *error)
     return true;
 }
 
-static bool take_option(int code, const char *arg, ImportRequest *r, std::string *error)
+/* getopt codes of the recording options: the option's first letter, or a capital where two share one. */
+static const struct option recording_long_options[] = {
+    {"markers", required_argument, nullptr, 'm'}, {"from", required_argument, nullptr, 'F'},
+    {"to", required_argument, nullptr, 'T'},      {"right", required_argument, nullptr, 'r'},
+    {"up", required_argument, nullptr, 'u'},      {"face", required_argument, nullptr, 'i'},
+    {"min-confidence", required_argument, nullptr, 'c'},
+};
+
+std::vector<struct option> with_recording_options(const std::vector<struct option> &own)
 {
-    RecordingOptions *o = &r->options;
+    std::vector<struct option> all = own;
+    all.insert(all.end(), std::begin(recording_long_options), std::end(recording_long_options));
+    all.push_back({nullptr, 0, nullptr, 0});
+    return all;
+}
+
+bool is_recording_option(int code)
+{
+    for (const struct option &o : recording_long_options)
+        if (o.val == code)
+            return true;
+    return false;
+}
+
+bool take_recording_option(int code, const char *arg, RecordingOptions *o, std::string *error)
+{
     switch (code) {
-    case 'l': r->list = true; return true;
-    case 'h': r->help = true; return true;
-    case 'v': r->version = true; return true;
-    case 'f': r->force = true; return true;
     case 'm': o->markers = arg; return true;
-    case 'L': r->line_file = arg; return true;
     case 'r': return option_axis("--right", arg, &o->convert.right, error);
     case 'u': return option_axis("--up", arg, &o->convert.up, error);
     case 'F': return option_number("--from", arg, &o->convert.from, error);
@@ -115,6 +133,24 @@ static bool take_option(int code, const char *arg, ImportRequest *r, std::string
     case 'c': return option_number("--min-confidence", arg, &o->read.min_confidence, error);
     case 'i': return option_face(arg, &o->read.face_id, error);
     default: *error = "unknown option or a missing value"; return false;
+    }
+}
+
+bool check_recording_options(const RecordingOptions &o, std::string *error)
+{
+    const ConvertOptions &c = o.convert;
+    return !(c.right && c.up) || check_screen_axes(*c.right, *c.up, error);
+}
+
+static bool take_option(int code, const char *arg, ImportRequest *r, std::string *error)
+{
+    switch (code) {
+    case 'l': r->list = true; return true;
+    case 'h': r->help = true; return true;
+    case 'v': r->version = true; return true;
+    case 'f': r->force = true; return true;
+    case 'L': r->line_file = arg; return true;
+    default: return take_recording_option(code, arg, &r->options, error);
     }
 }
 
@@ -137,28 +173,25 @@ static bool take_files(const std::vector<std::string> &files, ImportRequest *r, 
 /* What can be told wrong before the recording is read. */
 static bool check_request(const ImportRequest &r, std::string *error)
 {
-    const ConvertOptions &c = r.options.convert;
     if (!r.line_file.empty() && r.line_file == r.output) {
         *error = "OUTPUT and --line-file are the same file";
         return false;
     }
-    return !(c.right && c.up) || check_screen_axes(*c.right, *c.up, error);
+    return check_recording_options(r.options, error);
 }
 
 bool parse_import_command(int argc, char **argv, ImportRequest *request, std::string *error)
 {
-    static const struct option long_options[] = {
-        {"list", no_argument, nullptr, 'l'},        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'v'},     {"force", no_argument, nullptr, 'f'},
-        {"markers", required_argument, nullptr, 'm'}, {"line-file", required_argument, nullptr, 'L'},
-        {"from", required_argument, nullptr, 'F'},  {"to", required_argument, nullptr, 'T'},
-        {"right", required_argument, nullptr, 'r'}, {"up", required_argument, nullptr, 'u'},
-        {"face", required_argument, nullptr, 'i'},  {"min-confidence", required_argument, nullptr, 'c'},
-        {nullptr, 0, nullptr, 0},
-    };
+    static const std::vector<struct option> long_options = with_recording_options({
+        {"list", no_argument, nullptr, 'l'},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
+        {"force", no_argument, nullptr, 'f'},
+        {"line-file", required_argument, nullptr, 'L'},
+    });
     opterr = 0;
     int code;
-    while ((code = getopt_long(argc, argv, "", long_options, nullptr)) != -1) {
+    while ((code = getopt_long(argc, argv, "", long_options.data(), nullptr)) != -1) {
         if (code == '?') {
             *error = std::string("\"") + printable(argv[optind - 1]) + "\" is not an option or lacks its value";
             return false;

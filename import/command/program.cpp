@@ -38,6 +38,9 @@ int import_recording(const ImportRequest &r)
     if (!r.line_file.empty() && opened.set.markers.empty())
         return usage_error("--line-file needs --markers: without a set there are no segments to write");
     Converted converted;
-    status = convert_opened(opened, r.options, &converted);
+    std::string usage;
+    status = convert_opened(opened, r.options, &converted, &usage);
+    if (status == EXIT_USAGE)
+        return usage_error(usage);
     return status == EXIT_DONE ? write_files(r, opened, converted) : status;
 }

@@ -211,6 +211,7 @@ ConvertResult convert_recording(const Recording &rec, const Selection &selection
     if (!align_to_first_frame(span, &tracks, set_name, error))
         return CONVERT_BAD_SET;
     out->positions = resample(rec, tracks, span);
+    out->seconds = span.to - span.from;
     turn_to_viewer(axes, &out->positions);
     if (positions_fit_marker_file(out->positions))
         return CONVERTED;

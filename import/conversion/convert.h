@@ -43,6 +43,7 @@ struct GapReport {
 struct Converted {
     FacePositions positions;     /* FACE_FRAMES x FACE_MARKERS x 3, millimetres, viewer's axes */
     std::vector<GapReport> gaps; /* selected points with missing samples in the span, in selection order */
+    double seconds = 0.0;        /* how long the span lasts: --to less --from */
 };
 
 /* Who is at fault when a conversion fails, for the message and exit status. */

@@ -6,6 +6,11 @@
 #include "openface.h"
 #include "trc.h"
 
+bool is_recording(const uint8_t *data, size_t size)
+{
+    return is_c3d(data, size) || is_trc(data, size) || is_openface(data, size);
+}
+
 bool read_recording(const uint8_t *data, size_t size, const ReadOptions &options, Recording *rec, std::string *error)
 {
     if (is_c3d(data, size))

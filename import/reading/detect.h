@@ -6,6 +6,7 @@
 
 /* Any of the three formats, told by content; false with error set when none fits or the file can't be used. */
 bool read_recording(const uint8_t *data, size_t size, const ReadOptions &options, Recording *rec, std::string *error);
+bool is_recording(const uint8_t *data, size_t size); /* C3D, TRC or OpenFace CSV, by content */
 /* A whole recording or set file into memory, up to 512 MiB; errors start with the path. */
 bool read_input_file(const std::string &path, std::vector<uint8_t> *bytes, std::string *error);
 

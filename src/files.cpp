@@ -1,0 +1,236 @@
+#include "files.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "detect.h"
+#include "text.h"
+
+const char viewer_usage[] =
+    "Usage: mienscope                                 the five exhibits of face-data/\n"
+    "  or:  mienscope [OPTION]... FIRST [SECOND]      one or two recordings\n"
+    "  or:  mienscope --help | --version\n";
+
+const char viewer_help[] =
+    "Shows recorded facial movements in 3D, the first face green and the second red.\n"
+    "\n"
+    "FIRST and SECOND are recordings that mienscope-import reads (C3D, TRC, OpenFace\n"
+    "CSV, told apart by content), converted in memory as it converts them, or marker\n"
+    "files. Options (before or after the files):\n"
+    "  --markers SET, --from SECONDS, --to SECONDS, --right AXIS, --up AXIS, --face N,\n"
+    "  --min-confidence C    as in mienscope-import\n"
+    "  --line-file FILE      the segments (default: the set's, else face-data/line.dat\n"
+    "                        where it exists, else none)\n"
+    "  --speed F             playback speed, 0.05 to 20 (default 1)\n"
+    "  --duration SECONDS    how long a marker file's 180 frames last (a recording\n"
+    "                        knows its own: --to less --from); without one, 6 s\n"
+    "  --help, --version\n"
+    "The toolkit's own options, such as -display, are left to it.\n"
+    "\n"
+    "Keys with files: F1 reads the files again; arrows, < and > as with exhibits;\n"
+    "a, b, c play the first, second or both faces at the recording's pace; space\n"
+    "pauses and resumes; , and . step a frame back and forward; Home and End go to\n"
+    "the first and last frame; [ and ] halve and double the speed.\n"
+    "\n"
+    "Exit status: 0 when the window is closed; 1 a file can't be used; 2 a usage\n"
+    "error; 255 face-data/line.dat can't be opened. Errors come before any window.\n";
+
+const double slowest_speed = 0.05, fastest_speed = 20.0;
+
+/* freeglut's own options, and whether each takes a value. */
+static int toolkit_option(const char *arg)
+{
+    static const char *const with_value[] = {"-display", "-geometry"};
+    static const char *const alone[] = {"-direct", "-indirect", "-iconic", "-gldebug", "-sync"};
+    for (const char *o : with_value)
+        if (strcmp(arg, o) == 0)
+            return 2;
+    for (const char *o : alone)
+        if (strcmp(arg, o) == 0)
+            return 1;
+    return 0;
+}
+
+bool is_file_command(int argc, char **argv)
+{
+    for (int i = 1; i < argc; i += toolkit_option(argv[i]) ? toolkit_option(argv[i]) : 1)
+        if (!toolkit_option(argv[i]))
+            return true;
+    return false;
+}
+
+int viewer_usage_error(const std::string &message)
+{
+    fprintf(stderr, "mienscope: %s\n%s", message.c_str(), viewer_usage);
+    return EXIT_USAGE;
+}
+
+static bool option_range(const char *name, const char *text, double low, double high, double *value,
+                         std::string *error)
+{
+    if (parse_number(text, value) && *value >= low && *value <= high)
+        return true;
+    char message[160];
+    snprintf(message, sizeof message, "%s \"%s\" is not a number from %g to %g", name, printable(text).c_str(), low, high);
+    *error = message;
+    return false;
+}
+
+static bool take_option(int code, const char *arg, ViewerRequest *r, std::string *error)
+{
+    switch (code) {
+    case 'h': r->help = true; return true;
+    case 'v': r->version = true; return true;
+    case 'L': r->line_file = arg; return true;
+    case 's': return option_range("--speed", arg, slowest_speed, fastest_speed, &r->speed, error);
+    case 'd': return option_range("--duration", arg, 1e-3, 1e6, &r->duration, error);
+    default: return take_recording_option(code, arg, &r->options, error);
+    }
+}
+
+/* The toolkit's options go to toolkit_args, the rest to what getopt reads. */
+static std::vector<char *> split_toolkit_options(int argc, char **argv, ViewerRequest *r)
+{
+    std::vector<char *> rest = {argv[0]};
+    r->toolkit_args = {argv[0]};
+    for (int i = 1; i < argc; i++) {
+        int taken = toolkit_option(argv[i]);
+        for (int k = 0; k < taken && i + k < argc; k++)
+            r->toolkit_args.push_back(argv[i + k]);
+        if (taken)
+            i += taken - 1;
+        else
+            rest.push_back(argv[i]);
+    }
+    return rest;
+}
+
+bool parse_viewer_command(int argc, char **argv, ViewerRequest *r, std::string *error)
+{
+    static const std::vector<struct option> long_options = with_recording_options({
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
+        {"line-file", required_argument, nullptr, 'L'},
+        {"speed", required_argument, nullptr, 's'},
+        {"duration", required_argument, nullptr, 'd'},
+    });
+    std::vector<char *> rest = split_toolkit_options(argc, argv, r);
+    rest.push_back(nullptr);
+    opterr = 0;
+    optind = 1;
+    int code;
+    while ((code = getopt_long((int)rest.size() - 1, rest.data(), "", long_options.data(), nullptr)) != -1) {
+        if (code == '?') {
+            *error = std::string("\"") + printable(rest[(size_t)optind - 1]) + "\" is not an option or lacks its value";
+            return false;
+        }
+        if (!take_option(code, optarg, r, error))
+            return false;
+    }
+    r->files.assign(rest.begin() + optind, rest.end() - 1);
+    bool informational = r->help || r->version;
+    if (informational ? !r->files.empty() : r->files.empty() || r->files.size() > 2) {
+        *error = informational ? "--help and --version take no files"
+                 : r->files.empty() ? "no file given" : "at most two files, FIRST and SECOND";
+        return false;
+    }
+    return check_recording_options(r->options, error);
+}
+
+static const char default_line_file[] = "face-data/line.dat";
+
+static void set_segments(FACE *face, const std::vector<std::array<int, 2>> &segments)
+{
+    face->nlines = 0;
+    for (const auto &s : segments)
+        if (face->nlines < FACE_SEGMENTS) {
+            face->linemap[face->nlines][0] = s[0];
+            face->linemap[face->nlines][1] = s[1];
+            face->nlines++;
+        }
+}
+
+/* Segments when no --line-file is given: the set's, else face-data/line.dat where it exists, else none. */
+static void default_segments(FACE *face, const MarkerSet &set)
+{
+    if (!set.markers.empty())
+        set_segments(face, set.segments);
+    else if (access(default_line_file, R_OK) == 0)
+        read_line_info(default_line_file, face);
+}
+
+static int load_recording_face(const ViewerRequest &r, const std::string &path, FACE *face, double *seconds)
+{
+    OpenedRecording opened;
+    Converted converted;
+    std::string usage;
+    int status = open_recording(path, r.options, &opened);
+    if (status == EXIT_DONE)
+        status = convert_opened(opened, r.options, &converted, &usage);
+    if (status == EXIT_USAGE)
+        return viewer_usage_error(usage);
+    if (status != EXIT_DONE)
+        return status;
+    face_from_positions(face, converted.positions.data(), path.c_str());
+    if (!r.line_file.empty())
+        read_line_info(r.line_file.c_str(), face);
+    else
+        default_segments(face, opened.set);
+    *seconds = converted.seconds;
+    return EXIT_DONE;
+}
+
+static int load_marker_face(const ViewerRequest &r, const std::string &path, FACE *face)
+{
+    MarkerSet set;
+    std::vector<uint8_t> text;
+    std::string error;
+    if (r.line_file.empty() && !r.options.markers.empty() &&
+        !(read_input_file(r.options.markers, &text, &error) &&
+          parse_marker_set((const char *)text.data(), text.size(), r.options.markers, &set, &error)))
+        return unusable(error);
+    face->nvertices = FACE_MARKERS;
+    face->nframes = FACE_FRAMES;
+    if (!r.line_file.empty())
+        read_line_info(r.line_file.c_str(), face);
+    else
+        default_segments(face, set);
+    load_face_markers(path.c_str(), face);
+    return EXIT_DONE;
+}
+
+int load_file_face(const ViewerRequest &r, size_t which, FACE **out, double *seconds)
+{
+    const std::string &path = r.files[which];
+    std::vector<uint8_t> bytes;
+    std::string error;
+    *seconds = r.duration;
+    FACE *face = (FACE *)calloc(1, sizeof(FACE));
+    if (!face)
+        return unusable(path + ": no memory for a face record; stopping");
+    bool recording = read_input_file(path, &bytes, &error) && is_recording(bytes.data(), bytes.size());
+    bytes.clear();
+    int status = recording ? load_recording_face(r, path, face, seconds) : load_marker_face(r, path, face);
+    if (status != EXIT_DONE) {
+        free(face);
+        return status;
+    }
+    *out = face;
+    return EXIT_DONE;
+}
+
+static std::string base_name(const std::string &path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string files_caption(const ViewerRequest &r)
+{
+    std::string caption = base_name(r.files[0]);
+    if (r.files.size() > 1)
+        caption += ", " + base_name(r.files[1]);
+    return caption;
+}

@@ -1,0 +1,223 @@
+/* The viewer started with files: recordings converted in memory show as
+ * their imported marker files do, playback keeps the recording's pace,
+ * the new keys, and errors that come before any window. */
+#include <X11/keysym.h>
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <math.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "window_support.h"
+
+using testing::HasSubstr;
+
+static const std::string source = SOURCE_DIR;
+
+static double now_seconds()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+/* The viewer started in folder with this command line; false if no window came. */
+static bool open_viewer(const Xserver &server, Viewer *viewer, const std::string &folder,
+                        const std::vector<std::string> &args)
+{
+    viewer->stderr_path = folder + "/stderr.txt";
+    viewer->pid = launch_viewer(server, folder, viewer->stderr_path, args);
+    return wait_for_window(server, *viewer, window_deadline);
+}
+
+/* A picture that stays the same over ten captures in a row. */
+static bool wait_for_settled(const Viewer &viewer, Image *settled)
+{
+    Image previous;
+    int same = 0;
+    return wait_for_image(
+        viewer,
+        [&](const Image &i) {
+            same = count_colour(i, green) > 0 && i.rgb == previous.rgb ? same + 1 : 0;
+            previous = i;
+            return same >= 10;
+        },
+        window_deadline, settled);
+}
+
+/* The shown frame of a scene shape, or -1. */
+static int shown_frame(const Image &image, const Camera &camera, int shape)
+{
+    for (int f = 0; f < SCENE_FRAMES; f++)
+        if (face_drawn(image, camera, shape, f, green))
+            return f;
+    return -1;
+}
+
+/* The frame whose markers' mean projected row is nearest the mean row of
+ * the green pixels: frames of the crafted scene rise by under a pixel
+ * each, which a whole face's centroid tells apart. -1 without green. */
+static int green_frame(const Image &image, const Camera &camera, int shape)
+{
+    double rows = 0.0;
+    long count = 0;
+    for (int y = 0; y < image.height; y++)
+        for (int x = 0; x < image.width; x++)
+            if (colour_at(image, x, y, green)) {
+                rows += y + 0.5;
+                count++;
+            }
+    if (count == 0)
+        return -1;
+    int best = -1;
+    double best_distance = 1e9;
+    for (int f = 0; f < SCENE_FRAMES; f++) {
+        double expected = 0.0, column, row;
+        for (int m = 0; m < SCENE_MARKERS; m++) {
+            project(camera, scene_position(shape, f, m), &column, &row);
+            expected += row / SCENE_MARKERS;
+        }
+        if (fabs(expected - rows / count) < best_distance) {
+            best_distance = fabs(expected - rows / count);
+            best = f;
+        }
+    }
+    return best;
+}
+
+static std::string import_binary()
+{
+    return std::string(MIENSCOPE_BINARY).substr(0, std::string(MIENSCOPE_BINARY).rfind('/')) + "/mienscope-import";
+}
+
+/* The same recording opened directly and imported into face-data/ as exhibit 1's first face. */
+static void expect_same_picture(const Xserver &server, const std::vector<std::string> &open_args,
+                                const std::vector<std::string> &import_args, const std::string &what)
+{
+    std::string folder = make_temp_folder();
+    std::vector<std::string> args = import_args;
+    args.insert(args.end(), {"--line-file", folder + "/face-data/line.dat"});
+    mkdir((folder + "/face-data").c_str(), 0755);
+    args.push_back(folder + "/face-data/sm1.dat");
+    ProgramRun run = run_program(import_binary(), args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    write_file(folder + "/face-data/sm2.dat", read_file(folder + "/face-data/sm1.dat"));
+
+    Viewer exhibit, opened;
+    Image imported, direct;
+    ASSERT_TRUE(open_viewer(server, &exhibit, folder, {}));
+    ASSERT_TRUE(wait_for_settled(exhibit, &imported)) << what;
+    close_viewer(exhibit);
+    std::string elsewhere = make_temp_folder();
+    ASSERT_TRUE(open_viewer(server, &opened, elsewhere, open_args));
+    ASSERT_TRUE(wait_for_settled(opened, &direct)) << what;
+    close_viewer(opened);
+    EXPECT_LE(coloured_difference(imported, direct), 0.01) << what;
+    EXPECT_GT(count_colour(direct, blue), 1000) << what << ": the set's segments are drawn";
+}
+
+TEST_F(WindowTest, RecordingsOpenAsTheirImportedMarkerFilesShow)
+{
+    ASSERT_GE(server.display, 0);
+    std::string c3d = source + "/examples/smile.c3d", set = source + "/examples/face24.set";
+    expect_same_picture(server, {"--markers", set, c3d}, {"--markers", set, c3d}, "a C3D with a set");
+    std::string csv = source + "/../shared/testdata/openface/smile_demo.csv";
+    if (access(csv.c_str(), R_OK) != 0)
+        GTEST_SKIP() << "no " << csv << ": the shared test recordings are not beside this checkout";
+    expect_same_picture(server, {csv, "--to", "5.9"}, {"--to", "5.9", csv}, "an OpenFace CSV");
+}
+
+TEST_F(WindowTest, PlaybackKeepsThePaceAndTheNewKeysWork)
+{
+    folder = make_temp_folder();
+    make_scene_folder(folder);
+    const int sm1 = shape_of("sm1.dat");
+    Camera camera;
+    /* 6 s at speed 2: frame 179 3 s after the key. */
+    ASSERT_TRUE(open_viewer(server, &viewer, folder, {"--duration", "6", "--speed", "2", "face-data/sm1.dat"}));
+    ASSERT_TRUE(wait_for_image(viewer, [&](const Image &i) { return face_drawn(i, camera, sm1, 0, green); },
+                               window_deadline, nullptr));
+    double start = now_seconds();
+    send_key(viewer, XK_a);
+    ASSERT_TRUE(wait_for_image(viewer, [&](const Image &i) { return face_drawn(i, camera, sm1, 179, green); },
+                               window_deadline, nullptr));
+    double took = now_seconds() - start;
+    EXPECT_GE(took, 2.7);
+    EXPECT_LE(took, 3.6);
+
+    /* Speed 1 from frame 0 (Home); space pauses: the frame
+     * holds for a second; '.' and ',' move exactly one frame. */
+    send_key(viewer, XK_bracketleft);
+    send_key(viewer, XK_Home);
+    ASSERT_TRUE(wait_for_image(viewer, [&](const Image &i) { return face_drawn(i, camera, sm1, 0, green); },
+                               window_deadline, nullptr));
+    send_key(viewer, XK_a);
+    Image image;
+    ASSERT_TRUE(wait_for_image(viewer, [&](const Image &i) { return shown_frame(i, camera, sm1) >= 20; },
+                               window_deadline, &image));
+    send_key(viewer, XK_space);
+    int held = -1;
+    ASSERT_TRUE(wait_for_settled(viewer, &image));
+    held = green_frame(image, camera, sm1);
+    ASSERT_GE(held, 20);
+    ASSERT_LT(held, 170);
+    EXPECT_FALSE(wait_for_image(viewer, [&](const Image &i) { return green_frame(i, camera, sm1) != held; }, 1.0, nullptr))
+        << "paused at frame " << held;
+    send_key(viewer, XK_period);
+    EXPECT_TRUE(wait_for_image(viewer, [&](const Image &i) { return green_frame(i, camera, sm1) == held + 1; },
+                               window_deadline, &image));
+    EXPECT_EQ(green_frame(image, camera, sm1), held + 1) << "one frame forward, no more";
+    send_key(viewer, XK_comma);
+    send_key(viewer, XK_comma);
+    EXPECT_TRUE(wait_for_image(viewer, [&](const Image &i) { return green_frame(i, camera, sm1) == held - 1; },
+                               window_deadline, &image));
+    send_key(viewer, XK_End);
+    EXPECT_TRUE(wait_for_image(viewer, [&](const Image &i) { return face_drawn(i, camera, sm1, 179, green); },
+                               window_deadline, nullptr));
+
+    /* Turning while it plays slowly, then closing the window mid-playback. */
+    for (int i = 0; i < 4; i++)
+        send_key(viewer, XK_bracketleft);
+    send_key(viewer, XK_a);
+    for (int i = 0; i < 10; i++)
+        send_key(viewer, XK_Left);
+    camera.rotate_y = -20.0;
+    EXPECT_TRUE(wait_for_image(
+        viewer, [&](const Image &i) { int f = shown_frame(i, camera, sm1); return f >= 0 && f < 100; }, window_deadline,
+        nullptr));
+    close_window(viewer);
+    int status = -1;
+    ASSERT_TRUE(wait_for_exit(viewer.pid, window_deadline, &status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    viewer.pid = -1;
+}
+
+TEST(ViewerFiles, ErrorsComeBeforeAnyWindow)
+{
+    std::string folder = make_temp_folder();
+    make_scene_folder(folder);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"--speed", "30", "face-data/sm1.dat"}, 2, "mienscope: --speed \"30\" is not a number from 0.05 to 20\nUsage: "},
+        {{"--duration", "0", "face-data/sm1.dat"}, 2, "mienscope: --duration \"0\""},
+        {{"a.dat", "b.dat", "c.dat"}, 2, "mienscope: at most two files, FIRST and SECOND\nUsage: "},
+        {{"--bogus", "face-data/sm1.dat"}, 2, "mienscope: \"--bogus\" is not an option or lacks its value\nUsage: "},
+        {{"none.dat"}, 1, "read_data_matrix failed to open: none.dat\n Is data path correct?"},
+        {{source + "/examples/smile.c3d"}, 1, source + "/examples/smile.c3d: holds 28 markers, not 24; --markers SET chooses 24 of them\n"},
+        {{"--markers", source + "/examples/face24.set", "--to", "4", source + "/examples/smile.c3d"}, 2,
+         "mienscope: --from 0 and --to 4: the part shown must lie within 0 .. 2.99 s"},
+    };
+    for (const auto &c : cases) {
+        ProgramRun run = run_program(MIENSCOPE_BINARY, c.args, "", folder, true);
+        EXPECT_EQ(run.status, c.status) << c.message;
+        EXPECT_THAT(run.err, HasSubstr(c.message));
+        EXPECT_THAT(run.err, testing::Not(HasSubstr("display"))) << "no window was tried";
+    }
+    ProgramRun help = run_program(MIENSCOPE_BINARY, {"--help"}, "", folder, true);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, HasSubstr("mienscope [OPTION]... FIRST [SECOND]"));
+}
