@@ -72,6 +72,9 @@ screenshots: build
 	mkdir -p docs/screenshots
 	./$(BUILD)/screenshots docs/screenshots .
 	tools/imported-screenshots.sh $(BUILD) docs/screenshots $(TESTDATA)
+	if [ -f $(TESTDATA)/openface/smile_demo.csv ]; then \
+	  ./$(BUILD)/screenshots $(BUILD) . --to 5.9 $(TESTDATA)/openface/smile_demo.csv && \
+	  cp $(BUILD)/files-end.png docs/screenshots/files-openface.png; fi
 	rm -rf $(BUILD)/measure-plots
 	./$(BUILD)/mienscope-measure --markers examples/face24.set --out $(BUILD)/measure-plots face-data/sm1.dat face-data/sm2.dat
 	cp $(BUILD)/measure-plots/displacement.png docs/screenshots/measure-displacement.png
@@ -91,6 +94,7 @@ bench: build
 	./$(BUILD)/bench/measure_bench ./$(BUILD)/mienscope-measure
 	./$(BUILD)/bench/average_bench ./$(BUILD)/mienscope-average
 	./$(BUILD)/bench/render_bench ./$(BUILD)/mienscope-render
+	./$(BUILD)/bench/files_bench
 
 # Feeds arbitrary bytes to every reader for FUZZ_SECONDS each: the
 # viewer's loader (a line file and a marker file), the C3D, TRC and

@@ -2,9 +2,12 @@
  * at frame 179, into PNG files:
  *
  *   screenshots OUTPUT-FOLDER DATA-ROOT
+ *   screenshots OUTPUT-FOLDER DATA-ROOT VIEWER-ARGUMENT...
  *
- * DATA-ROOT is the folder that holds face-data/. The viewer runs on a
- * private Xvfb display. A picture is taken once it shows markers and has
+ * DATA-ROOT is the folder that holds face-data/, and where the viewer
+ * starts. With viewer arguments (files and options), the viewer opens
+ * them, and two pictures are taken: files-start.png at start-up and
+ * files-end.png after End. The viewer runs on a private Xvfb display. A picture is taken once it shows markers and has
  * stopped changing: the viewer gives no other sign that a playback is over. */
 #include <X11/keysym.h>
 #include <stdio.h>
@@ -52,18 +55,34 @@ static bool shoot(const Viewer &viewer, unsigned long key, const Image &before, 
     return true;
 }
 
+/* The viewer with files: its start-up picture, then after End. */
+static bool shoot_files(const Viewer &viewer, const std::string &out)
+{
+    Image start, end;
+    bool ok = wait_for_settled(viewer, Image(), &start) && write_png(start, out + "/files-start.png");
+    if (ok)
+        printf("%s/files-start.png\n", out.c_str());
+    return ok && shoot(viewer, XK_End, start, &end, out + "/files-end.png");
+}
+
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        fprintf(stderr, "usage: screenshots OUTPUT-FOLDER DATA-ROOT\n");
+    if (argc < 3) {
+        fprintf(stderr, "usage: screenshots OUTPUT-FOLDER DATA-ROOT [VIEWER-ARGUMENT...]\n");
         return 2;
     }
     std::string out = argv[1];
     Xserver server = start_xserver();
     Viewer viewer;
     viewer.stderr_path = "/dev/null";
-    viewer.pid = launch_viewer(server, argv[2], viewer.stderr_path);
+    viewer.pid = launch_viewer(server, argv[2], viewer.stderr_path, std::vector<std::string>(argv + 3, argv + argc));
     bool ok = wait_for_window(server, viewer, deadline_seconds);
+    if (argc > 3) {
+        ok = ok && shoot_files(viewer, out);
+        close_viewer(viewer);
+        stop_xserver(server);
+        return ok ? 0 : 1;
+    }
     /* The start-up picture is exhibit 1 at frame 0. Every later exhibit key
      * follows a playback, so its frame 0 differs from the picture before it. */
     Image shown, first;
