@@ -23,13 +23,6 @@
 static const int file_count = 500;
 static const int runs = 5;
 
-static double now_seconds()
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
 /* File i: the base with mode amplitudes from i, turned about z by i
  * thousandths of a radian, moved by i tenths of a millimetre. */
 static FacePositions varied(const FacePositions &base, int i)

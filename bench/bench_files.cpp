@@ -16,13 +16,6 @@
 
 static const int runs = 5;
 
-static double now_seconds()
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
 static bool has_green(const Image &image)
 {
     for (size_t i = 0; i + 2 < image.rgb.size(); i += 3)

@@ -20,13 +20,6 @@
 static const int file_count = 1000;
 static const int runs = 5;
 
-static double now_seconds()
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
 /* Seconds the program took, standard output to out_path; -1 if it failed. */
 static double timed_run(const std::vector<std::string> &args, const std::string &out_path, const char *path_env)
 {

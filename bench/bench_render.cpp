@@ -17,13 +17,6 @@
 
 static const int runs = 5;
 
-static double now_seconds()
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
 /* The median of five runs in seconds; -1 if any failed. */
 static double median_seconds(const std::string &binary, const std::vector<std::string> &args)
 {

@@ -106,18 +106,12 @@ bool parse_measure_command(int argc, char **argv, MeasureRequest *request, std::
         {"threshold", required_argument, nullptr, 't'}, {"duration", required_argument, nullptr, 'd'},
         {nullptr, 0, nullptr, 0},
     };
-    opterr = 0;
-    optind = 1;
-    int code;
-    while ((code = getopt_long(argc, argv, "", long_options, nullptr)) != -1) {
-        if (code == '?') {
-            *error = std::string("\"") + printable(argv[optind - 1]) + "\" is not an option or lacks its value";
-            return false;
-        }
-        if (!take_option(code, optarg, request, error))
-            return false;
-    }
-    request->files.assign(argv + optind, argv + argc);
+    std::vector<std::string> operands;
+    if (!read_options(argc, argv, long_options,
+                      [&](int code, const char *arg) { return take_option(code, arg, request, error); }, &operands,
+                      error))
+        return false;
+    request->files = operands;
     bool informational = request->help || request->version;
     if (informational != request->files.empty()) {
         *error = informational ? "--help and --version take no files" : "no marker file given";

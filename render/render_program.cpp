@@ -225,18 +225,12 @@ bool parse_render_command(int argc, char **argv, RenderRequest *request, std::st
         {"frame", required_argument, nullptr, 'F'},   {"frames", required_argument, nullptr, 'A'},
         {"fps", required_argument, nullptr, 'r'},     {nullptr, 0, nullptr, 0},
     };
-    opterr = 0;
-    optind = 1;
-    int code;
-    while ((code = getopt_long(argc, argv, "", long_options, nullptr)) != -1) {
-        if (code == '?') {
-            *error = std::string("\"") + printable(argv[optind - 1]) + "\" is not an option or lacks its value";
-            return false;
-        }
-        if (!take_option(code, optarg, request, error))
-            return false;
-    }
-    return check_request(request, std::vector<std::string>(argv + optind, argv + argc), error);
+    std::vector<std::string> operands;
+    if (!read_options(argc, argv, long_options,
+                      [&](int code, const char *arg) { return take_option(code, arg, request, error); }, &operands,
+                      error))
+        return false;
+    return check_request(request, operands, error);
 }
 
 /* The faces and what the frame shows, loaded as the viewer loads them:

@@ -118,18 +118,12 @@ bool parse_viewer_command(int argc, char **argv, ViewerRequest *r, std::string *
     });
     std::vector<char *> rest = split_toolkit_options(argc, argv, r);
     rest.push_back(nullptr);
-    opterr = 0;
-    optind = 1;
-    int code;
-    while ((code = getopt_long((int)rest.size() - 1, rest.data(), "", long_options.data(), nullptr)) != -1) {
-        if (code == '?') {
-            *error = std::string("\"") + printable(rest[(size_t)optind - 1]) + "\" is not an option or lacks its value";
-            return false;
-        }
-        if (!take_option(code, optarg, r, error))
-            return false;
-    }
-    r->files.assign(rest.begin() + optind, rest.end() - 1);
+    std::vector<std::string> operands;
+    if (!read_options((int)rest.size() - 1, rest.data(), long_options.data(),
+                      [&](int code, const char *arg) { return take_option(code, arg, r, error); }, &operands,
+                      error))
+        return false;
+    r->files = operands;
     bool informational = r->help || r->version;
     if (informational ? !r->files.empty() : r->files.empty() || r->files.size() > 2) {
         *error = informational ? "--help and --version take no files"

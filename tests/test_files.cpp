@@ -15,13 +15,6 @@ using testing::HasSubstr;
 
 static const std::string source = SOURCE_DIR;
 
-static double now_seconds()
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
 /* The viewer started in folder with this command line; false if no window came. */
 static bool open_viewer(const Xserver &server, Viewer *viewer, const std::string &folder,
                         const std::vector<std::string> &args)

@@ -16,13 +16,6 @@
 
 static const char *const window_title = "Mienscope by Tarnwell - Average Smile";
 
-static double now_seconds()
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
 static void pause_briefly()
 {
     struct timespec ts = {0, 10 * 1000 * 1000};

@@ -189,16 +189,11 @@ bool parse_import_command(int argc, char **argv, ImportRequest *request, std::st
         {"force", no_argument, nullptr, 'f'},
         {"line-file", required_argument, nullptr, 'L'},
     });
-    opterr = 0;
-    int code;
-    while ((code = getopt_long(argc, argv, "", long_options.data(), nullptr)) != -1) {
-        if (code == '?') {
-            *error = std::string("\"") + printable(argv[optind - 1]) + "\" is not an option or lacks its value";
-            return false;
-        }
-        if (!take_option(code, optarg, request, error))
-            return false;
-    }
-    return take_files(std::vector<std::string>(argv + optind, argv + argc), request, error) &&
+    std::vector<std::string> operands;
+    if (!read_options(argc, argv, long_options.data(),
+                      [&](int code, const char *arg) { return take_option(code, arg, request, error); }, &operands,
+                      error))
+        return false;
+    return take_files(operands, request, error) &&
            check_request(*request, error);
 }

@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <errno.h>
+#include <getopt.h>
 #include <math.h>
 #include <stdlib.h>
 
@@ -105,6 +106,25 @@ bool parse_integer(const std::string &cell, long *value)
     if (end != text.c_str() + text.size() || errno == ERANGE)
         return false;
     *value = v;
+    return true;
+}
+
+bool read_options(int argc, char **argv, const struct option *options,
+                  const std::function<bool(int, const char *)> &take, std::vector<std::string> *operands,
+                  std::string *error)
+{
+    opterr = 0;
+    optind = 1;
+    int code;
+    while ((code = getopt_long(argc, argv, "", options, nullptr)) != -1) {
+        if (code == '?') {
+            *error = std::string("\"") + printable(argv[optind - 1]) + "\" is not an option or lacks its value";
+            return false;
+        }
+        if (!take(code, optarg))
+            return false;
+    }
+    operands->assign(argv + optind, argv + argc);
     return true;
 }
 

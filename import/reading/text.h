@@ -4,8 +4,11 @@
 
 #include <stddef.h>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+struct option;
 
 std::vector<std::string> split_lines(const char *data, size_t size); /* on \n, each without a trailing \r */
 std::vector<std::string> split_on(const std::string &line, char separator); /* every cell, empty ones too */
@@ -17,5 +20,10 @@ bool parse_number(const std::string &cell, double *value);         /* the whole 
 bool parse_integer(const std::string &cell, long *value);          /* the whole cell, blanks aside, as a decimal integer */
 bool contains_ignoring_case(const std::string &text, const std::string &part);
 std::string count_of(size_t count, const char *one, const char *many); /* "1 row", "2 rows" */
+/* A command line through getopt_long (options may follow operands): take(code, value) for each option,
+ * the operands in order; false with a usage message for an unknown option or one take refuses. */
+bool read_options(int argc, char **argv, const struct option *options,
+                  const std::function<bool(int, const char *)> &take, std::vector<std::string> *operands,
+                  std::string *error);
 
 #endif
