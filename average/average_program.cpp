@@ -195,7 +195,8 @@ static std::string base_name(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string average_plot_script(const std::vector<std::string> &files, size_t modes)
+/* plots.gp for modes.png/.svg. */
+static std::string average_plot_script(const std::vector<std::string> &files, size_t modes)
 {
     std::vector<std::string> names;
     for (const std::string &f : files)

@@ -30,7 +30,6 @@ bool parse_average_command(int argc, char **argv, AverageRequest *request, std::
 int average_usage_error(const std::string &message); /* the message and the usage; returns AVERAGE_USAGE */
 /* The exhibits' files: which file of the group, or which movement, each of face-data's names holds. */
 std::vector<std::pair<std::string, FacePositions>> exhibit_files(const Group &group, size_t modes, double sds);
-std::string average_plot_script(const std::vector<std::string> &files, size_t modes); /* plots.gp for modes.png/.svg */
 int run_average(const AverageRequest &request); /* messages on standard error; returns the exit status */
 
 #endif

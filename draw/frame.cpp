@@ -3,8 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-const float first_face_colour[3] = {0.0f, 1.0f, 0.0f};
-const float second_face_colour[3] = {1.0f, 0.0f, 0.0f};
+static const float first_face_colour[3] = {0.0f, 1.0f, 0.0f};  /* green */
+static const float second_face_colour[3] = {1.0f, 0.0f, 0.0f}; /* red */
 const int default_view_width = 640;
 const int default_view_height = 1024;
 

@@ -20,8 +20,6 @@ typedef struct {
     float zoom;         /* distance from the eye to the faces' origin */
 } FrameView;
 
-extern const float first_face_colour[3];  /* green */
-extern const float second_face_colour[3]; /* red */
 extern const int default_view_width;      /* 640: the viewer's window */
 extern const int default_view_height;     /* 1024 */
 

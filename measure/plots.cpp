@@ -4,10 +4,11 @@
 
 #include "gnuplot.h"
 
-/* Darker than the viewer's pure green and red, which are faint on white. */
-const char *const file_colours[] = {"#00a000", "#e00000", "#1f4fd0", "#ff8c00", "#8a2be2", "#00a0a0",
+/* Curve colours: the first file green and the second red, as in the
+ * viewer, darker than its pure ones, which are faint on white. */
+static const char *const file_colours[] = {"#00a000", "#e00000", "#1f4fd0", "#ff8c00", "#8a2be2", "#00a0a0",
                                     "#8b4513", "#e000e0", "#707000", "#606060"};
-const int file_colour_count = (int)(sizeof file_colours / sizeof file_colours[0]);
+static const int file_colour_count = (int)(sizeof file_colours / sizeof file_colours[0]);
 
 static std::string settings(const std::vector<MeasuredFile> &files, const Study &study)
 {

@@ -11,7 +11,8 @@ struct CaptionFont {
     FT_Face face = nullptr;
 };
 
-const char caption_font_path[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+/* DejaVu Sans, from Debian's fonts-dejavu-core. */
+static const char caption_font_path[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 static const int caption_pixels = 18;
 
 bool open_caption_font(CaptionFont **out, std::string *error)

@@ -8,7 +8,6 @@
 
 struct CaptionFont;
 
-extern const char caption_font_path[]; /* DejaVu Sans, from Debian's fonts-dejavu-core */
 bool open_caption_font(CaptionFont **font, std::string *error); /* 18 pixels high, as the viewer's font */
 void draw_caption_text(CaptionFont *font, const std::string &text); /* at the raster position, in the current colour */
 void close_caption_font(CaptionFont *font);

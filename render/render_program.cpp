@@ -254,7 +254,7 @@ static std::string base_name(const std::string &path)
 
 /* The exhibits' files, as the viewer's F1 to F5 load them; F2 keeps the
  * second face of start-up, sm2.dat. */
-static const char *const exhibit_files[5][2] = {
+static const char *const exhibit_marker_files[5][2] = {
     {"face-data/sm1.dat", "face-data/sm2.dat"},   {"face-data/smaa.dat", "face-data/sm2.dat"},
     {"face-data/smnn.dat", "face-data/smll.dat"}, {"face-data/smnn.dat", "face-data/smnl.dat"},
     {"face-data/smpcu.dat", "face-data/smpcd.dat"},
@@ -268,7 +268,7 @@ static Scene load_scene(const RenderRequest &r)
     Scene scene;
     if (files.empty()) {
         int n = r.exhibit ? r.exhibit : 1;
-        files = {exhibit_files[n - 1][0], exhibit_files[n - 1][1]};
+        files = {exhibit_marker_files[n - 1][0], exhibit_marker_files[n - 1][1]};
         line_file = exhibit_line_file;
         scene.caption = "Exhibit " + std::to_string(n);
     } else {

@@ -114,14 +114,6 @@ std::vector<struct option> with_recording_options(const std::vector<struct optio
     return all;
 }
 
-bool is_recording_option(int code)
-{
-    for (const struct option &o : recording_long_options)
-        if (o.val == code)
-            return true;
-    return false;
-}
-
 bool take_recording_option(int code, const char *arg, RecordingOptions *o, std::string *error)
 {
     switch (code) {

@@ -50,7 +50,6 @@ int unusable(const std::string &message);    /* the message on one line; returns
 /* A program's own long options followed by the recording options (--markers, --from, --to, --right,
  * --up, --face, --min-confidence) and the zero entry that ends a getopt_long table. */
 std::vector<struct option> with_recording_options(const std::vector<struct option> &own);
-bool is_recording_option(int code);         /* getopt_long's code for one of the recording options */
 /* Parses one recording option's value into options; error: a usage message. */
 bool take_recording_option(int code, const char *arg, RecordingOptions *options, std::string *error);
 bool check_recording_options(const RecordingOptions &options, std::string *error); /* what needs no recording */
