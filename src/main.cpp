@@ -67,13 +67,13 @@ static double FrameSeconds(void)
 /* The files' names, the frame, its time when known, the speed when not 1. */
 static std::string FilesTitle(void)
 {
-    char details[96];
-    int shown = snprintf(details, sizeof details, " - frame %d", iframe);
+    char frame[32], time[48] = "", rate[32] = "";
+    snprintf(frame, sizeof frame, " - frame %d", iframe);
     if (!isnan(duration))
-        shown += snprintf(details + shown, sizeof details - (size_t)shown, ", %.2f s", iframe * FrameSeconds());
+        snprintf(time, sizeof time, ", %.2f s", iframe * FrameSeconds());
     if (speed != 1.0)
-        snprintf(details + shown, sizeof details - (size_t)shown, ", speed %g", speed);
-    return files_caption(files) + details;
+        snprintf(rate, sizeof rate, ", speed %g", speed);
+    return files_caption(files) + frame + time + rate;
 }
 
 /* The caption, drawn with the depth test off so that the faces drawn
