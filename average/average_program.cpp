@@ -205,14 +205,7 @@ static std::string average_plot_script(const std::vector<std::string> &files, si
                        "# again from this folder with: gnuplot plots.gp\n"
                        "set datafile separator comma\n" +
                        gnuplot_array("file_label", names) + "modes_written = " + std::to_string(modes) + "\n";
-    text += R"gnuplot(
-do for [picture in 'png svg'] {
-    if (picture eq 'png') {
-        set terminal pngcairo size 1400,650 noenhanced font ',10'
-    } else {
-        set terminal svg size 1400,650 noenhanced font ',10'
-    }
-    set output 'modes.'.picture
+    text += "\n" + gnuplot_pictures("modes", 1400, 650) + R"gnuplot(
     set multiplot layout 1,2
     set title 'Share of the variance by mode'
     set xlabel 'mode'

@@ -32,15 +32,8 @@ static std::string settings(const std::vector<MeasuredFile> &files, const Study 
     return text;
 }
 
+/* displacement.png and .svg: a panel per marker, a curve per file. */
 static const char displacement_plot[] = R"gnuplot(
-# displacement.png and .svg: a panel per marker, a curve per file
-do for [picture in 'png svg'] {
-    if (picture eq 'png') {
-        set terminal pngcairo size 1600,2000 noenhanced font ',10'
-    } else {
-        set terminal svg size 1600,2000 noenhanced font ',10'
-    }
-    set output 'displacement.'.picture
     set multiplot layout 6,4 title 'Displacement from rest (mm)'
     set key top left Left reverse samplen 2 spacing 0.9
     set xlabel time_unit
@@ -57,9 +50,9 @@ do for [picture in 'png svg'] {
 }
 )gnuplot";
 
-static const char pairs_plot[] = R"gnuplot(
-# pairs.png and .svg: for each pair, the left (solid) and right (hatched)
-# peaks of every file side by side
+/* pairs.png and .svg: for each pair, the left (solid) and right
+ * (hatched) peaks of every file side by side. */
+static const char pairs_setup[] = R"gnuplot(
 set style fill solid 0.85 border -1
 width = 0.8 / (2 * files)
 set boxwidth width
@@ -68,13 +61,9 @@ set xtics ()
 do for [p = 0:pairs - 1] { set xtics add (pair_name[p + 1] p) }
 set xrange [-0.6:pairs - 0.4]
 set yrange [0:*]
-do for [picture in 'png svg'] {
-    if (picture eq 'png') {
-        set terminal pngcairo size 1400,700 noenhanced font ',10'
-    } else {
-        set terminal svg size 1400,700 noenhanced font ',10'
-    }
-    set output 'pairs.'.picture
+)gnuplot";
+
+static const char pairs_plot[] = R"gnuplot(
     set title 'Peak displacement of the left and right side (mm)'
     set xlabel ''
     set ylabel 'mm'
@@ -94,9 +83,9 @@ std::string measure_plot_script(const std::vector<MeasuredFile> &files, const St
     std::string text = "# Plots of the tables mienscope-measure wrote in this folder. Edit and run\n"
                        "# again from this folder with: gnuplot plots.gp\n"
                        "set datafile separator comma\n";
-    text += settings(files, study) + displacement_plot;
+    text += settings(files, study) + "\n" + gnuplot_pictures("displacement", 1600, 2000) + displacement_plot;
     if (!study.pairs.empty())
-        text += pairs_plot;
+        text += pairs_setup + gnuplot_pictures("pairs", 1400, 700) + pairs_plot;
     return text;
 }
 

@@ -45,6 +45,18 @@ std::string gnuplot_array(const std::string &name, const std::vector<std::string
     return line + "]\n";
 }
 
+std::string gnuplot_pictures(const std::string &name, int width, int height)
+{
+    std::string size = std::to_string(width) + "," + std::to_string(height);
+    return "do for [picture in 'png svg'] {\n"
+           "    if (picture eq 'png') {\n"
+           "        set terminal pngcairo size " + size + " noenhanced font ',10'\n"
+           "    } else {\n"
+           "        set terminal svg size " + size + " noenhanced font ',10'\n"
+           "    }\n"
+           "    set output " + gnuplot_string(name + ".") + ".picture\n";
+}
+
 /* The last line gnuplot wrote, for a message. */
 static std::string last_line(const std::string &path)
 {

@@ -12,6 +12,9 @@ extern const char gnuplot_missing[]; /* what to say when gnuplot is not on PATH,
 std::string find_on_path(const std::string &program);        /* its full path, or "" when no folder of PATH has it */
 std::string gnuplot_string(const std::string &text);         /* a single-quoted gnuplot string; control bytes as '?' */
 std::string gnuplot_array(const std::string &name, const std::vector<std::string> &texts); /* "array name[n] = [...]" */
+/* Opens a loop that draws what follows twice, into NAME.png and NAME.svg of width x height pixels; the
+ * block it opens is closed by "    set output\n}\n". */
+std::string gnuplot_pictures(const std::string &name, int width, int height);
 /* Runs "gnuplot SCRIPT" in folder, its messages kept in a file there; false with the last of them when it fails. */
 bool run_gnuplot(const std::string &gnuplot, const std::string &folder, const std::string &script, std::string *error);
 /* The texts (paths are names in folder; one is plots.gp) and, with gnuplot (not ""), the pictures that
