@@ -91,7 +91,7 @@ screenshots: build
 bench: build
 	./$(BUILD)/bench/mienscope_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	./$(BUILD)/bench/import_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
-	./$(BUILD)/bench/measure_bench ./$(BUILD)/mienscope-measure
+	./$(BUILD)/bench/measure_bench ./$(BUILD)/mienscope-measure ./$(BUILD)/mienscope-import
 	./$(BUILD)/bench/average_bench ./$(BUILD)/mienscope-average
 	./$(BUILD)/bench/render_bench ./$(BUILD)/mienscope-render
 	./$(BUILD)/bench/files_bench

@@ -11,14 +11,18 @@
 #include "text.h"
 
 const char average_usage[] =
-    "Usage: mienscope-average [--markers SET] [--modes K] [--sd C] [--exhibits] [--force]\n"
-    "                         --out DIR FILE...\n"
+    "Usage: mienscope-average [--markers SET] [RECORDING OPTION]... [--modes K] [--sd C]\n"
+    "                         [--exhibits] [--force] --out DIR FILE|FOLDER...\n"
     "  or:  mienscope-average --help | --version\n";
 
 const char average_help[] =
     "Computes a group's average movement and the principal modes in which the\n"
-    "movements vary about it, from two or more marker files (one per person or\n"
-    "trial: 180 frames of 24 markers in millimetres, as mienscope-import writes them).\n"
+    "movements vary about it, from two or more files, one per person or trial:\n"
+    "recordings that mienscope-import reads (C3D, TRC, OpenFace CSV, told apart by\n"
+    "content), converted in memory as it converts them, or marker files (180 frames\n"
+    "of 24 markers in millimetres, as mienscope-import writes them). A FOLDER stands\n"
+    "for its files whose names end in .c3d, .trc, .csv or .dat (any case), hidden ones\n"
+    "aside, in byte order of their names.\n"
     "\n"
     "Every file is turned and moved (no scaling) so that its frame 0 best fits a\n"
     "common reference in file 1's orientation (Procrustes); the average is the mean\n"
@@ -27,8 +31,12 @@ const char average_help[] =
     "\n"
     "Options (before or after the files):\n"
     "  --out DIR            where the files go (required); made if needed\n"
-    "  --markers SET        a marker set: its labels, and its segments for the line\n"
-    "                       file of --exhibits\n"
+    "  --markers SET        a marker set: the recordings' 24 markers, the labels, and\n"
+    "                       its segments for the line file of --exhibits (else those of\n"
+    "                       an OpenFace recording's built-in set)\n"
+    "  --from SECONDS, --to SECONDS, --right AXIS, --up AXIS, --face N,\n"
+    "  --min-confidence C   how a recording is read and converted, as in mienscope-import\n"
+    "                       (unused for marker files)\n"
     "  --modes K            how many modes to write, 1 to files - 1 (default the smaller\n"
     "                       of 3 and files - 1)\n"
     "  --sd C               how far the mode files go, in standard deviations, C > 0\n"
@@ -52,8 +60,8 @@ const char average_help[] =
     "\n"
     "Exit status:\n"
     "  0  done\n"
-    "  1  a marker file, the marker set or DIR can't be used, or the files do not\n"
-    "     vary (one line says which); nothing was written\n"
+    "  1  a file, a folder, the marker set or DIR can't be used, gnuplot failed, or\n"
+    "     the files do not vary (one line says which); nothing was written\n"
     "  2  a usage error\n";
 
 int average_usage_error(const std::string &message)
@@ -85,50 +93,56 @@ static bool take_option(int code, const char *arg, AverageRequest *r, std::strin
     case 'v': r->version = true; return true;
     case 'f': r->force = true; return true;
     case 'e': r->exhibits = true; return true;
-    case 'm': r->markers = arg; return true;
     case 'o': r->out = arg; return true;
     case 'k': return option_modes(arg, &r->modes, error);
-    case 's': return option_sd(arg, &r->sd, error);
-    default: *error = "unknown option or a missing value"; return false;
+    case 'S': return option_sd(arg, &r->sd, error);
+    default: return take_recording_option(code, arg, &r->inputs.recording, error);
     }
 }
 
-/* What needs every option and file known. */
-static bool check_request(AverageRequest *r, std::string *error)
+/* What needs every option known. */
+static bool check_request(const AverageRequest &r, std::string *error)
 {
-    if (r->help || r->version) {
-        *error = r->files.empty() ? "" : "--help and --version take no files";
-        return r->files.empty();
-    }
-    long most = (long)r->files.size() - 1;
-    if (r->files.size() < 2)
-        *error = "a group needs two or more marker files";
-    else if (r->out.empty())
+    if (r.help || r.version)
+        *error = r.files.empty() ? "" : "--help and --version take no files";
+    else if (r.files.empty())
+        *error = "a group needs two or more files";
+    else if (r.out.empty())
         *error = "--out DIR is required";
-    else if (r->modes > most)
-        *error = "--modes " + std::to_string(r->modes) + " is more than the " + std::to_string(most) + " modes that " +
-                 std::to_string(r->files.size()) + " files have";
-    if (r->modes == 0)
-        r->modes = std::min(3L, most);
+    return error->empty();
+}
+
+/* The modes to write for this many files, --modes or the default; false with a usage message. */
+static bool modes_for(const AverageRequest &r, size_t files, size_t *modes, std::string *error)
+{
+    long most = (long)files - 1;
+    if (files < 2)
+        *error = "a group needs two or more files; " + count_of(files, "file was", "files were") + " given";
+    else if (r.modes > most)
+        *error = "--modes " + std::to_string(r.modes) + " is more than the " + std::to_string(most) + " modes that " +
+                 std::to_string(files) + " files have";
+    *modes = (size_t)(r.modes ? r.modes : std::min(3L, most));
     return error->empty();
 }
 
 bool parse_average_command(int argc, char **argv, AverageRequest *request, std::string *error)
 {
-    static const struct option long_options[] = {
-        {"help", no_argument, nullptr, 'h'},       {"version", no_argument, nullptr, 'v'},
-        {"force", no_argument, nullptr, 'f'},      {"exhibits", no_argument, nullptr, 'e'},
-        {"markers", required_argument, nullptr, 'm'}, {"out", required_argument, nullptr, 'o'},
-        {"modes", required_argument, nullptr, 'k'}, {"sd", required_argument, nullptr, 's'},
-        {nullptr, 0, nullptr, 0},
-    };
+    static const std::vector<struct option> long_options = with_recording_options({
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
+        {"force", no_argument, nullptr, 'f'},
+        {"exhibits", no_argument, nullptr, 'e'},
+        {"out", required_argument, nullptr, 'o'},
+        {"modes", required_argument, nullptr, 'k'},
+        {"sd", required_argument, nullptr, 'S'},
+    });
     std::vector<std::string> operands;
-    if (!read_options(argc, argv, long_options,
+    if (!read_options(argc, argv, long_options.data(),
                       [&](int code, const char *arg) { return take_option(code, arg, request, error); }, &operands,
                       error))
         return false;
     request->files = operands;
-    return check_request(request, error);
+    return check_request(*request, error) && check_recording_options(request->inputs.recording, error);
 }
 
 /* The file that scores lowest (first) or highest on mode 1; the first in the order given on a tie. */
@@ -189,12 +203,6 @@ static std::string scores_table(const Group &group, const std::vector<std::strin
     return text;
 }
 
-static std::string base_name(const std::string &path)
-{
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 /* plots.gp for modes.png/.svg. */
 static std::string average_plot_script(const std::vector<std::string> &files, size_t modes)
 {
@@ -245,45 +253,62 @@ static bool marker_file(const std::string &name, const FacePositions &xyz, std::
     return true;
 }
 
-static bool output_texts(const AverageRequest &r, const Group &group, const Study &study, std::vector<OutputFile> *texts,
-                         std::string *error)
+/* What the run found: the group and the names its files go by. */
+struct Averaged {
+    Group group;
+    size_t modes = 0;
+    std::vector<std::string> names; /* as given, or FOLDER/NAME */
+    MarkerNames markers;
+};
+
+static bool output_texts(const AverageRequest &r, const Averaged &a, std::vector<OutputFile> *texts, std::string *error)
 {
-    size_t modes = (size_t)r.modes;
-    bool ok = marker_file("average.dat", group.average, texts, error);
-    for (size_t k = 0; k < modes && ok; k++) {
+    bool ok = marker_file("average.dat", a.group.average, texts, error);
+    for (size_t k = 0; k < a.modes && ok; k++) {
         std::string mode = "mode" + std::to_string(k + 1);
-        ok = marker_file(mode + "-plus.dat", along_mode(group, k, r.sd), texts, error) &&
-             marker_file(mode + "-minus.dat", along_mode(group, k, -r.sd), texts, error);
+        ok = marker_file(mode + "-plus.dat", along_mode(a.group, k, r.sd), texts, error) &&
+             marker_file(mode + "-minus.dat", along_mode(a.group, k, -r.sd), texts, error);
     }
-    texts->push_back({"modes.csv", modes_table(group)});
-    texts->push_back({"scores.csv", scores_table(group, r.files, modes)});
-    texts->push_back({"plots.gp", average_plot_script(r.files, modes)});
+    texts->push_back({"modes.csv", modes_table(a.group)});
+    texts->push_back({"scores.csv", scores_table(a.group, a.names, a.modes)});
+    texts->push_back({"plots.gp", average_plot_script(a.names, a.modes)});
     if (ok && r.exhibits) {
-        texts->push_back({"face-data/line.dat", line_file_text(study.segments)});
-        for (const auto &file : exhibit_files(group, modes, r.sd))
+        texts->push_back({"face-data/line.dat", line_file_text(a.markers.segments)});
+        for (const auto &file : exhibit_files(a.group, a.modes, r.sd))
             ok = ok && marker_file("face-data/" + file.first, file.second, texts, error);
     }
     return ok;
 }
 
-static int unusable(const std::string &message)
+/* The files opened and analysed; returns the exit status, the message in error. */
+static int average_files(const AverageRequest &r, Averaged *a, std::string *error)
 {
-    fprintf(stderr, "%s\n", message.c_str());
-    return AVERAGE_UNUSABLE;
+    std::vector<Input> inputs;
+    if (!expand_folders(r.files, &a->names, error))
+        return AVERAGE_UNUSABLE;
+    if (!modes_for(r, a->names.size(), &a->modes, error))
+        return AVERAGE_USAGE;
+    int status = read_inputs(a->names, r.inputs, &inputs, &a->markers, error);
+    if (status != AVERAGE_DONE)
+        return status;
+    std::vector<FacePositions> files;
+    for (Input &input : inputs)
+        files.push_back(std::move(input.positions));
+    inputs.clear();
+    return analyse_group(files, a->modes, &a->group, error) ? AVERAGE_DONE : AVERAGE_UNUSABLE;
 }
 
 int run_average(const AverageRequest &r)
 {
-    Study study;
-    std::vector<FacePositions> files;
-    Group group;
+    Averaged a;
     std::string error;
-    if (!load_study_set(r.markers, &study, &error) || !read_marker_files(r.files, &files, &error) ||
-        !analyse_group(files, (size_t)r.modes, &group, &error))
+    int status = average_files(r, &a, &error);
+    if (status == AVERAGE_USAGE)
+        return average_usage_error(error);
+    if (status != AVERAGE_DONE)
         return unusable(error);
-    files.clear();
     std::vector<OutputFile> texts;
-    if (!output_texts(r, group, study, &texts, &error))
+    if (!output_texts(r, a, &texts, &error))
         return unusable(error);
     std::string gnuplot = find_on_path("gnuplot");
     std::vector<std::string> pictures;

@@ -1,5 +1,5 @@
-/* mienscope-average: its command line, and the road from a group's marker
- * files to the average, the mode files, their tables and plot, and the
+/* mienscope-average: its command line, and the road from a group's
+ * recordings and marker files to the average, the mode files, their tables and plot, and the
  * exhibits folder, with the messages and exit statuses it documents. */
 #ifndef MIENSCOPE_AVERAGE_PROGRAM_H
 #define MIENSCOPE_AVERAGE_PROGRAM_H
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "group.h"
-#include "study.h"
+#include "inputs.h"
 
 enum { AVERAGE_DONE = 0, AVERAGE_UNUSABLE = 1, AVERAGE_USAGE = 2 };
 
@@ -16,11 +16,11 @@ enum { AVERAGE_DONE = 0, AVERAGE_UNUSABLE = 1, AVERAGE_USAGE = 2 };
 struct AverageRequest {
     bool help = false, version = false, force = false;
     bool exhibits = false;          /* also DIR/face-data/, a folder the viewer opens */
-    std::string markers;            /* --markers SET; "" for none */
+    InputOptions inputs;            /* --markers and the recording options */
     std::string out;                /* --out DIR */
     long modes = 0;                 /* --modes K; 0 for the default, the smaller of 3 and files - 1 */
     double sd = 2.0;                /* --sd C: how far the mode files go, in standard deviations */
-    std::vector<std::string> files; /* as given */
+    std::vector<std::string> files; /* as given; folders stand for their files */
 };
 
 extern const char average_usage[]; /* the usage lines */

@@ -1,9 +1,11 @@
 /* mienscope-measure as a whole process on 1,000 marker files (copies of
  * the sample recordings, named by absolute paths): the marker table to
- * standard output, and all files to a folder with gnuplot kept off PATH.
- * Medians of five runs.
+ * standard output, unfiltered and smoothed, and all files to a folder with
+ * gnuplot kept off PATH. Then a folder of 100 copies of an OpenFace
+ * recording measured directly, against the same work done as 100 imports
+ * and one measure of their marker files. Medians of five runs.
  *
- *   measure_bench PATH-TO-mienscope-measure      (from the repository root) */
+ *   measure_bench PATH-TO-mienscope-measure PATH-TO-mienscope-import   (from the repository root) */
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "file_io.h"
 #include "testfiles.h"
 
 static const int file_count = 1000;
@@ -43,19 +46,55 @@ static double timed_run(const std::vector<std::string> &args, const std::string 
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1.0;
 }
 
+static double median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times[0] < 0 ? -1.0 : times[runs / 2];
+}
+
 static double median_of_runs(const std::vector<std::string> &args, const std::string &out_path, const char *path_env)
 {
     std::vector<double> times;
     for (int i = 0; i < runs; i++)
         times.push_back(timed_run(args, out_path, path_env));
-    std::sort(times.begin(), times.end());
-    return times[0] < 0 ? -1.0 : times[runs / 2];
+    return median(times);
+}
+
+/* The recording measured directly from a folder of copies, and the same
+ * done as one import a copy and one measure of the marker files. */
+static void recordings_direct_and_imported(const char *measure, const char *import, const std::string &recording)
+{
+    std::string folder = make_temp_folder(), text = read_file(recording);
+    if (text.empty()) {
+        printf("  (no %s: the shared test recordings are not beside this checkout)\n", recording.c_str());
+        return;
+    }
+    std::vector<std::string> imported = {measure, "--markers", "examples/openface-24.set"};
+    for (int i = 0; i < 100; i++) {
+        write_file(folder + "/copy" + std::to_string(100 + i) + ".csv", text);
+        imported.push_back(folder + "/copy" + std::to_string(100 + i) + ".dat");
+    }
+    double direct = median_of_runs({measure, folder}, folder + "/direct.txt", nullptr);
+    std::vector<double> times;
+    for (int run = 0; run < runs; run++) {
+        double start = now_seconds();
+        for (int i = 0; i < 100 && start >= 0; i++) {
+            std::string copy = folder + "/copy" + std::to_string(100 + i);
+            if (timed_run({import, "--force", copy + ".csv", copy + ".dat"}, folder + "/import.txt", nullptr) < 0)
+                start = -1.0;
+        }
+        double measured = start < 0 ? -1.0 : timed_run(imported, folder + "/imported.txt", nullptr);
+        times.push_back(measured < 0 ? -1.0 : now_seconds() - start);
+    }
+    printf("  a folder of 100 copies of %s (490 rows each), measured directly: %.3f s\n", base_name(recording).c_str(),
+           direct);
+    printf("  the same as 100 mienscope-import runs and one measure of their marker files: %.3f s\n", median(times));
 }
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: measure_bench PATH-TO-mienscope-measure\n");
+    if (argc != 3) {
+        fprintf(stderr, "usage: measure_bench PATH-TO-mienscope-measure PATH-TO-mienscope-import\n");
         return 2;
     }
     char cwd[4096];
@@ -71,6 +110,9 @@ int main(int argc, char **argv)
     }
     double table = median_of_runs(args, folder + "/table.csv", nullptr);
     std::string table_text = read_file(folder + "/table.csv");
+    std::vector<std::string> smoothed = args;
+    smoothed.insert(smoothed.begin() + 1, {"--smooth", "6", "--duration", "3"});
+    double smooth = median_of_runs(smoothed, folder + "/smoothed.csv", nullptr);
     std::vector<std::string> with_out = args;
     with_out.insert(with_out.begin() + 1, {"--force", "--out", folder + "/study"});
     double files = median_of_runs(with_out, folder + "/none", "/nonexistent");
@@ -78,7 +120,9 @@ int main(int argc, char **argv)
     printf("mienscope-measure on %d marker files, medians of %d runs as a whole process:\n", file_count, runs);
     printf("  marker table to standard output: %.3f s (%ld rows)\n", table,
            (long)std::count(table_text.begin(), table_text.end(), '\n') - 1);
+    printf("  the same with --smooth 6 --duration 3: %.3f s\n", smooth);
     printf("  --out with every table and plots.gp, gnuplot off PATH: %.3f s (curves.csv %ld rows, %.0f MB)\n", files,
            (long)std::count(curves.begin(), curves.end(), '\n') - 1, curves.size() / 1e6);
-    return table < 0 || files < 0 ? 1 : 0;
+    recordings_direct_and_imported(argv[1], argv[2], testdata_path("openface/smile_demo.csv"));
+    return table < 0 || smooth < 0 || files < 0 ? 1 : 0;
 }

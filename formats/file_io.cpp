@@ -9,6 +9,12 @@
 
 #include <vector>
 
+std::string base_name(const std::string &path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool read_whole_file(const std::string &path, size_t limit, const char *too_large, std::vector<uint8_t> *bytes,
                      std::string *error)
 {

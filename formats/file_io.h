@@ -15,6 +15,7 @@ struct OutputFile {
     std::string text;
 };
 
+std::string base_name(const std::string &path); /* what follows the last '/' */
 /* At most limit bytes; errors start with the path, and a larger file gets "PATH: too_large". */
 bool read_whole_file(const std::string &path, size_t limit, const char *too_large, std::vector<uint8_t> *bytes,
                      std::string *error);

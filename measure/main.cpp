@@ -1,9 +1,9 @@
-/* mienscope-measure: how far, when and how evenly a face moves, from marker
- * files, as CSV tables and plots.
+/* mienscope-measure: how far, when and how evenly a face moves, from
+ * recordings and marker files, as CSV tables and plots.
  *
- * Exit status: 0 done; 1 a marker file, the marker set or the output
- * folder can't be used (one line names it; nothing is written); 2 a usage
- * error (the message and the usage). */
+ * Exit status: 0 done; 1 a file, a folder, the marker set or the output
+ * folder can't be used, or gnuplot failed (one line names it; nothing is
+ * written); 2 a usage error (the message and the usage). */
 #include <stdio.h>
 
 #include "measure_program.h"
@@ -15,7 +15,7 @@ int main(int argc, char **argv)
     if (!parse_measure_command(argc, argv, &request, &error))
         return measure_usage_error(error);
     if (request.help)
-        printf("%s\n%s", measure_usage, measure_help);
+        printf("%s\n%s%s%s", measure_usage, measure_help, measure_options_help, measure_help_end);
     if (request.version)
         printf("mienscope-measure %s\n", MIENSCOPE_VERSION);
     return request.help || request.version ? MEASURE_DONE : run_measure(request);

@@ -1,7 +1,6 @@
 /* mienscope-measure's command line and flow. */
 #include "measure_program.h"
 
-#include <getopt.h>
 #include <stdio.h>
 
 #include "file_io.h"
@@ -10,32 +9,48 @@
 #include "text.h"
 
 const char measure_usage[] =
-    "Usage: mienscope-measure [--markers SET] [--rest FRAME] [--threshold T] [--duration SECONDS]\n"
-    "                         [--out DIR] [--force] FILE...\n"
+    "Usage: mienscope-measure [--markers SET] [--rest A[:B]] [--threshold T] [--smooth HZ]\n"
+    "         [--duration SECONDS] [RECORDING OPTION]... [--out DIR] [--force] FILE|FOLDER...\n"
     "  or:  mienscope-measure --help | --version\n";
 
 const char measure_help[] =
-    "Measures how far, when and how evenly a face moves in each marker file: for\n"
-    "every marker its peak distance from the rest frame, when it starts, peaks and\n"
-    "releases, its peak speed, and for every mirror pair of the marker set how the\n"
-    "subject's left and right sides compare.\n"
+    "Measures how far, when and how evenly a face moves in each file: for every\n"
+    "marker its peak distance from rest, when it starts, peaks and releases, its peak\n"
+    "speed, and for every mirror pair of the marker set how the subject's left and\n"
+    "right sides compare.\n"
     "\n"
-    "FILE is a marker file as the viewer reads it (180 frames of 24 markers, each a\n"
-    "marker's (-z, y, x)), such as mienscope-import writes, in millimetres. Positions\n"
-    "are taken as read, without the viewer's centring and scaling, and measured in\n"
-    "double precision; speeds are not smoothed.\n"
+    "FILE is a recording that mienscope-import reads (C3D, TRC, OpenFace CSV, told\n"
+    "apart by content), converted in memory as it converts it, or a marker file as the\n"
+    "viewer reads it (180 frames of 24 markers, each a marker's (-z, y, x)), such as\n"
+    "mienscope-import writes, in millimetres. A FOLDER stands for its files whose names\n"
+    "end in .c3d, .trc, .csv or .dat (any case), hidden ones aside, in byte order of\n"
+    "their names. Positions are taken in millimetres, without the viewer's centring\n"
+    "and scaling, and measured in double precision.\n"
     "\n"
-    "Options (before or after the files):\n"
-    "  --markers SET        a marker set: its 24 marker lines label the markers (else\n"
-    "                       \"0\" to \"23\"), its pair lines (pair LEFT RIGHT, the subject's\n"
-    "                       left first) are the pairs compared\n"
-    "  --rest FRAME         the frame the face is at rest in, 0 to 179 (default 0)\n"
+    "Options (before or after the files):\n";
+
+const char measure_options_help[] =
+    "  --markers SET        a marker set: the recordings' 24 markers, the labels of\n"
+    "                       every file's markers (else an OpenFace recording's built-in\n"
+    "                       set's, else \"0\" to \"23\") and the pairs compared (pair LEFT\n"
+    "                       RIGHT, the subject's left first)\n"
+    "  --from SECONDS, --to SECONDS, --right AXIS, --up AXIS, --face N,\n"
+    "  --min-confidence C   the recording options: how a recording is read and\n"
+    "                       converted, as in mienscope-import (unused for marker files)\n"
+    "  --duration SECONDS   how long a marker file's 180 frames last (mienscope-import's\n"
+    "                       --to less --from); a recording knows its own, the time of\n"
+    "                       its last converted frame less its first's\n"
+    "  --rest A[:B]         the rest position is the mean of frames A to B, 0 <= A <= B\n"
+    "                       <= 179 (default 0; A alone is A:A)\n"
     "  --threshold T        onset and offset as a fraction of a marker's peak, 0 < T < 1\n"
     "                       (default 0.1): onset is the first frame at T x peak or more,\n"
     "                       offset the first after the peak below it\n"
-    "  --duration SECONDS   how long the 180 frames last (mienscope-import's --to less\n"
-    "                       --from); times are then also given in seconds, frame f at\n"
-    "                       f x SECONDS / 179\n"
+    "  --smooth HZ          before measuring, low-pass filter every coordinate with a\n"
+    "                       zero-phase second-order Butterworth filter of cutoff HZ,\n"
+    "                       above 0 and below half the frames' rate (179 / the file's\n"
+    "                       seconds); needs every file's time (default: no filtering)\n";
+
+const char measure_help_end[] =
     "  --out DIR            write markers.csv, pairs.csv (with pairs), curves.csv, the\n"
     "                       gnuplot script plots.gp and its plots displacement.png/.svg\n"
     "                       and pairs.png/.svg into DIR, made if needed; without it the\n"
@@ -44,13 +59,16 @@ const char measure_help[] =
     "  --help               print this help\n"
     "  --version            print the version\n"
     "\n"
-    "The files in DIR appear together, when all are complete. Without gnuplot on PATH\n"
-    "the tables and plots.gp are still written and one line says so.\n"
+    "Times are given in seconds too, frame f at f x SECONDS / 179, for every file whose\n"
+    "time is known (the columns are empty for the others). A pair's lag is the right\n"
+    "marker's onset frame less the left one's: when the sides start to move. The files\n"
+    "in DIR appear together, when all are complete. Without gnuplot on PATH the tables\n"
+    "and plots.gp are still written and one line says so.\n"
     "\n"
     "Exit status:\n"
     "  0  done\n"
-    "  1  a marker file, the marker set or DIR can't be used (one line names it and\n"
-    "     the position); nothing was written\n"
+    "  1  a file, a folder, the marker set or DIR can't be used (one line names it and\n"
+    "     says what is wrong), or gnuplot failed; nothing was written\n"
     "  2  a usage error\n";
 
 int measure_usage_error(const std::string &message)
@@ -71,14 +89,70 @@ static bool option_number(const char *name, const char *text, double low, double
     return false;
 }
 
-static bool option_rest(const char *text, int *rest, std::string *error)
+static bool option_rest(const char *text, MeasureSettings *s, std::string *error)
 {
-    long frame;
-    if (parse_integer(text, &frame) && frame >= 0 && frame < FACE_FRAMES) {
-        *rest = (int)frame;
+    std::vector<std::string> parts = split_on(text, ':');
+    long first = -1, last = -1;
+    bool read = parts.size() <= 2 && parse_integer(parts[0], &first) &&
+                (parts.size() == 1 ? (last = first, true) : parse_integer(parts[1], &last));
+    if (read && first >= 0 && first <= last && last < FACE_FRAMES) {
+        s->rest_first = (int)first;
+        s->rest_last = (int)last;
         return true;
     }
-    *error = "--rest \"" + printable(text) + "\" is not a frame from 0 to " + std::to_string(FACE_FRAMES - 1);
+    *error = "--rest \"" + printable(text) + "\" is not a frame A or frames A:B with 0 <= A <= B <= " +
+             std::to_string(FACE_FRAMES - 1);
+    return false;
+}
+
+static bool option_smooth(const char *text, MeasureSettings *s, std::string *error)
+{
+    if (parse_number(text, &s->smooth_hz) && s->smooth_hz > 0.0) {
+        s->smooth_text = trim(text);
+        return true;
+    }
+    *error = "--smooth \"" + printable(text) + "\" is not a number of hertz above 0";
+    return false;
+}
+
+std::vector<struct option> with_measure_options(const std::vector<struct option> &own)
+{
+    std::vector<struct option> all = own;
+    all.insert(all.end(), {
+                              {"rest", required_argument, nullptr, 'R'},
+                              {"threshold", required_argument, nullptr, 't'},
+                              {"smooth", required_argument, nullptr, 'S'},
+                              {"duration", required_argument, nullptr, 'd'},
+                          });
+    return with_recording_options(all);
+}
+
+bool take_measure_option(int code, const char *arg, MeasureOptions *o, std::string *error)
+{
+    switch (code) {
+    case 'R': return option_rest(arg, &o->settings, error);
+    case 't': return option_number("--threshold", arg, 0.0, 1.0, &o->settings.threshold, error);
+    case 'S': return option_smooth(arg, &o->settings, error);
+    case 'd': return option_number("--duration", arg, 0.0, 1e308, &o->inputs.duration, error);
+    default: return take_recording_option(code, arg, &o->inputs.recording, error);
+    }
+}
+
+bool check_smoothing(const Input &input, const MeasureSettings &s, std::string *error)
+{
+    if (s.smooth_hz <= 0.0)
+        return true;
+    if (isnan(input.seconds)) {
+        *error = "--smooth needs the frames' rate: a recording's own, or --duration SECONDS for marker files";
+        return false;
+    }
+    double half_rate = (FACE_FRAMES - 1) / input.seconds / 2.0;
+    if (s.smooth_hz < half_rate)
+        return true;
+    char half[32];
+    snprintf(half, sizeof half, "%.1f", half_rate);
+    *error = "--smooth \"" + s.smooth_text + "\" is not below " + half + " Hz, half the rate of the frames of " +
+             input.name;
     return false;
 }
 
@@ -88,62 +162,38 @@ static bool take_option(int code, const char *arg, MeasureRequest *r, std::strin
     case 'h': r->help = true; return true;
     case 'v': r->version = true; return true;
     case 'f': r->force = true; return true;
-    case 'm': r->markers = arg; return true;
     case 'o': r->out = arg; return true;
-    case 'r': return option_rest(arg, &r->settings.rest, error);
-    case 't': return option_number("--threshold", arg, 0.0, 1.0, &r->settings.threshold, error);
-    case 'd': return option_number("--duration", arg, 0.0, 1e308, &r->duration, error);
-    default: *error = "unknown option or a missing value"; return false;
+    default: return take_measure_option(code, arg, &r->options, error);
     }
 }
 
 bool parse_measure_command(int argc, char **argv, MeasureRequest *request, std::string *error)
 {
-    static const struct option long_options[] = {
-        {"help", no_argument, nullptr, 'h'},          {"version", no_argument, nullptr, 'v'},
-        {"force", no_argument, nullptr, 'f'},         {"markers", required_argument, nullptr, 'm'},
-        {"out", required_argument, nullptr, 'o'},     {"rest", required_argument, nullptr, 'r'},
-        {"threshold", required_argument, nullptr, 't'}, {"duration", required_argument, nullptr, 'd'},
-        {nullptr, 0, nullptr, 0},
-    };
+    static const std::vector<struct option> long_options = with_measure_options({
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
+        {"force", no_argument, nullptr, 'f'},
+        {"out", required_argument, nullptr, 'o'},
+    });
     std::vector<std::string> operands;
-    if (!read_options(argc, argv, long_options,
+    if (!read_options(argc, argv, long_options.data(),
                       [&](int code, const char *arg) { return take_option(code, arg, request, error); }, &operands,
                       error))
         return false;
     request->files = operands;
     bool informational = request->help || request->version;
     if (informational != request->files.empty()) {
-        *error = informational ? "--help and --version take no files" : "no marker file given";
+        *error = informational ? "--help and --version take no files" : "no file given";
         return false;
     }
-    return true;
-}
-
-static int unusable(const std::string &message)
-{
-    fprintf(stderr, "%s\n", message.c_str());
-    return MEASURE_UNUSABLE;
-}
-
-/* Every file of the request, read strictly and measured, one at a time. */
-static bool measure_files(const MeasureRequest &r, const Study &study, std::vector<MeasuredFile> *files,
-                          std::string *error)
-{
-    for (const std::string &path : r.files) {
-        FacePositions xyz;
-        if (!read_marker_file(path, &xyz, error))
-            return false;
-        files->push_back(measure_file(path, xyz, study));
-    }
-    return true;
+    return check_recording_options(request->options.inputs.recording, error);
 }
 
 /* The tables, the script and, with gnuplot, the plots, all put in place together. */
 static int write_study(const MeasureRequest &r, const std::vector<MeasuredFile> &files, const Study &study)
 {
     std::vector<OutputFile> texts = {{"markers.csv", markers_table(files, study)}};
-    if (!study.pairs.empty())
+    if (!study.markers.pairs.empty())
         texts.push_back({"pairs.csv", pairs_table(files, study)});
     texts.push_back({"curves.csv", curves_table(files, study)});
     texts.push_back({"plots.gp", measure_plot_script(files, study)});
@@ -159,12 +209,24 @@ static int write_study(const MeasureRequest &r, const std::vector<MeasuredFile> 
 int run_measure(const MeasureRequest &r)
 {
     Study study;
-    study.settings = r.settings;
-    study.duration = r.duration;
-    std::vector<MeasuredFile> files;
+    study.settings = r.options.settings;
+    std::vector<std::string> paths;
+    std::vector<Input> inputs;
     std::string error;
-    if (!load_study_set(r.markers, &study, &error) || !measure_files(r, study, &files, &error))
+    if (!expand_folders(r.files, &paths, &error))
         return unusable(error);
+    int status = read_inputs(paths, r.options.inputs, &inputs, &study.markers, &error);
+    if (status == MEASURE_USAGE)
+        return measure_usage_error(error);
+    if (status != MEASURE_DONE)
+        return unusable(error);
+    std::vector<MeasuredFile> files;
+    for (Input &input : inputs) {
+        if (!check_smoothing(input, study.settings, &error))
+            return measure_usage_error(error);
+        files.push_back(measure_file(input.name, input.positions, input.seconds, study));
+        input.positions.clear();
+    }
     if (r.out.empty()) {
         std::string table = markers_table(files, study);
         fwrite(table.data(), 1, table.size(), stdout);

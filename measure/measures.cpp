@@ -14,11 +14,23 @@ static double distance(const double *a, const double *b)
     return sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]));
 }
 
-std::vector<double> displacement_curve(const FacePositions &xyz, int marker, int rest)
+std::array<double, 3> rest_position(const FacePositions &xyz, int marker, const MeasureSettings &settings)
 {
+    std::array<double, 3> rest = {0.0, 0.0, 0.0};
+    for (int f = settings.rest_first; f <= settings.rest_last; f++)
+        for (int a = 0; a < 3; a++)
+            rest[(size_t)a] += position(xyz, f, marker)[a];
+    for (double &r : rest)
+        r /= settings.rest_last - settings.rest_first + 1;
+    return rest;
+}
+
+std::vector<double> displacement_curve(const FacePositions &xyz, int marker, const MeasureSettings &settings)
+{
+    std::array<double, 3> rest = rest_position(xyz, marker, settings);
     std::vector<double> d(FACE_FRAMES);
     for (int f = 0; f < FACE_FRAMES; f++)
-        d[(size_t)f] = distance(position(xyz, f, marker), position(xyz, rest, marker));
+        d[(size_t)f] = distance(position(xyz, f, marker), rest.data());
     return d;
 }
 
@@ -47,7 +59,7 @@ static void find_onset_offset(const std::vector<double> &d, double threshold, Ma
 
 MarkerMeasure measure_marker(const FacePositions &xyz, int marker, const MeasureSettings &settings)
 {
-    std::vector<double> d = displacement_curve(xyz, marker, settings.rest);
+    std::vector<double> d = displacement_curve(xyz, marker, settings);
     MarkerMeasure m;
     m.peak_frame = (int)(std::max_element(d.begin(), d.end()) - d.begin());
     m.peak = d[(size_t)m.peak_frame];
@@ -55,9 +67,10 @@ MarkerMeasure measure_marker(const FacePositions &xyz, int marker, const Measure
     m.peak_speed = 0.0;
     for (int f = 0; f < FACE_FRAMES; f++)
         m.peak_speed = std::max(m.peak_speed, speed(xyz, marker, f));
-    const double *at_peak = position(xyz, m.peak_frame, marker), *at_rest = position(xyz, settings.rest, marker);
-    for (int a = 0; a < 3; a++)
-        m.peak_vector[(size_t)a] = at_peak[a] - at_rest[a];
+    const double *at_peak = position(xyz, m.peak_frame, marker);
+    std::array<double, 3> rest = rest_position(xyz, marker, settings);
+    for (size_t a = 0; a < 3; a++)
+        m.peak_vector[a] = at_peak[a] - rest[a];
     return m;
 }
 
@@ -81,6 +94,6 @@ PairMeasure measure_pair(const MarkerMeasure &left, const MarkerMeasure &right)
     double larger = std::max(left.peak, right.peak);
     p.asymmetry = larger == 0.0 ? 0.0 : 100.0 * p.difference / larger;
     p.direction = left.peak == 0.0 || right.peak == 0.0 ? NAN : mirrored_cosine(left.peak_vector, right.peak_vector);
-    p.lag = right.peak_frame - left.peak_frame;
+    p.lag = left.onset_frame < 0 || right.onset_frame < 0 ? NO_LAG : right.onset_frame - left.onset_frame;
     return p;
 }

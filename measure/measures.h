@@ -1,19 +1,26 @@
 /* How far, when and how evenly a face moves: measures of a recording's
  * markers and of its mirror pairs, in millimetres on the positions as a
  * marker file holds them (no centring or scaling), in double precision.
- * Times are in frames; frame_seconds turns them into seconds. */
+ * Times are in frames; the tables turn them into seconds. */
 #ifndef MIENSCOPE_MEASURES_H
 #define MIENSCOPE_MEASURES_H
 
+#include <limits.h>
+
 #include <array>
+#include <string>
 #include <vector>
 
 #include "face_files.h"
 
+enum { NO_LAG = INT_MIN }; /* a pair's lag where a side has no onset */
+
 /* What the user chooses about the measures. */
 struct MeasureSettings {
-    int rest = 0;           /* the frame the face is at rest in */
-    double threshold = 0.1; /* onset and offset, as a fraction of a marker's peak */
+    int rest_first = 0, rest_last = 0; /* the rest position is the mean of these frames, inclusive */
+    double threshold = 0.1;            /* onset and offset, as a fraction of a marker's peak */
+    double smooth_hz = 0.0;            /* the low-pass filter's cutoff; 0 for no filtering */
+    std::string smooth_text;           /* the cutoff as typed, for titles */
 };
 
 /* One marker's movement away from its rest position. Frames are -1 where empty. */
@@ -23,7 +30,7 @@ struct MarkerMeasure {
     int onset_frame;        /* first frame at threshold x peak or beyond; -1 when the peak is 0 */
     int offset_frame;       /* first frame after the peak below threshold x peak; -1 when none */
     double peak_speed;      /* largest speed, mm per frame, central differences inside, one-sided at the ends */
-    std::array<double, 3> peak_vector; /* position at the peak frame less position at rest, mm, viewer's axes */
+    std::array<double, 3> peak_vector; /* position at the peak frame less the rest position, mm, viewer's axes */
 };
 
 /* A mirror pair: the subject's left marker against the right. NAN where empty. */
@@ -33,10 +40,11 @@ struct PairMeasure {
     double difference;            /* |left - right|, mm */
     double asymmetry;             /* 100 |left - right| / max(left, right); 0 when both are 0 */
     double direction;             /* cosine between left's peak vector and right's mirrored; NAN when either is 0 */
-    int lag;                      /* right's peak frame less left's */
+    int lag;                      /* right's onset frame less left's; NO_LAG when either has none */
 };
 
-std::vector<double> displacement_curve(const FacePositions &xyz, int marker, int rest); /* distance from rest, every frame */
+std::array<double, 3> rest_position(const FacePositions &xyz, int marker, const MeasureSettings &settings); /* mean, mm */
+std::vector<double> displacement_curve(const FacePositions &xyz, int marker, const MeasureSettings &settings); /* from rest */
 MarkerMeasure measure_marker(const FacePositions &xyz, int marker, const MeasureSettings &settings);
 PairMeasure measure_pair(const MarkerMeasure &left, const MarkerMeasure &right);
 

@@ -10,31 +10,44 @@ static const char *const file_colours[] = {"#00a000", "#e00000", "#1f4fd0", "#ff
                                     "#8b4513", "#e000e0", "#707000", "#606060"};
 static const int file_colour_count = (int)(sizeof file_colours / sizeof file_colours[0]);
 
+/* Every file's curves are drawn in seconds when every file knows its time, else in frames. */
+static bool all_timed(const std::vector<MeasuredFile> &files)
+{
+    for (const MeasuredFile &file : files)
+        if (isnan(file.seconds))
+            return false;
+    return true;
+}
+
 static std::string settings(const std::vector<MeasuredFile> &files, const Study &study)
 {
-    std::vector<std::string> names, colours, pair_names;
+    std::vector<std::string> names, colours, steps, pair_names;
+    bool timed = all_timed(files);
     for (size_t i = 0; i < files.size(); i++) {
         names.push_back(files[i].path);
         colours.push_back(file_colours[i % file_colour_count]);
+        char step[64];
+        snprintf(step, sizeof step, "%.17g", timed ? frame_seconds(files[i]) : 1.0);
+        steps.push_back(step);
     }
-    for (const auto &p : study.pairs)
-        pair_names.push_back(study.labels[(size_t)p[0]] + " / " + study.labels[(size_t)p[1]]);
-    char step[64];
-    snprintf(step, sizeof step, "%.17g", isnan(study.duration) ? 1.0 : study.duration / (FACE_FRAMES - 1));
+    for (const auto &p : study.markers.pairs)
+        pair_names.push_back(study.markers.labels[(size_t)p[0]] + " / " + study.markers.labels[(size_t)p[1]]);
     std::string text = "files = " + std::to_string(files.size()) + "\nmarkers = " + std::to_string(FACE_MARKERS) +
-                       "\nframes = " + std::to_string(FACE_FRAMES) + "\npairs = " + std::to_string(study.pairs.size()) +
+                       "\nframes = " + std::to_string(FACE_FRAMES) + "\npairs = " + std::to_string(study.markers.pairs.size()) +
                        "\n";
     text += gnuplot_array("file_name", names) + gnuplot_array("file_colour", colours) +
-            gnuplot_array("marker_label", study.labels);
-    if (!study.pairs.empty())
+            gnuplot_number_array("time_step", steps) + gnuplot_array("marker_label", study.markers.labels);
+    if (!study.markers.pairs.empty())
         text += gnuplot_array("pair_name", pair_names);
-    text += std::string("time_step = ") + step + "\ntime_unit = " + (isnan(study.duration) ? "'frame'" : "'s'") + "\n";
+    std::string smoothing = study.settings.smooth_hz > 0.0 ? ", smoothed at " + study.settings.smooth_text + " Hz" : "";
+    text += std::string("time_unit = ") + (timed ? "'s'" : "'frame'") + "\nsmoothing = " + gnuplot_string(smoothing) +
+            "\n";
     return text;
 }
 
 /* displacement.png and .svg: a panel per marker, a curve per file. */
 static const char displacement_plot[] = R"gnuplot(
-    set multiplot layout 6,4 title 'Displacement from rest (mm)'
+    set multiplot layout 6,4 title 'Displacement from rest (mm)'.smoothing
     set key top left Left reverse samplen 2 spacing 0.9
     set xlabel time_unit
     set ylabel 'mm'
@@ -42,7 +55,7 @@ static const char displacement_plot[] = R"gnuplot(
         set title marker_label[m + 1]
         plot for [i = 0:files - 1] 'curves.csv' skip 1 \
             every ::(i * markers + m) * frames::(i * markers + m) * frames + frames - 1 \
-            using ($2 * time_step):5 with lines linewidth 1.5 linecolor rgb file_colour[i + 1] \
+            using ($2 * time_step[i + 1]):5 with lines linewidth 1.5 linecolor rgb file_colour[i + 1] \
             title (m == 0 ? file_name[i + 1] : '')
     }
     unset multiplot
@@ -64,7 +77,7 @@ set yrange [0:*]
 )gnuplot";
 
 static const char pairs_plot[] = R"gnuplot(
-    set title 'Peak displacement of the left and right side (mm)'
+    set title 'Peak displacement of the left and right side (mm)'.smoothing
     set xlabel ''
     set ylabel 'mm'
     set key outside right top
@@ -84,7 +97,7 @@ std::string measure_plot_script(const std::vector<MeasuredFile> &files, const St
                        "# again from this folder with: gnuplot plots.gp\n"
                        "set datafile separator comma\n";
     text += settings(files, study) + "\n" + gnuplot_pictures("displacement", 1600, 2000) + displacement_plot;
-    if (!study.pairs.empty())
+    if (!study.markers.pairs.empty())
         text += pairs_setup + gnuplot_pictures("pairs", 1400, 700) + pairs_plot;
     return text;
 }
@@ -92,7 +105,7 @@ std::string measure_plot_script(const std::vector<MeasuredFile> &files, const St
 std::vector<std::string> measure_plot_names(const Study &study)
 {
     std::vector<std::string> names = {"displacement.png", "displacement.svg"};
-    if (!study.pairs.empty())
+    if (!study.markers.pairs.empty())
         names.insert(names.end(), {"pairs.png", "pairs.svg"});
     return names;
 }

@@ -1,32 +1,53 @@
 #include "tables.h"
 
 #include "csv.h"
+#include "smoothing.h"
 
-MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, const Study &study)
+MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, double seconds, const Study &study)
 {
-    MeasuredFile file = {path, {}, {}, {}};
+    MeasuredFile file;
+    file.path = path;
+    file.seconds = seconds;
+    const MeasureSettings &s = study.settings;
+    FacePositions smoothed;
+    if (s.smooth_hz > 0.0)
+        smoothed = smooth_positions(xyz, s.smooth_hz, (FACE_FRAMES - 1) / seconds);
+    const FacePositions &measured = s.smooth_hz > 0.0 ? smoothed : xyz;
     for (int m = 0; m < FACE_MARKERS; m++) {
-        file.markers.push_back(measure_marker(xyz, m, study.settings));
-        std::vector<double> d = displacement_curve(xyz, m, study.settings.rest);
+        file.markers.push_back(measure_marker(measured, m, s));
+        std::vector<double> d = displacement_curve(measured, m, s);
         file.curves.insert(file.curves.end(), d.begin(), d.end());
     }
-    for (const auto &pair : study.pairs)
+    for (const auto &pair : study.markers.pairs)
         file.pairs.push_back(measure_pair(file.markers[(size_t)pair[0]], file.markers[(size_t)pair[1]]));
     return file;
 }
 
-/* A frame's time in seconds; NAN (an empty field) for no frame. */
+double frame_seconds(const MeasuredFile &file)
+{
+    return file.seconds / (FACE_FRAMES - 1);
+}
+
+bool any_seconds(const std::vector<MeasuredFile> &files)
+{
+    for (const MeasuredFile &file : files)
+        if (!isnan(file.seconds))
+            return true;
+    return false;
+}
+
+/* A frame's time in seconds; NAN (an empty field) for no frame or no known time. */
 static double seconds(int frame, double step)
 {
     return frame < 0 ? NAN : frame * step;
 }
 
-static void append_marker_row(std::string *text, const MeasuredFile &file, int m, const Study &study)
+static void append_marker_row(std::string *text, const MeasuredFile &file, int m, const Study &study, bool timed)
 {
     const MarkerMeasure &mm = file.markers[(size_t)m];
     std::string row = csv_field(file.path);
     append_integer(&row, m);
-    row += "," + csv_field(study.labels[(size_t)m]);
+    row += "," + csv_field(study.markers.labels[(size_t)m]);
     append_decimal(&row, mm.peak, 4);
     append_frame(&row, mm.peak_frame);
     append_frame(&row, mm.onset_frame);
@@ -34,8 +55,8 @@ static void append_marker_row(std::string *text, const MeasuredFile &file, int m
     append_decimal(&row, mm.peak_speed, 4);
     for (double component : mm.peak_vector)
         append_decimal(&row, component, 4);
-    if (!isnan(study.duration)) {
-        double step = frame_seconds(study);
+    if (timed) {
+        double step = frame_seconds(file);
         append_decimal(&row, seconds(mm.peak_frame, step), 4);
         append_decimal(&row, seconds(mm.onset_frame, step), 4);
         append_decimal(&row, seconds(mm.offset_frame, step), 4);
@@ -46,25 +67,34 @@ static void append_marker_row(std::string *text, const MeasuredFile &file, int m
 
 std::string markers_table(const std::vector<MeasuredFile> &files, const Study &study)
 {
+    bool timed = any_seconds(files);
     std::string text = "file,marker,label,peak_mm,peak_frame,onset_frame,offset_frame,peak_speed_mm_per_frame,dx_mm,dy_mm,dz_mm";
-    text += isnan(study.duration) ? "\n" : ",peak_s,onset_s,offset_s,peak_speed_mm_per_s\n";
+    text += timed ? ",peak_s,onset_s,offset_s,peak_speed_mm_per_s\n" : "\n";
     for (const MeasuredFile &file : files)
         for (int m = 0; m < FACE_MARKERS; m++)
-            append_marker_row(&text, file, m, study);
+            append_marker_row(&text, file, m, study, timed);
     return text;
 }
 
 std::string pairs_table(const std::vector<MeasuredFile> &files, const Study &study)
 {
-    std::string text = "file,left,right,left_peak_mm,right_peak_mm,ratio,difference_mm,asymmetry_pct,direction_cos,lag_frames\n";
+    bool timed = any_seconds(files);
+    const MarkerNames &names = study.markers;
+    std::string text = "file,left,right,left_peak_mm,right_peak_mm,ratio,difference_mm,asymmetry_pct,direction_cos,lag_frames";
+    text += timed ? ",lag_s\n" : "\n";
     for (const MeasuredFile &file : files)
-        for (size_t i = 0; i < study.pairs.size(); i++) {
+        for (size_t i = 0; i < names.pairs.size(); i++) {
             const PairMeasure &p = file.pairs[i];
-            std::string row = csv_field(file.path) + "," + csv_field(study.labels[(size_t)study.pairs[i][0]]) + "," +
-                              csv_field(study.labels[(size_t)study.pairs[i][1]]);
+            std::string row = csv_field(file.path) + "," + csv_field(names.labels[(size_t)names.pairs[i][0]]) + "," +
+                              csv_field(names.labels[(size_t)names.pairs[i][1]]);
             for (double value : {p.left_peak, p.right_peak, p.ratio, p.difference, p.asymmetry, p.direction})
                 append_decimal(&row, value, 4);
-            append_integer(&row, p.lag);
+            if (p.lag == NO_LAG)
+                row += ",";
+            else
+                append_integer(&row, p.lag);
+            if (timed)
+                append_decimal(&row, p.lag == NO_LAG ? NAN : p.lag * frame_seconds(file), 4);
             text += row + "\n";
         }
     return text;
@@ -76,7 +106,7 @@ std::string curves_table(const std::vector<MeasuredFile> &files, const Study &st
     for (const MeasuredFile &file : files) {
         std::string name = csv_field(file.path);
         for (int m = 0; m < FACE_MARKERS; m++) {
-            std::string label = "," + csv_field(study.labels[(size_t)m]);
+            std::string label = "," + csv_field(study.markers.labels[(size_t)m]);
             const double *d = &file.curves[(size_t)m * FACE_FRAMES];
             for (int f = 0; f < FACE_FRAMES; f++) {
                 text += name;

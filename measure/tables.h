@@ -9,18 +9,28 @@
 #include <string>
 #include <vector>
 
+#include "inputs.h"
 #include "measures.h"
-#include "study.h"
 
-/* One marker file and its measures. */
+/* What every file of a study shares: the markers' names and pairs, and the measures' settings. */
+struct Study {
+    MarkerNames markers;
+    MeasureSettings settings;
+};
+
+/* One file and its measures. */
 struct MeasuredFile {
     std::string path;                   /* as given on the command line */
+    double seconds = NAN;               /* how long its 180 frames last; NAN when unknown */
     std::vector<double> curves;         /* displacement from rest, mm: [marker][frame] */
     std::vector<MarkerMeasure> markers; /* FACE_MARKERS */
     std::vector<PairMeasure> pairs;     /* one per pair of the study */
 };
 
-MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, const Study &study);
+/* The positions filtered when the settings ask for it (seconds must then be known), then measured. */
+MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, double seconds, const Study &study);
+double frame_seconds(const MeasuredFile &file); /* seconds from one frame to the next; NAN when unknown */
+bool any_seconds(const std::vector<MeasuredFile> &files); /* some file knows its time: the seconds columns are written */
 std::string markers_table(const std::vector<MeasuredFile> &files, const Study &study); /* markers.csv */
 std::string pairs_table(const std::vector<MeasuredFile> &files, const Study &study);   /* pairs.csv */
 std::string curves_table(const std::vector<MeasuredFile> &files, const Study &study);  /* curves.csv: file, then marker, then frame */

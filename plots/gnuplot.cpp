@@ -37,12 +37,20 @@ std::string gnuplot_string(const std::string &text)
     return quoted + "'";
 }
 
+std::string gnuplot_number_array(const std::string &name, const std::vector<std::string> &numbers)
+{
+    std::string line = "array " + name + "[" + std::to_string(numbers.size()) + "] = [";
+    for (size_t i = 0; i < numbers.size(); i++)
+        line += (i ? ", " : "") + numbers[i];
+    return line + "]\n";
+}
+
 std::string gnuplot_array(const std::string &name, const std::vector<std::string> &texts)
 {
-    std::string line = "array " + name + "[" + std::to_string(texts.size()) + "] = [";
-    for (size_t i = 0; i < texts.size(); i++)
-        line += (i ? ", " : "") + gnuplot_string(texts[i]);
-    return line + "]\n";
+    std::vector<std::string> quoted;
+    for (const std::string &text : texts)
+        quoted.push_back(gnuplot_string(text));
+    return gnuplot_number_array(name, quoted);
 }
 
 std::string gnuplot_pictures(const std::string &name, int width, int height)

@@ -12,6 +12,7 @@ extern const char gnuplot_missing[]; /* what to say when gnuplot is not on PATH,
 std::string find_on_path(const std::string &program);        /* its full path, or "" when no folder of PATH has it */
 std::string gnuplot_string(const std::string &text);         /* a single-quoted gnuplot string; control bytes as '?' */
 std::string gnuplot_array(const std::string &name, const std::vector<std::string> &texts); /* "array name[n] = [...]" */
+std::string gnuplot_number_array(const std::string &name, const std::vector<std::string> &numbers); /* unquoted */
 /* Opens a loop that draws what follows twice, into NAME.png and NAME.svg of width x height pixels; the
  * block it opens is closed by "    set output\n}\n". */
 std::string gnuplot_pictures(const std::string &name, int width, int height);

@@ -13,8 +13,8 @@ struct Mp4Writer;
 struct GifWriter;
 
 bool write_png_file(const Picture &picture, const std::string &path, std::string *error);
-/* Even width and height; fps frames a second. */
-bool mp4_open(const std::string &path, int width, int height, int fps, Mp4Writer **out, std::string *error);
+/* Even width and height; fps frames a second, carried as the nearest fraction with a denominator up to 100000. */
+bool mp4_open(const std::string &path, int width, int height, double fps, Mp4Writer **out, std::string *error);
 bool mp4_add(Mp4Writer *w, const Picture &picture, std::string *error);
 bool mp4_finish(Mp4Writer *w, std::string *error); /* flushes the encoder, writes the trailer, frees w */
 /* Each frame lasts delay hundredths of a second; the animation loops. */

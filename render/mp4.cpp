@@ -8,6 +8,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <math.h>
+
 #include "encode.h"
 
 struct Mp4Writer {
@@ -43,7 +45,7 @@ static bool failed(Mp4Writer *w, const char *what, int code, std::string *error)
 
 /* libx264 at preset veryfast, constant quality 20: flat colours on black
  * stay crisp, and 180 frames of 640 x 1024 encode in about a second. */
-static int open_encoder(Mp4Writer *w, int width, int height, int fps)
+static int open_encoder(Mp4Writer *w, int width, int height, AVRational fps)
 {
     const AVCodec *h264 = avcodec_find_encoder_by_name("libx264");
     if (!h264 || !(w->codec = avcodec_alloc_context3(h264)))
@@ -51,9 +53,9 @@ static int open_encoder(Mp4Writer *w, int width, int height, int fps)
     w->codec->width = width;
     w->codec->height = height;
     w->codec->pix_fmt = AV_PIX_FMT_YUV420P;
-    w->codec->time_base = AVRational{1, fps};
-    w->codec->framerate = AVRational{fps, 1};
-    w->codec->gop_size = fps;
+    w->codec->time_base = av_inv_q(fps);
+    w->codec->framerate = fps;
+    w->codec->gop_size = (int)ceil(av_q2d(fps));
     if (w->format->oformat->flags & AVFMT_GLOBALHEADER)
         w->codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(w->codec->priv_data, "preset", "veryfast", 0);
@@ -61,7 +63,7 @@ static int open_encoder(Mp4Writer *w, int width, int height, int fps)
     return avcodec_open2(w->codec, h264, nullptr);
 }
 
-bool mp4_open(const std::string &path, int width, int height, int fps, Mp4Writer **out, std::string *error)
+bool mp4_open(const std::string &path, int width, int height, double fps, Mp4Writer **out, std::string *error)
 {
     av_log_set_level(AV_LOG_ERROR); /* libx264 reports its settings and statistics otherwise */
     Mp4Writer *w = new Mp4Writer;
@@ -72,7 +74,7 @@ bool mp4_open(const std::string &path, int width, int height, int fps, Mp4Writer
         free_writer(w);
         return false;
     }
-    if ((code = open_encoder(w, width, height, fps)) < 0) {
+    if ((code = open_encoder(w, width, height, av_d2q(fps, 100000))) < 0) {
         failed(w, "no H.264 encoder (libx264)", code, error);
         free_writer(w);
         return false;

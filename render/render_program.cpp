@@ -16,7 +16,7 @@
 #include "text.h"
 
 const char render_usage[] =
-    "Usage: mienscope-render [--exhibit N | FIRST [SECOND]] [--faces first|second|both]\n"
+    "Usage: mienscope-render [--exhibit N | [OPTION]... FIRST [SECOND]] [--faces first|second|both]\n"
     "                        [--turn-x DEG] [--turn-y DEG] [--distance D] [--size WxH]\n"
     "                        [--frame F | --frames A:B] [--fps N] [--caption TEXT | --no-caption]\n"
     "                        [--line-file FILE] [--force] OUTPUT\n"
@@ -28,14 +28,22 @@ const char render_help[] =
     "\n"
     "Faces: --exhibit N (1 to 5, the default 1) loads the exhibit's recordings from\n"
     "face-data/ below the working directory, as the viewer's F-key does (exhibit 2:\n"
-    "smaa.dat green, sm2.dat red); or FIRST (green) and SECOND (red) are marker files.\n"
-    "Every recording is loaded and normalised as the viewer loads it, warnings included.\n"
+    "smaa.dat green, sm2.dat red); or FIRST (green) and SECOND (red) are recordings\n"
+    "that mienscope-import reads (C3D, TRC, OpenFace CSV, told apart by content),\n"
+    "converted in memory as it converts them, or marker files. Every face is loaded\n"
+    "and normalised as the viewer loads it, warnings included.\n"
     "\n"
     "Options (anywhere before OUTPUT):\n"
+    "  --markers SET, --from SECONDS, --to SECONDS, --right AXIS, --up AXIS, --face N,\n"
+    "  --min-confidence C   how a recording is read and converted, as in mienscope-import\n"
+    "                       (unused for marker files)\n"
+    "  --duration SECONDS   how long a marker file's 180 frames last, for a video's pace\n"
+    "                       (a recording knows its own: --to less --from)\n"
     "  --faces WHICH        first, second or both, as after the viewer's a, b or c keys\n"
     "                       (default both when there are two faces, else first)\n"
-    "  --line-file FILE     the segments for marker files (default face-data/line.dat\n"
-    "                       when it exists, else none); exhibits use face-data/line.dat\n"
+    "  --line-file FILE     the segments for files (default: the set's, else\n"
+    "                       face-data/line.dat where it exists, else none); exhibits use\n"
+    "                       face-data/line.dat\n"
     "  --turn-x DEG         the turn about the horizontal axis (the viewer's Up key\n"
     "                       subtracts 2, Down adds 2); default 0\n"
     "  --turn-y DEG         the turn about the vertical axis (Left subtracts 2, Right\n"
@@ -46,8 +54,11 @@ const char render_help[] =
     "                       the viewer's window); even for MP4\n"
     "  --frame F            the frame of a still, 0 to 179 (default 0)\n"
     "  --frames A:B         the frames of a video (default 0:179)\n"
-    "  --fps N              a video's frames a second, 1 to 240 (default 30; at most 50\n"
-    "                       for GIF, whose frames last round(100 / N) hundredths of a second)\n"
+    "  --fps N              a video's frames a second, 1 to 240, decimals allowed (at most\n"
+    "                       50 for GIF, whose frames last round(100 / N) hundredths of a\n"
+    "                       second); by default the recording's real pace, 179 / its\n"
+    "                       seconds (FIRST's, else SECOND's), held within those limits,\n"
+    "                       else 30\n"
     "  --caption TEXT       the caption instead of \"Exhibit N\" or the files' names\n"
     "  --no-caption         no caption\n"
     "  --force              replace OUTPUT if it exists\n"
@@ -60,10 +71,22 @@ const char render_help[] =
     "\n"
     "Exit status:\n"
     "  0    done\n"
-    "  1    a marker file can't be opened (the viewer's message), no offscreen OpenGL\n"
-    "       context can be made, OUTPUT exists (without --force) or can't be written\n"
+    "  1    a file can't be used (the importer's message for a recording), no\n"
+    "       offscreen OpenGL context can be made, OUTPUT exists (without --force) or\n"
+    "       can't be written\n"
     "  2    a usage error\n"
     "  255  face-data/line.dat can't be opened (the viewer's message)\n";
+
+static const double default_fps = 30.0;     /* a video of files whose time is unknown */
+static const double fastest_fps = 240.0;
+static const double gif_fastest_fps = 50.0; /* a GIF frame lasts whole hundredths of a second */
+
+static std::string number_text(double value)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%g", value);
+    return text;
+}
 
 int render_usage_error(const std::string &message)
 {
@@ -80,6 +103,23 @@ static bool whole_number(const char *name, const char *text, long low, long high
     }
     *error = std::string(name) + " \"" + printable(text) + "\" is not a whole number from " + std::to_string(low) +
              " to " + std::to_string(high);
+    return false;
+}
+
+/* --fps: a number of frames a second from 1 to 240. */
+static bool option_fps(const char *text, double *fps, std::string *error)
+{
+    if (parse_number(text, fps) && *fps >= 1.0 && *fps <= 240.0)
+        return true;
+    *error = "--fps \"" + printable(text) + "\" is not a number from 1 to 240";
+    return false;
+}
+
+static bool option_duration(const char *text, double *seconds, std::string *error)
+{
+    if (parse_number(text, seconds) && *seconds > 0.0)
+        return true;
+    *error = "--duration \"" + printable(text) + "\" is not a number of seconds above 0";
     return false;
 }
 
@@ -142,18 +182,19 @@ static bool take_option(int code, const char *arg, RenderRequest *r, std::string
     case 'v': r->version = true; return true;
     case 'f': r->force = true; return true;
     case 'n': r->no_caption = true; return true;
-    case 'c': r->caption = arg; r->caption_given = true; return true;
-    case 'L': r->line_file = arg; return true;
+    case 'C': r->caption = arg; r->caption_given = true; return true;
+    case 'L': r->file_options.line_file = arg; return true;
+    case 'D': return option_duration(arg, &r->file_options.duration, error);
     case 'e': return whole_number("--exhibit", arg, 1, 5, &r->exhibit, error);
     case 'w': return option_faces(arg, r, error);
     case 'x': return real_number("--turn-x", arg, &r->turn_x, error);
     case 'y': return real_number("--turn-y", arg, &r->turn_y, error);
     case 'd': return real_number("--distance", arg, &r->distance, error);
     case 's': return option_size(arg, r, error);
-    case 'F': r->frame_given = true; return whole_number("--frame", arg, 0, FACE_FRAMES - 1, &r->first_frame, error);
+    case 'P': r->frame_given = true; return whole_number("--frame", arg, 0, FACE_FRAMES - 1, &r->first_frame, error);
     case 'A': return option_frames(arg, r, error);
-    case 'r': return whole_number("--fps", arg, 1, 240, &r->fps, error);
-    default: *error = "unknown option or a missing value"; return false;
+    case 'R': return option_fps(arg, &r->fps, error);
+    default: return take_recording_option(code, arg, &r->file_options.recording, error);
     }
 }
 
@@ -173,9 +214,9 @@ static std::string conflict(const RenderRequest &r)
 {
     bool still = r.kind == OUTPUT_PNG;
     if (r.exhibit && !r.files.empty())
-        return "--exhibit and marker files: give one or the other";
+        return "--exhibit and files: give one or the other";
     if (r.files.size() > 2)
-        return "at most two marker files, FIRST and SECOND, before OUTPUT";
+        return "at most two files, FIRST and SECOND, before OUTPUT";
     if (r.files.size() == 1 && (r.faces == "second" || r.faces == "both"))
         return "--faces " + r.faces + " needs a SECOND file";
     if (r.caption_given && r.no_caption)
@@ -185,8 +226,8 @@ static std::string conflict(const RenderRequest &r)
     if (r.kind == OUTPUT_MP4 && (r.width % 2 || r.height % 2))
         return "an MP4 needs an even width and height; --size " + std::to_string(r.width) + "x" +
                std::to_string(r.height) + " is not";
-    if (r.kind == OUTPUT_GIF && r.fps > 50)
-        return "--fps " + std::to_string(r.fps) + ": a GIF frame lasts whole hundredths of a second, so at most 50";
+    if (r.kind == OUTPUT_GIF && r.fps > gif_fastest_fps)
+        return "--fps " + number_text(r.fps) + ": a GIF frame lasts whole hundredths of a second, so at most 50";
     return "";
 }
 
@@ -210,23 +251,31 @@ static bool check_request(RenderRequest *r, std::vector<std::string> rest, std::
     *error = conflict(*r);
     if (r->last_frame < 0)
         r->last_frame = r->kind == OUTPUT_PNG ? r->first_frame : FACE_FRAMES - 1;
-    return error->empty();
+    return error->empty() && check_recording_options(r->file_options.recording, error);
 }
 
 bool parse_render_command(int argc, char **argv, RenderRequest *request, std::string *error)
 {
-    static const struct option long_options[] = {
-        {"help", no_argument, nullptr, 'h'},          {"version", no_argument, nullptr, 'v'},
-        {"force", no_argument, nullptr, 'f'},         {"no-caption", no_argument, nullptr, 'n'},
-        {"caption", required_argument, nullptr, 'c'}, {"line-file", required_argument, nullptr, 'L'},
-        {"exhibit", required_argument, nullptr, 'e'}, {"faces", required_argument, nullptr, 'w'},
-        {"turn-x", required_argument, nullptr, 'x'},  {"turn-y", required_argument, nullptr, 'y'},
-        {"distance", required_argument, nullptr, 'd'}, {"size", required_argument, nullptr, 's'},
-        {"frame", required_argument, nullptr, 'F'},   {"frames", required_argument, nullptr, 'A'},
-        {"fps", required_argument, nullptr, 'r'},     {nullptr, 0, nullptr, 0},
-    };
+    static const std::vector<struct option> long_options = with_recording_options({
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
+        {"force", no_argument, nullptr, 'f'},
+        {"no-caption", no_argument, nullptr, 'n'},
+        {"caption", required_argument, nullptr, 'C'},
+        {"line-file", required_argument, nullptr, 'L'},
+        {"duration", required_argument, nullptr, 'D'},
+        {"exhibit", required_argument, nullptr, 'e'},
+        {"faces", required_argument, nullptr, 'w'},
+        {"turn-x", required_argument, nullptr, 'x'},
+        {"turn-y", required_argument, nullptr, 'y'},
+        {"distance", required_argument, nullptr, 'd'},
+        {"size", required_argument, nullptr, 's'},
+        {"frame", required_argument, nullptr, 'P'},
+        {"frames", required_argument, nullptr, 'A'},
+        {"fps", required_argument, nullptr, 'R'},
+    });
     std::vector<std::string> operands;
-    if (!read_options(argc, argv, long_options,
+    if (!read_options(argc, argv, long_options.data(),
                       [&](int code, const char *arg) { return take_option(code, arg, request, error); }, &operands,
                       error))
         return false;
@@ -234,51 +283,47 @@ bool parse_render_command(int argc, char **argv, RenderRequest *request, std::st
 }
 
 /* The faces and what the frame shows, loaded as the viewer loads them:
- * a missing file ends the process with the viewer's message and status. */
+ * an exhibit's missing file ends the process with the viewer's message
+ * and status. */
 struct Scene {
     FrameView view;
     std::string caption;
+    double seconds[2] = {NAN, NAN}; /* how long each face's frames last; NAN when unknown */
 };
 
-static FACE *load_face(const std::string &line_file, const std::string &marker_file)
+/* The exhibit's faces, as the viewer's F-key loads them. */
+static void load_exhibit(int exhibit, Scene *scene)
 {
-    return line_file.empty() ? new_face_without_segments(marker_file.c_str())
-                             : new_face(line_file.c_str(), marker_file.c_str());
+    scene->view.first = new_face(exhibit_line_file, exhibit_marker_files[exhibit - 1][0]);
+    scene->view.second = new_face(exhibit_line_file, exhibit_marker_files[exhibit - 1][1]);
+    scene->caption = "Exhibit " + std::to_string(exhibit);
 }
 
-static std::string base_name(const std::string &path)
+/* FIRST and SECOND as faces; returns the exit status, a message printed. */
+static int load_files(const RenderRequest &r, Scene *scene)
 {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-/* The exhibits' files, as the viewer's F1 to F5 load them; F2 keeps the
- * second face of start-up, sm2.dat. */
-static const char *const exhibit_marker_files[5][2] = {
-    {"face-data/sm1.dat", "face-data/sm2.dat"},   {"face-data/smaa.dat", "face-data/sm2.dat"},
-    {"face-data/smnn.dat", "face-data/smll.dat"}, {"face-data/smnn.dat", "face-data/smnl.dat"},
-    {"face-data/smpcu.dat", "face-data/smpcd.dat"},
-};
-
-static Scene load_scene(const RenderRequest &r)
-{
-    static const char exhibit_line_file[] = "face-data/line.dat";
-    std::vector<std::string> files = r.files;
-    std::string line_file = r.line_file;
-    Scene scene;
-    if (files.empty()) {
-        int n = r.exhibit ? r.exhibit : 1;
-        files = {exhibit_marker_files[n - 1][0], exhibit_marker_files[n - 1][1]};
-        line_file = exhibit_line_file;
-        scene.caption = "Exhibit " + std::to_string(n);
-    } else {
-        if (line_file.empty() && access(exhibit_line_file, R_OK) == 0)
-            line_file = exhibit_line_file;
-        scene.caption = base_name(files[0]) + (files.size() > 1 ? ", " + base_name(files[1]) : "");
+    FACE *faces[2] = {nullptr, nullptr};
+    for (size_t i = 0; i < r.files.size(); i++) {
+        std::string usage;
+        int status = load_file_face(r.files[i], r.file_options, &faces[i], &scene->seconds[i], &usage);
+        if (status == RENDER_USAGE)
+            return render_usage_error(usage);
+        if (status != RENDER_DONE)
+            return status;
     }
-    FrameView &v = scene.view;
-    v.first = load_face(line_file, files[0]);
-    v.second = files.size() > 1 ? load_face(line_file, files[1]) : nullptr;
+    scene->view.first = faces[0];
+    scene->view.second = faces[1];
+    scene->caption = files_caption(r.files);
+    return RENDER_DONE;
+}
+
+static int load_scene(const RenderRequest &r, Scene *scene)
+{
+    if (r.files.empty())
+        load_exhibit(r.exhibit ? r.exhibit : 1, scene);
+    else if (int status = load_files(r, scene))
+        return status;
+    FrameView &v = scene->view;
     std::string faces = !r.faces.empty() ? r.faces : v.second ? "both" : "first";
     v.shown[0] = faces != "second";
     v.shown[1] = faces != "first";
@@ -287,10 +332,29 @@ static Scene load_scene(const RenderRequest &r)
     v.zoom = r.distance;
     v.frame = 0;
     if (r.caption_given)
-        scene.caption = r.caption;
+        scene->caption = r.caption;
     if (r.no_caption)
-        scene.caption.clear();
-    return scene;
+        scene->caption.clear();
+    return RENDER_DONE;
+}
+
+/* --fps, else the recordings' real pace (FIRST's time, else SECOND's) held
+ * within what the video takes, with a line saying so, else 30. */
+static double video_fps(const RenderRequest &r, const Scene &scene)
+{
+    if (r.fps > 0.0)
+        return r.fps;
+    double seconds = !isnan(scene.seconds[0]) ? scene.seconds[0] : scene.seconds[1];
+    if (isnan(seconds))
+        return default_fps;
+    double pace = (FACE_FRAMES - 1) / seconds;
+    double fastest = r.kind == OUTPUT_GIF ? gif_fastest_fps : fastest_fps;
+    double fps = pace < 1.0 ? 1.0 : pace > fastest ? fastest : pace;
+    if (fps != pace)
+        fprintf(stderr, "mienscope-render: the recording's pace, %s frames a second, is outside 1 to %s; the video "
+                        "plays at %s\n", number_text(pace).c_str(), number_text(fastest).c_str(),
+                number_text(fps).c_str());
+    return fps;
 }
 
 /* One frame as the viewer's display handler draws it. */
@@ -313,8 +377,9 @@ static bool write_video(const RenderRequest &r, Scene *scene, CaptionFont *font,
 {
     Mp4Writer *mp4 = nullptr;
     GifWriter *gif = nullptr;
-    bool ok = r.kind == OUTPUT_MP4 ? mp4_open(path, r.width, r.height, r.fps, &mp4, error)
-                                   : gif_open(path, r.width, r.height, (int)lround(100.0 / r.fps), &gif, error);
+    double fps = video_fps(r, *scene);
+    bool ok = r.kind == OUTPUT_MP4 ? mp4_open(path, r.width, r.height, fps, &mp4, error)
+                                   : gif_open(path, r.width, r.height, (int)lround(100.0 / fps), &gif, error);
     Picture picture;
     for (int f = r.first_frame; f <= r.last_frame && ok; f++) {
         render_frame(scene, font, f, o, &picture);
@@ -347,18 +412,14 @@ static bool write_output(const RenderRequest &r, Scene *scene, CaptionFont *font
     return false;
 }
 
-static int unusable(const std::string &message)
-{
-    fprintf(stderr, "%s\n", message.c_str());
-    return RENDER_UNUSABLE;
-}
-
 int run_render(const RenderRequest &r)
 {
     std::string error;
     if (!check_replaceable(r.output, r.force, &error))
         return unusable(error);
-    Scene scene = load_scene(r);
+    Scene scene;
+    if (int status = load_scene(r, &scene))
+        return status;
     Offscreen *offscreen = nullptr;
     CaptionFont *font = nullptr;
     if (!open_offscreen(r.width, r.height, &offscreen, &error))

@@ -1,10 +1,13 @@
-/* mienscope-render: its command line, and the road from recordings to a
- * still or a video of the viewer's picture, drawn offscreen. */
+/* mienscope-render: its command line, and the road from exhibits,
+ * recordings and marker files to a still or a video of the viewer's
+ * picture, drawn offscreen. */
 #ifndef MIENSCOPE_RENDER_PROGRAM_H
 #define MIENSCOPE_RENDER_PROGRAM_H
 
 #include <string>
 #include <vector>
+
+#include "file_faces.h"
 
 enum { RENDER_DONE = 0, RENDER_UNUSABLE = 1, RENDER_USAGE = 2 };
 enum OutputKind { OUTPUT_PNG, OUTPUT_MP4, OUTPUT_GIF };
@@ -14,14 +17,14 @@ struct RenderRequest {
     bool help = false, version = false, force = false;
     int exhibit = 0;                /* 1 to 5; 0 when files are given */
     std::vector<std::string> files; /* FIRST [SECOND] */
-    std::string line_file;          /* --line-file; "" for face-data/line.dat where it exists */
+    FaceFileOptions file_options;   /* the recording options, --line-file and --duration */
     std::string faces;              /* "first", "second" or "both"; "" for both when there are two, else first */
     float turn_x = 0.0f, turn_y = 0.0f; /* degrees, as the viewer's rotateX and rotateY */
     float distance = 5.0f;          /* the viewer's zoomZ */
     int width = 640, height = 1024;
     int first_frame = 0, last_frame = -1; /* -1: the default, frame 0 for a still, 179 for a video */
     bool frame_given = false, frames_given = false;
-    int fps = 30;
+    double fps = 0.0;               /* --fps; 0 for the recordings' own pace, else 30 */
     std::string caption;            /* --caption */
     bool caption_given = false, no_caption = false;
     std::string output;

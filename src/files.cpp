@@ -3,9 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
-#include "detect.h"
 #include "text.h"
 
 const char viewer_usage[] =
@@ -83,10 +81,10 @@ static bool take_option(int code, const char *arg, ViewerRequest *r, std::string
     switch (code) {
     case 'h': r->help = true; return true;
     case 'v': r->version = true; return true;
-    case 'L': r->line_file = arg; return true;
+    case 'L': r->faces.line_file = arg; return true;
     case 's': return option_range("--speed", arg, slowest_speed, fastest_speed, &r->speed, error);
-    case 'd': return option_range("--duration", arg, 1e-3, 1e6, &r->duration, error);
-    default: return take_recording_option(code, arg, &r->options, error);
+    case 'd': return option_range("--duration", arg, 1e-3, 1e6, &r->faces.duration, error);
+    default: return take_recording_option(code, arg, &r->faces.recording, error);
     }
 }
 
@@ -130,101 +128,5 @@ bool parse_viewer_command(int argc, char **argv, ViewerRequest *r, std::string *
                  : r->files.empty() ? "no file given" : "at most two files, FIRST and SECOND";
         return false;
     }
-    return check_recording_options(r->options, error);
-}
-
-static const char default_line_file[] = "face-data/line.dat";
-
-static void set_segments(FACE *face, const std::vector<std::array<int, 2>> &segments)
-{
-    face->nlines = 0;
-    for (const auto &s : segments)
-        if (face->nlines < FACE_SEGMENTS) {
-            face->linemap[face->nlines][0] = s[0];
-            face->linemap[face->nlines][1] = s[1];
-            face->nlines++;
-        }
-}
-
-/* Segments when no --line-file is given: the set's, else face-data/line.dat where it exists, else none. */
-static void default_segments(FACE *face, const MarkerSet &set)
-{
-    if (!set.markers.empty())
-        set_segments(face, set.segments);
-    else if (access(default_line_file, R_OK) == 0)
-        read_line_info(default_line_file, face);
-}
-
-static int load_recording_face(const ViewerRequest &r, const std::string &path, FACE *face, double *seconds)
-{
-    OpenedRecording opened;
-    Converted converted;
-    std::string usage;
-    int status = open_recording(path, r.options, &opened);
-    if (status == EXIT_DONE)
-        status = convert_opened(opened, r.options, &converted, &usage);
-    if (status == EXIT_USAGE)
-        return viewer_usage_error(usage);
-    if (status != EXIT_DONE)
-        return status;
-    face_from_positions(face, converted.positions.data(), path.c_str());
-    if (!r.line_file.empty())
-        read_line_info(r.line_file.c_str(), face);
-    else
-        default_segments(face, opened.set);
-    *seconds = converted.seconds;
-    return EXIT_DONE;
-}
-
-static int load_marker_face(const ViewerRequest &r, const std::string &path, FACE *face)
-{
-    MarkerSet set;
-    std::vector<uint8_t> text;
-    std::string error;
-    if (r.line_file.empty() && !r.options.markers.empty() &&
-        !(read_input_file(r.options.markers, &text, &error) &&
-          parse_marker_set((const char *)text.data(), text.size(), r.options.markers, &set, &error)))
-        return unusable(error);
-    face->nvertices = FACE_MARKERS;
-    face->nframes = FACE_FRAMES;
-    if (!r.line_file.empty())
-        read_line_info(r.line_file.c_str(), face);
-    else
-        default_segments(face, set);
-    load_face_markers(path.c_str(), face);
-    return EXIT_DONE;
-}
-
-int load_file_face(const ViewerRequest &r, size_t which, FACE **out, double *seconds)
-{
-    const std::string &path = r.files[which];
-    std::vector<uint8_t> bytes;
-    std::string error;
-    *seconds = r.duration;
-    FACE *face = (FACE *)calloc(1, sizeof(FACE));
-    if (!face)
-        return unusable(path + ": no memory for a face record; stopping");
-    bool recording = read_input_file(path, &bytes, &error) && is_recording(bytes.data(), bytes.size());
-    bytes.clear();
-    int status = recording ? load_recording_face(r, path, face, seconds) : load_marker_face(r, path, face);
-    if (status != EXIT_DONE) {
-        free(face);
-        return status;
-    }
-    *out = face;
-    return EXIT_DONE;
-}
-
-static std::string base_name(const std::string &path)
-{
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string files_caption(const ViewerRequest &r)
-{
-    std::string caption = base_name(r.files[0]);
-    if (r.files.size() > 1)
-        caption += ", " + base_name(r.files[1]);
-    return caption;
+    return check_recording_options(r->faces.recording, error);
 }

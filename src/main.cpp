@@ -73,7 +73,7 @@ static std::string FilesTitle(void)
         snprintf(time, sizeof time, ", %.2f s", iframe * FrameSeconds());
     if (speed != 1.0)
         snprintf(rate, sizeof rate, ", speed %g", speed);
-    return files_caption(files) + frame + time + rate;
+    return files_caption(files.files) + frame + time + rate;
 }
 
 /* The caption, drawn with the depth test off so that the faces drawn
@@ -139,7 +139,10 @@ static void LoadFiles(void)
     FACE *loaded[2] = {NULL, NULL};
     double seconds[2] = {NAN, NAN};
     for (size_t i = 0; i < files.files.size(); i++) {
-        int status = load_file_face(files, i, &loaded[i], &seconds[i]);
+        std::string usage;
+        int status = load_file_face(files.files[i], files.faces, &loaded[i], &seconds[i], &usage);
+        if (status == EXIT_USAGE)
+            viewer_usage_error(usage);
         if (status != EXIT_DONE)
             exit(status);
     }

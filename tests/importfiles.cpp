@@ -6,16 +6,6 @@
 #include "head.h"
 #include "testfiles.h"
 
-std::string testdata_path(const std::string &relative)
-{
-    return std::string(TESTDATA_DIR) + "/" + relative;
-}
-
-bool testdata_present(const std::string &relative)
-{
-    return access(testdata_path(relative).c_str(), R_OK) == 0;
-}
-
 Recording read_bytes(const std::vector<uint8_t> &bytes, std::string *error)
 {
     Recording rec;

@@ -14,14 +14,6 @@
 #include "testfiles.h"
 #include "trc.h"
 
-/* The real recordings beside the checkout; a test that needs one skips
- * without them. */
-#define REQUIRE_TESTDATA(relative)                                                                         \
-    if (!testdata_present(relative))                                                                       \
-    GTEST_SKIP() << "no " << testdata_path(relative) << ": the shared test recordings are not beside this checkout"
-
-std::string testdata_path(const std::string &relative);     /* ../shared/testdata/relative */
-bool testdata_present(const std::string &relative);
 Recording read_bytes(const std::vector<uint8_t> &bytes, std::string *error); /* read_recording, default options */
 Recording read_path(const std::string &path);               /* a file read whole; fails the test on error */
 ProgramRun run_import(const std::vector<std::string> &args); /* mienscope-import with these arguments */

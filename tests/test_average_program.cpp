@@ -91,7 +91,7 @@ TEST(AverageProgram, BadInputIsRefusedAndNothingIsWritten)
         int status;
         std::string message;
     } cases[] = {
-        {{"--out", out, a}, 2, "mienscope-average: a group needs two or more marker files\nUsage: "},
+        {{"--out", out, a}, 2, "mienscope-average: a group needs two or more files; 1 file was given\nUsage: "},
         {{a, b}, 2, "mienscope-average: --out DIR is required\nUsage: "},
         {{"--out", out, "--modes", "3", a, b, c}, 2, "--modes 3 is more than the 2 modes that 3 files have"},
         {{"--out", out, "--modes", "0", a, b}, 2, "--modes \"0\" is not a whole number of 1 or more"},

@@ -75,7 +75,7 @@ TEST(Measures, AMarkerAlongAKnownPath)
 
     /* Resting at frame 100, 50 mm out: frame 0 is the first 50 mm away. */
     settings = MeasureSettings();
-    settings.rest = 100;
+    settings.rest_first = settings.rest_last = 100;
     m = measure_marker(known_path(), 3, settings);
     EXPECT_EQ(m.peak, 50.0);
     EXPECT_EQ(m.peak_frame, 0);
@@ -123,14 +123,14 @@ TEST(Measures, PairsCompareTheTwoSides)
     EXPECT_NEAR(p.difference, sqrt(14.0), 1e-12);
     EXPECT_NEAR(p.asymmetry, 50.0, 1e-9);
     EXPECT_NEAR(p.direction, 1.0, 1e-12);
-    EXPECT_EQ(p.lag, 10) << "left peaks at frame 80, right at 90";
+    EXPECT_EQ(p.lag, 10) << "left reaches a tenth of its peak at frame 53, right at 63";
 
     p = measure_pair(measure_marker(one_still, 1, s), measure_marker(one_still, 2, s));
     EXPECT_NEAR(p.right_peak, 0.0, 1e-12);
     EXPECT_TRUE(isnan(p.ratio));
     EXPECT_TRUE(isnan(p.direction));
     EXPECT_NEAR(p.asymmetry, 100.0, 1e-9);
-    EXPECT_EQ(p.lag, -80) << "a still marker peaks at frame 0";
+    EXPECT_EQ(p.lag, NO_LAG) << "a still marker has no onset";
 
     /* The same vector on both sides, not mirrored: moving the same way is the opposite of mirror images in x. */
     FacePositions parallel = still_face();
@@ -145,9 +145,10 @@ TEST(Tables, ColumnsDecimalsEmptyFieldsAndQuotedNames)
 {
     Study study;
     for (int m = 0; m < FACE_MARKERS; m++)
-        study.labels.push_back(m == 3 ? "mouth, left" : "m" + std::to_string(m));
-    study.pairs = {{3, 4}};
-    std::vector<MeasuredFile> files = {measure_file("a,b.dat", known_path(), study), measure_file("x\"y.dat", still_face(), study)};
+        study.markers.labels.push_back(m == 3 ? "mouth, left" : "m" + std::to_string(m));
+    study.markers.pairs = {{3, 4}};
+    std::vector<MeasuredFile> files = {measure_file("a,b.dat", known_path(), NAN, study),
+                                       measure_file("x\"y.dat", still_face(), NAN, study)};
 
     std::string markers = markers_table(files, study);
     EXPECT_EQ(markers.substr(0, markers.find('\n')),
@@ -158,16 +159,18 @@ TEST(Tables, ColumnsDecimalsEmptyFieldsAndQuotedNames)
     EXPECT_EQ(std::count(markers.begin(), markers.end(), '\n'), 1 + 2 * 24);
 
     /* 17.9 s for 180 frames: 0.1 s a frame. */
-    study.duration = 17.9;
+    for (MeasuredFile &file : files)
+        file.seconds = 17.9;
     markers = markers_table(files, study);
     EXPECT_NE(markers.find(",dz_mm,peak_s,onset_s,offset_s,peak_speed_mm_per_s\n"), std::string::npos);
     EXPECT_NE(markers.find(",60.0000,80.0000,0.0000,6.0000,2.4000,13.3000,25.0000\n"), std::string::npos) << markers;
     EXPECT_NE(markers.find(",4,m4,0.0000,0,,,0.0000,0.0000,0.0000,0.0000,0.0000,,,0.0000\n"), std::string::npos);
 
     std::string pairs = pairs_table(files, study);
-    EXPECT_EQ(pairs, "file,left,right,left_peak_mm,right_peak_mm,ratio,difference_mm,asymmetry_pct,direction_cos,lag_frames\n"
-                     "\"a,b.dat\",\"mouth, left\",m4,100.0000,0.0000,,100.0000,100.0000,,-60\n"
-                     "\"x\"\"y.dat\",\"mouth, left\",m4,0.0000,0.0000,,0.0000,0.0000,,0\n");
+    EXPECT_EQ(pairs, "file,left,right,left_peak_mm,right_peak_mm,ratio,difference_mm,asymmetry_pct,direction_cos,lag_frames,lag_s\n"
+                     "\"a,b.dat\",\"mouth, left\",m4,100.0000,0.0000,,100.0000,100.0000,,,\n"
+                     "\"x\"\"y.dat\",\"mouth, left\",m4,0.0000,0.0000,,0.0000,0.0000,,,\n")
+        << "a side that never moves has no onset, so no lag";
 
     std::string curves = curves_table(files, study);
     EXPECT_EQ(curves.substr(0, curves.find('\n')), "file,frame,marker,label,displacement_mm");

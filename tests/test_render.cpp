@@ -207,6 +207,75 @@ TEST(Render, VideosHoldEveryFrameAtTheirRateAndFrameKIsTheMovementsFrameK)
     DGifCloseFile(gif, &code);
 }
 
+/* A GIF's frame count and one frame's delay, read back. */
+static std::pair<int, int> gif_frames_and_delay(const std::string &path)
+{
+    int code = 0;
+    GifFileType *gif = DGifOpenFileName(path.c_str(), &code);
+    if (!gif || DGifSlurp(gif) != GIF_OK)
+        return {-1, -1};
+    GraphicsControlBlock control;
+    int delay = DGifSavedExtensionToGCB(gif, 0, &control) == GIF_OK ? control.DelayTime : -1;
+    std::pair<int, int> result = {gif->ImageCount, delay};
+    DGifCloseFile(gif, &code);
+    return result;
+}
+
+TEST(Render, RecordingsAsTheirMarkerFilesAndVideosAtTheirPace)
+{
+    const std::string source = SOURCE_DIR;
+    const struct {
+        std::string recording, set;
+        int rate_num, rate_den; /* 179 / span as the smallest fraction */
+    } cases[] = {
+        {"c3d/Vicon.c3d", source + "/tests/data/vicon24.set", 17900, 579},      /* 5.79 s */
+        {"trc/subject01_walk1.trc", source + "/tests/data/walk24.set", 358, 5}, /* 2.5 s */
+        {"openface/smile_demo.csv", source + "/examples/openface-24.set", 4475, 489}, /* 19.56 s */
+        {"openface/OpenFace_Test.csv", source + "/examples/openface-24.set", 0, 0},  /* 0.099 s: clamped */
+    };
+    std::string folder = make_temp_folder();
+    for (const auto &c : cases) {
+        REQUIRE_TESTDATA(c.recording);
+        std::string recording = testdata_path(c.recording), imported = folder + "/imported.dat";
+        ASSERT_EQ(run_program(IMPORT_BINARY, {"--force", "--markers", c.set, recording, imported}).status, 0);
+        for (const char *frame : {"0", "120"}) {
+            ASSERT_EQ(render(folder, {"--force", "--frame", frame, "--markers", c.set, recording, "direct.png"}).status, 0);
+            ASSERT_EQ(render(folder, {"--force", "--frame", frame, "--markers", c.set, imported, "file.png"}).status, 0);
+            Image direct = read_png_image(folder + "/direct.png"), from_file = read_png_image(folder + "/file.png");
+            EXPECT_GT(count_colour(direct, green), 500) << c.recording;
+            EXPECT_GT(count_colour(direct, blue), 50) << "the set's segments";
+            EXPECT_LE(coloured_difference(direct, from_file), 0.0005) << c.recording << " frame " << frame;
+        }
+        if (c.rate_num == 0)
+            continue;
+        ASSERT_EQ(render(folder, {"--force", "--size", "160x256", "--markers", c.set, recording, "pace.mp4"}).status, 0);
+        Video video = read_video(folder + "/pace.mp4");
+        EXPECT_EQ(video.frames, 180);
+        EXPECT_EQ(video.rate.num, c.rate_num) << c.recording;
+        EXPECT_EQ(video.rate.den, c.rate_den) << c.recording;
+    }
+    /* Too fast a pace is held at the limit, with a line saying so. */
+    REQUIRE_TESTDATA("openface/OpenFace_Test.csv");
+    ProgramRun run = render(folder, {"--force", "--size", "160x256", testdata_path("openface/OpenFace_Test.csv"), "fast.mp4"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("mienscope-render: the recording's pace, 1808.08 frames a second, is outside 1 to 240; "
+                                   "the video plays at 240\n"));
+    EXPECT_EQ(read_video(folder + "/fast.mp4").rate.num, 240);
+
+    /* A marker file's pace from --duration; the first file's time before the second's. */
+    make_scene_folder(folder);
+    ASSERT_EQ(render(folder, {"--force", "--size", "160x256", "--duration", "7.16", "face-data/sm1.dat", "slow.mp4"}).status, 0);
+    Video slow = read_video(folder + "/slow.mp4");
+    EXPECT_EQ(slow.rate.num, 25) << "179 frames in 7.16 s";
+    EXPECT_EQ(slow.rate.den, 1);
+    ASSERT_EQ(render(folder, {"--force", "--size", "160x256", "--fps", "29.97", "face-data/sm1.dat", "ntsc.mp4"}).status, 0);
+    Video ntsc = read_video(folder + "/ntsc.mp4");
+    EXPECT_EQ(ntsc.rate.num, 2997);
+    EXPECT_EQ(ntsc.rate.den, 100);
+    ASSERT_EQ(render(folder, {"--force", "--size", "80x128", "--duration", "17.9", "face-data/sm1.dat", "slow.gif"}).status, 0);
+    EXPECT_EQ(gif_frames_and_delay(folder + "/slow.gif"), std::make_pair(180, 10)) << "10 frames a second";
+}
+
 TEST(Render, BadInputAndLimits)
 {
     std::string folder = make_temp_folder();
@@ -222,12 +291,12 @@ TEST(Render, BadInputAndLimits)
         {{"--size", "641x1024", "out.mp4"}, 2, "an MP4 needs an even width and height; --size 641x1024 is not"},
         {{"--frame", "180", "out.png"}, 2, "--frame \"180\" is not a whole number from 0 to 179"},
         {{"--frames", "20:10", "out.mp4"}, 2, "--frames \"20:10\" is not A:B with 0 <= A <= B <= 179"},
-        {{"--fps", "0", "out.mp4"}, 2, "--fps \"0\" is not a whole number from 1 to 240"},
+        {{"--fps", "0", "out.mp4"}, 2, "--fps \"0\" is not a number from 1 to 240"},
         {{"--fps", "241", "out.mp4"}, 2, "--fps \"241\""},
         {{"--fps", "60", "out.gif"}, 2, "--fps 60: a GIF frame lasts whole hundredths of a second, so at most 50"},
         {{"--exhibit", "6", "out.png"}, 2, "--exhibit \"6\" is not a whole number from 1 to 5"},
         {{"face-data/sm1.dat", "--faces", "both", "out.png"}, 2, "--faces both needs a SECOND file"},
-        {{"none.dat", "out.png"}, 1, "read_data_matrix failed to open: none.dat\n Is data path correct?"},
+        {{"none.dat", "out.png"}, 1, "none.dat: can't be read: No such file or directory\n"},
         {{"no/such/folder/out.png"}, 1, "no/such/folder/out.png: can't be created"},
     };
     for (const auto &c : cases) {

@@ -49,6 +49,16 @@ std::string read_file(const std::string &path)
     return text.str();
 }
 
+std::string testdata_path(const std::string &relative)
+{
+    return std::string(TESTDATA_DIR) + "/" + relative;
+}
+
+bool testdata_present(const std::string &relative)
+{
+    return access(testdata_path(relative).c_str(), R_OK) == 0;
+}
+
 std::string temp_file(const std::string &text)
 {
     std::string path = make_temp_folder() + "/data.txt";

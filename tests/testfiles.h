@@ -20,4 +20,16 @@ double now_seconds();                                              /* a monotoni
 ProgramRun run_program(const std::string &binary, const std::vector<std::string> &args, const std::string &path = "",
                        const std::string &folder = "", bool no_display = false);
 
+/* The real recordings beside the checkout; a test that needs one skips
+ * without them. */
+#define REQUIRE_TESTDATA(relative)                                                                         \
+    do {                                                                                                   \
+        if (!testdata_present(relative))                                                                   \
+            GTEST_SKIP() << "no " << testdata_path(relative)                                               \
+                         << ": the shared test recordings are not beside this checkout";                   \
+    } while (0)
+
+std::string testdata_path(const std::string &relative);     /* ../shared/testdata/relative */
+bool testdata_present(const std::string &relative);
+
 #endif

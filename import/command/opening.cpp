@@ -1,72 +1,135 @@
-/* From a recording file to the viewer's positions, with the importer's
- * messages: what mienscope-import and every program that opens a
- * recording share. */
+/* From a file to the viewer's positions, with the importer's messages:
+ * what mienscope-import and every program that opens a recording or a
+ * marker file share. Errors come back as text, for the caller to print
+ * as it is or after a prefix of its own; warnings go to standard error. */
 #include <stdio.h>
+#include <string.h>
 
 #include "detect.h"
 #include "program.h"
 
-/* The set from --markers, the one the format brings, or none (an empty set). */
-static bool load_set(const OpenedRecording &opened, const RecordingOptions &o, MarkerSet *set, std::string *error)
+bool load_marker_set(const std::string &path, MarkerSet *set, std::string *error)
 {
-    if (o.markers.empty()) {
-        if (builtin_set(opened.rec.format, set))
-            fprintf(stderr, "%s: no --markers given, so the %s was used\n", opened.path.c_str(), openface_set_name);
+    *set = MarkerSet();
+    if (path.empty())
         return true;
-    }
     std::vector<uint8_t> text;
-    return read_input_file(o.markers, &text, error) &&
-           parse_marker_set((const char *)text.data(), text.size(), o.markers, set, error);
+    return read_input_file(path, &text, error) &&
+           parse_marker_set((const char *)text.data(), text.size(), path, set, error);
 }
 
-static bool select_points(OpenedRecording *opened, const RecordingOptions &o, std::string *error)
+/* The recording's bytes as a record; its warnings on standard error. */
+static int read_recording_bytes(const std::string &path, const std::vector<uint8_t> &bytes, const ReadOptions &options,
+                                Recording *rec, std::string *error)
 {
-    if (!load_set(*opened, o, &opened->set, error))
-        return false;
-    if (!opened->set.markers.empty())
-        return select_by_set(opened->set, opened->rec, &opened->selection, error);
-    if (select_in_file_order(opened->rec, &opened->selection, error))
-        return true;
-    *error = opened->path + ": " + *error;
-    return false;
-}
-
-int read_recording_file(const std::string &path, const ReadOptions &options, Recording *rec)
-{
-    std::vector<uint8_t> bytes;
-    std::string error;
-    if (!read_input_file(path, &bytes, &error))
-        return unusable(error);
-    if (!read_recording(bytes.data(), bytes.size(), options, rec, &error))
-        return unusable(path + ": " + error);
+    if (!read_recording(bytes.data(), bytes.size(), options, rec, error)) {
+        *error = path + ": " + *error;
+        return EXIT_UNUSABLE;
+    }
     for (const std::string &w : rec->warnings)
         fprintf(stderr, "%s: %s\n", path.c_str(), w.c_str());
     return EXIT_DONE;
 }
 
-int open_recording(const std::string &path, const RecordingOptions &options, OpenedRecording *opened)
+int read_recording_file(const std::string &path, const ReadOptions &options, Recording *rec, std::string *error)
 {
-    std::string error;
+    std::vector<uint8_t> bytes;
+    if (!read_input_file(path, &bytes, error))
+        return EXIT_UNUSABLE;
+    return read_recording_bytes(path, bytes, options, rec, error);
+}
+
+/* The points of the given set (--markers), else of the set the format
+ * brings, else the recording's 24 markers in file order. */
+static int choose_points(OpenedRecording *opened, const MarkerSet &given, std::string *error)
+{
+    opened->set = given;
+    if (given.markers.empty() && builtin_set(opened->rec.format, &opened->set))
+        fprintf(stderr, "%s: no --markers given, so the %s was used\n", opened->path.c_str(), openface_set_name);
+    if (!opened->set.markers.empty())
+        return select_by_set(opened->set, opened->rec, &opened->selection, error) ? EXIT_DONE : EXIT_UNUSABLE;
+    if (select_in_file_order(opened->rec, &opened->selection, error))
+        return EXIT_DONE;
+    *error = opened->path + ": " + *error;
+    return EXIT_UNUSABLE;
+}
+
+int open_recording(const std::string &path, const RecordingOptions &options, OpenedRecording *opened, std::string *error)
+{
+    MarkerSet given;
     opened->path = path;
-    int status = read_recording_file(path, options.read, &opened->rec);
+    int status = read_recording_file(path, options.read, &opened->rec, error);
     if (status != EXIT_DONE)
         return status;
-    return select_points(opened, options, &error) ? EXIT_DONE : unusable(error);
+    return load_marker_set(options.markers, &given, error) ? choose_points(opened, given, error) : EXIT_UNUSABLE;
 }
 
 int convert_opened(const OpenedRecording &opened, const RecordingOptions &options, Converted *converted,
-                   std::string *usage)
+                   std::string *error)
 {
-    std::string error;
     ConvertResult result =
-        convert_recording(opened.rec, opened.selection, opened.set.name, options.convert, converted, &error);
+        convert_recording(opened.rec, opened.selection, opened.set.name, options.convert, converted, error);
     for (const GapReport &gap : converted->gaps)
         fprintf(stderr, "%s: %s\n", opened.path.c_str(), gap_message(opened.rec, gap).c_str());
     switch (result) {
     case CONVERTED: return EXIT_DONE;
-    case CONVERT_BAD_OPTIONS: *usage = error; return EXIT_USAGE;
-    case CONVERT_BAD_RECORDING: return unusable(opened.path + ": " + error);
-    case CONVERT_BAD_SET: return unusable(error);
+    case CONVERT_BAD_OPTIONS: return EXIT_USAGE;
+    case CONVERT_BAD_RECORDING: *error = opened.path + ": " + *error; return EXIT_UNUSABLE;
+    case CONVERT_BAD_SET: return EXIT_UNUSABLE;
     }
+    return EXIT_UNUSABLE;
+}
+
+/* A message that names only the marker set, with the recording's name in
+ * front, so that the user of many recordings knows which one the set did
+ * not fit; one that names the recording already stays as it is. */
+static void name_the_recording(const std::string &path, std::string *error)
+{
+    if (error->compare(0, path.size() + 2, path + ": ") != 0)
+        *error = path + ": " + *error;
+}
+
+/* A recording's bytes read, its points chosen and converted. */
+static int open_recording_input(const std::vector<uint8_t> &bytes, const RecordingOptions &options,
+                                const MarkerSet &given, OpenedInput *input, std::string *error)
+{
+    OpenedRecording opened;
+    Converted converted;
+    opened.path = input->path;
+    int status = read_recording_bytes(input->path, bytes, options.read, &opened.rec, error);
+    if (status == EXIT_DONE)
+        status = choose_points(&opened, given, error);
+    if (status == EXIT_DONE)
+        status = convert_opened(opened, options, &converted, error);
+    if (status == EXIT_UNUSABLE)
+        name_the_recording(input->path, error);
+    if (status != EXIT_DONE)
+        return status;
+    input->kind = INPUT_RECORDING;
+    input->format = opened.rec.format;
+    input->positions = std::move(converted.positions);
+    input->seconds = converted.seconds;
+    input->set = opened.set;
+    return EXIT_DONE;
+}
+
+int open_input(const std::string &path, const RecordingOptions &options, const MarkerSet &given,
+               MarkerFileReading reading, OpenedInput *input, std::string *error)
+{
+    std::vector<uint8_t> bytes;
+    *input = OpenedInput();
+    input->path = path;
+    if (!read_input_file(path, &bytes, error))
+        return EXIT_UNUSABLE;
+    if (is_recording(bytes.data(), bytes.size()))
+        return open_recording_input(bytes, options, given, input, error);
+    if (memchr(bytes.data(), 0, bytes.size())) {
+        *error = path + ": not a recording (C3D, TRC, OpenFace CSV) nor a marker file";
+        return EXIT_UNUSABLE;
+    }
+    input->kind = INPUT_MARKER_FILE;
+    if (reading == LEAVE_MARKER_FILES || parse_marker_text((const char *)bytes.data(), bytes.size(), &input->positions, error))
+        return EXIT_DONE;
+    *error = path + ": " + *error;
     return EXIT_UNUSABLE;
 }

@@ -39,7 +39,8 @@ const char import_help[] =
     "                       screen axes, else +z for C3D, +y for TRC, -y for OpenFace)\n"
     "  --face N             OpenFace: the face_id to read (default 0); a file with no\n"
     "                       face_id column holds face 0 only\n"
-    "  --min-confidence C   OpenFace: rows below this confidence are missing (default 0.8)\n"
+    "  --min-confidence C   OpenFace: rows below this confidence, 0 to 1, are missing\n"
+    "                       (default 0.8)\n"
     "  --force              replace OUTPUT and the line file if they exist\n"
     "  --help               print this help\n"
     "  --version            print the version\n"
@@ -87,6 +88,15 @@ static bool option_axis(const char *name, const char *text, std::optional<AxisDi
     return true;
 }
 
+/* A confidence is OpenFace's, from 0 to 1: a threshold outside would keep every row or none. */
+static bool option_confidence(const char *text, double *confidence, std::string *error)
+{
+    if (parse_number(text, confidence) && *confidence >= 0.0 && *confidence <= 1.0)
+        return true;
+    *error = std::string("--min-confidence \"") + printable(text) + "\" is not a number from 0 to 1";
+    return false;
+}
+
 static bool option_face(const char *text, long *face_id, std::string *error)
 {
     double face;
@@ -122,7 +132,7 @@ bool take_recording_option(int code, const char *arg, RecordingOptions *o, std::
     case 'u': return option_axis("--up", arg, &o->convert.up, error);
     case 'F': return option_number("--from", arg, &o->convert.from, error);
     case 'T': return option_number("--to", arg, &o->convert.to, error);
-    case 'c': return option_number("--min-confidence", arg, &o->read.min_confidence, error);
+    case 'c': return option_confidence(arg, &o->read.min_confidence, error);
     case 'i': return option_face(arg, &o->read.face_id, error);
     default: *error = "unknown option or a missing value"; return false;
     }

@@ -8,10 +8,11 @@
 static int list_recording(const ImportRequest &r)
 {
     Recording rec;
-    int status = read_recording_file(r.recording, r.options.read, &rec);
-    if (status == EXIT_DONE)
-        fputs(recording_listing(rec).c_str(), stdout);
-    return status;
+    std::string error;
+    if (read_recording_file(r.recording, r.options.read, &rec, &error) != EXIT_DONE)
+        return unusable(error);
+    fputs(recording_listing(rec).c_str(), stdout);
+    return EXIT_DONE;
 }
 
 static int write_files(const ImportRequest &r, const OpenedRecording &opened, const Converted &converted)
@@ -32,15 +33,14 @@ int import_recording(const ImportRequest &r)
         (!r.line_file.empty() && !check_replaceable(r.line_file, r.force, &error)))
         return unusable(error);
     OpenedRecording opened;
-    int status = open_recording(r.recording, r.options, &opened);
-    if (status != EXIT_DONE)
-        return status;
+    if (open_recording(r.recording, r.options, &opened, &error) != EXIT_DONE)
+        return unusable(error);
     if (!r.line_file.empty() && opened.set.markers.empty())
         return usage_error("--line-file needs --markers: without a set there are no segments to write");
     Converted converted;
-    std::string usage;
-    status = convert_opened(opened, r.options, &converted, &usage);
-    if (status == EXIT_USAGE)
-        return usage_error(usage);
-    return status == EXIT_DONE ? write_files(r, opened, converted) : status;
+    switch (convert_opened(opened, r.options, &converted, &error)) {
+    case EXIT_DONE: return write_files(r, opened, converted);
+    case EXIT_USAGE: return usage_error(error);
+    default: return unusable(error);
+    }
 }

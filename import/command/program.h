@@ -43,6 +43,20 @@ struct OpenedRecording {
     Selection selection;
 };
 
+/* Any file a program takes as a face: a recording, told by content, or else a marker file. */
+enum InputKind { INPUT_RECORDING, INPUT_MARKER_FILE };
+/* Whether open_input reads a marker file strictly or leaves it to the viewer's own reader. */
+enum MarkerFileReading { READ_MARKER_FILES, LEAVE_MARKER_FILES };
+
+struct OpenedInput {
+    std::string path;
+    InputKind kind = INPUT_MARKER_FILE;
+    RecordingFormat format = FORMAT_C3D; /* a recording's */
+    FacePositions positions;             /* mm, the viewer's axes; empty for a marker file left to the caller */
+    double seconds = NAN;                /* a recording's span (--to less --from); NAN for a marker file */
+    MarkerSet set;                       /* what a recording was converted with: --markers's, the format's, or none */
+};
+
 extern const char import_usage[]; /* the usage lines, for usage errors and --help */
 extern const char import_help[];  /* what --help prints after the usage */
 int usage_error(const std::string &message); /* "mienscope-import: MESSAGE" and the usage; returns EXIT_USAGE */
@@ -55,14 +69,21 @@ bool take_recording_option(int code, const char *arg, RecordingOptions *options,
 bool check_recording_options(const RecordingOptions &options, std::string *error); /* what needs no recording */
 /* The command line, checked as far as it can be without the recording; error: a usage message. */
 bool parse_import_command(int argc, char **argv, ImportRequest *request, std::string *error);
-/* Reads the file; its warnings on standard error; returns the exit status. */
-int read_recording_file(const std::string &path, const ReadOptions &options, Recording *rec);
+/* The set of --markers; "" gives an empty set. Errors name the set and the line. */
+bool load_marker_set(const std::string &path, MarkerSet *set, std::string *error);
+/* Reads the file; its warnings on standard error; returns the exit status, error holding the message. */
+int read_recording_file(const std::string &path, const ReadOptions &options, Recording *rec, std::string *error);
 /* Reads the file and chooses its points; warnings on standard error; returns the exit status. */
-int open_recording(const std::string &path, const RecordingOptions &options, OpenedRecording *opened);
+int open_recording(const std::string &path, const RecordingOptions &options, OpenedRecording *opened, std::string *error);
 /* Converts what open_recording gave; gap reports on standard error; returns the exit status. For
- * EXIT_USAGE (--from, --to, --right or --up don't fit the recording) usage holds the message, not printed. */
+ * EXIT_USAGE (--from, --to, --right or --up don't fit the recording) error is a usage message. */
 int convert_opened(const OpenedRecording &opened, const RecordingOptions &options, Converted *converted,
-                   std::string *usage);
+                   std::string *error);
+/* A recording read, its points chosen by given (the parsed --markers set, or empty) and converted; else,
+ * for a text file, a marker file, read strictly or left to the caller. Returns the exit status with the
+ * message in error, which names the file (EXIT_USAGE: a usage message). */
+int open_input(const std::string &path, const RecordingOptions &options, const MarkerSet &given,
+               MarkerFileReading reading, OpenedInput *input, std::string *error);
 int import_recording(const ImportRequest &request); /* the whole program after its command line */
 std::string recording_listing(const Recording &rec);  /* what --list prints */
 

@@ -1,0 +1,143 @@
+#include "inputs.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "text.h"
+
+static bool is_folder(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+static bool is_regular_file(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+/* Names that a recording or a marker file goes by, in any case. */
+static bool takes_name(const std::string &name)
+{
+    std::string low = lower(name);
+    for (const char *extension : {".c3d", ".trc", ".csv", ".dat"})
+        if (low.size() > 4 && low.compare(low.size() - 4, 4, extension) == 0)
+            return true;
+    return false;
+}
+
+/* The folder's files that take_name takes, as FOLDER/NAME in byte order of the names. */
+static bool folder_files(const std::string &folder, std::vector<std::string> *files, std::string *error)
+{
+    DIR *dir = opendir(folder.c_str());
+    if (!dir) {
+        *error = folder + ": can't be read: " + strerror(errno);
+        return false;
+    }
+    std::string prefix = folder.back() == '/' ? folder : folder + "/";
+    std::vector<std::string> names;
+    while (struct dirent *entry = readdir(dir))
+        if (entry->d_name[0] != '.' && takes_name(entry->d_name) && is_regular_file(prefix + entry->d_name))
+            names.push_back(entry->d_name);
+    closedir(dir);
+    if (names.empty()) {
+        *error = folder + ": holds no .c3d, .trc, .csv or .dat file";
+        return false;
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string &name : names)
+        files->push_back(prefix + name);
+    return true;
+}
+
+bool expand_folders(const std::vector<std::string> &operands, std::vector<std::string> *files, std::string *error)
+{
+    for (const std::string &operand : operands)
+        if (!is_folder(operand))
+            files->push_back(operand);
+        else if (!folder_files(operand, files, error))
+            return false;
+    return true;
+}
+
+static void names_from_set(const MarkerSet &set, MarkerNames *names)
+{
+    names->set = set.name;
+    names->labels.clear();
+    for (const SetLabel &marker : set.markers)
+        names->labels.push_back(marker.label);
+    names->segments = set.segments;
+    names->pairs = set.pairs;
+}
+
+static void numbered_names(MarkerNames *names)
+{
+    *names = MarkerNames();
+    for (int m = 0; m < FACE_MARKERS; m++)
+        names->labels.push_back(std::to_string(m));
+}
+
+bool load_marker_names(const std::string &set_path, MarkerNames *names, std::string *error)
+{
+    MarkerSet set;
+    if (!load_marker_set(set_path, &set, error))
+        return false;
+    if (set.markers.empty())
+        numbered_names(names);
+    else
+        names_from_set(set, names);
+    return true;
+}
+
+int read_input(const std::string &name, const InputOptions &options, const MarkerSet &given, Input *input,
+               MarkerSet *brought, std::string *error)
+{
+    OpenedInput opened;
+    int status = open_input(name, options.recording, given, READ_MARKER_FILES, &opened, error);
+    if (status != EXIT_DONE)
+        return status;
+    input->name = name;
+    input->kind = opened.kind;
+    input->format = opened.format;
+    input->positions = std::move(opened.positions);
+    input->seconds = opened.kind == INPUT_RECORDING ? opened.seconds : options.duration;
+    *brought = std::move(opened.set);
+    return EXIT_DONE;
+}
+
+int read_inputs(const std::vector<std::string> &files, const InputOptions &options, std::vector<Input> *inputs,
+                MarkerNames *names, std::string *error)
+{
+    MarkerSet given, brought;
+    if (!load_marker_set(options.recording.markers, &given, error))
+        return EXIT_UNUSABLE;
+    bool named = !given.markers.empty();
+    if (named)
+        names_from_set(given, names);
+    else
+        numbered_names(names);
+    inputs->resize(files.size());
+    for (size_t i = 0; i < files.size(); i++) {
+        int status = read_input(files[i], options, given, &(*inputs)[i], &brought, error);
+        if (status != EXIT_DONE)
+            return status;
+        if (!named && !brought.markers.empty()) {
+            names_from_set(brought, names);
+            named = true;
+        }
+    }
+    return EXIT_DONE;
+}
+
+bool any_time_known(const std::vector<Input> &inputs)
+{
+    for (const Input &input : inputs)
+        if (!isnan(input.seconds))
+            return true;
+    return false;
+}

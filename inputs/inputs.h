@@ -1,0 +1,55 @@
+/* What the programs that measure and compare take from a command line:
+ * files and folders of files (and, for mienscope-compare, a study table)
+ * turned into positions in millimetres, how long each movement lasts,
+ * and the markers' labels, segments and pairs. A file is opened by
+ * open_input (../import/command/program.h), as every program opens one. */
+#ifndef MIENSCOPE_INPUTS_H
+#define MIENSCOPE_INPUTS_H
+
+#include <math.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "face_files.h"
+#include "program.h"
+
+/* The options that shape how files are read. */
+struct InputOptions {
+    RecordingOptions recording; /* --markers, --from, --to, --right, --up, --face, --min-confidence */
+    double duration = NAN;      /* --duration: seconds a marker file's 180 frames last */
+};
+
+/* One file, opened. */
+struct Input {
+    std::string name;          /* as given, or FOLDER/NAME for a file of a folder */
+    InputKind kind = INPUT_MARKER_FILE;
+    RecordingFormat format = FORMAT_C3D; /* a recording's */
+    FacePositions positions;   /* FACE_FRAMES x FACE_MARKERS x 3, mm, the viewer's axes */
+    double seconds = NAN;      /* a recording's span, or --duration for a marker file; NAN when unknown */
+};
+
+/* The markers' names, and the segments and pairs among them. */
+struct MarkerNames {
+    std::string set;                          /* the set's name; "" for none */
+    std::vector<std::string> labels;          /* FACE_MARKERS: the set's labels, or "0" to "23" */
+    std::vector<std::array<int, 2>> segments; /* marker indices */
+    std::vector<std::array<int, 2>> pairs;    /* marker indices, the subject's left first */
+};
+
+/* Folders replaced by their files whose names end in .c3d, .trc, .csv or .dat (any case), hidden ones
+ * skipped, in byte order of the names; false naming a folder that holds none. */
+bool expand_folders(const std::vector<std::string> &operands, std::vector<std::string> *files, std::string *error);
+bool load_marker_names(const std::string &set_path, MarkerNames *names, std::string *error); /* "" gives "0" to "23" */
+/* One file opened as every program opens it, its points chosen by given (the parsed --markers set, or
+ * empty); brought: the set a recording was converted with. Returns the exit status, the message in error. */
+int read_input(const std::string &name, const InputOptions &options, const MarkerSet &given, Input *input,
+               MarkerSet *brought, std::string *error);
+/* Every file in order, and the names: --markers's set, else the first set a recording brings (OpenFace's
+ * built-in one), else "0" to "23". Returns the exit status of the first that fails, its message in error. */
+int read_inputs(const std::vector<std::string> &files, const InputOptions &options, std::vector<Input> *inputs,
+                MarkerNames *names, std::string *error);
+bool any_time_known(const std::vector<Input> &inputs); /* some input knows how long it lasts */
+
+#endif
