@@ -76,7 +76,8 @@ screenshots: build
 	  ./$(BUILD)/screenshots $(BUILD) . --to 5.9 $(TESTDATA)/openface/smile_demo.csv && \
 	  cp $(BUILD)/files-end.png docs/screenshots/files-openface.png; fi
 	rm -rf $(BUILD)/measure-plots
-	./$(BUILD)/mienscope-measure --markers examples/face24.set --out $(BUILD)/measure-plots face-data/sm1.dat face-data/sm2.dat
+	./$(BUILD)/mienscope-measure --markers examples/face24.set --smooth 6 --duration 3 --out $(BUILD)/measure-plots \
+	  face-data/sm1.dat face-data/sm2.dat
 	cp $(BUILD)/measure-plots/displacement.png docs/screenshots/measure-displacement.png
 	cp $(BUILD)/measure-plots/pairs.png docs/screenshots/measure-pairs.png
 	rm -rf $(BUILD)/group && mkdir -p $(BUILD)/group/people

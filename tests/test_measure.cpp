@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <math.h>
 
+#include <sstream>
+
 #include "measures.h"
+#include "smoothing.h"
 #include "tables.h"
+#include "testfiles.h"
 
 /* Every marker still at its own place, (10 m, 5, -3) mm. */
 static FacePositions still_face()
@@ -178,4 +182,132 @@ TEST(Tables, ColumnsDecimalsEmptyFieldsAndQuotedNames)
     EXPECT_NE(curves.find("\n\"a,b.dat\",60,3,\"mouth, left\",100.0000\n"), std::string::npos);
     EXPECT_NE(curves.find("\n\"a,b.dat\",21,3,\"mouth, left\",2.5000\n\"a,b.dat\",22,3,"), std::string::npos)
         << "a curve's frames follow one another";
+}
+
+/* The filter on series whose answers are known: a second-order
+ * Butterworth run twice has the squared magnitude 1 / (1 + (f / fc)^4) of
+ * the analogue prototype at the pre-warped frequencies. */
+static std::vector<double> filtered(const std::vector<double> &series, double cutoff, double rate)
+{
+    return filter_both_ways(butterworth_lowpass(cutoff / (rate / 2)), series);
+}
+
+static std::vector<double> sine(double hz, double rate)
+{
+    std::vector<double> s(FACE_FRAMES);
+    for (size_t f = 0; f < s.size(); f++)
+        s[f] = sin(2 * M_PI * hz * (double)f / rate + 0.3);
+    return s;
+}
+
+/* The amplitude of the sine at hz that best fits frames 30 to 149, by least squares on sin and cos. */
+static double fitted_amplitude(const std::vector<double> &y, double hz, double rate)
+{
+    double ss = 0, sc = 0, cc = 0, ys = 0, yc = 0;
+    for (size_t f = 30; f < 150; f++) {
+        double s = sin(2 * M_PI * hz * (double)f / rate), c = cos(2 * M_PI * hz * (double)f / rate);
+        ss += s * s, sc += s * c, cc += c * c, ys += y[f] * s, yc += y[f] * c;
+    }
+    double det = ss * cc - sc * sc, a = (ys * cc - yc * sc) / det, b = (yc * ss - ys * sc) / det;
+    return sqrt(a * a + b * b);
+}
+
+TEST(Smoothing, ConstantsRampsAndSinesPassAsTheFilterShouldPassThem)
+{
+    std::vector<double> constant(FACE_FRAMES, 412.3), out = filtered(constant, 6, 60);
+    for (double v : out)
+        EXPECT_NEAR(v, 412.3, 1e-9);
+
+    /* A straight line away from the ends, for cutoffs from a twentieth of the rate up. */
+    std::vector<double> ramp(FACE_FRAMES);
+    for (size_t f = 0; f < ramp.size(); f++)
+        ramp[f] = -20.0 + 0.35 * (double)f;
+    for (double fraction : {0.05, 0.1, 0.3, 0.45}) {
+        out = filtered(ramp, fraction * 60, 60);
+        for (size_t f = 30; f < 150; f++)
+            EXPECT_NEAR(out[f], ramp[f], 1e-3) << "cutoff " << fraction << " of the rate, frame " << f;
+    }
+
+    /* Through at a tenth of the cutoff, halved (squared magnitude 1/2) at it, stopped at five times it. */
+    const double rate = 120, cutoff = 6;
+    EXPECT_NEAR(fitted_amplitude(filtered(sine(cutoff / 10, rate), cutoff, rate), cutoff / 10, rate), 1.0, 0.01);
+    EXPECT_NEAR(fitted_amplitude(filtered(sine(cutoff, rate), cutoff, rate), cutoff, rate), 0.5, 0.01);
+    EXPECT_LT(fitted_amplitude(filtered(sine(5 * cutoff, rate), cutoff, rate), 5 * cutoff, rate), 0.01);
+}
+
+TEST(Smoothing, MatchesTheReferenceSeriesOfTheSharedTestData)
+{
+    REQUIRE_TESTDATA("smoothing/filtfilt.csv");
+    std::istringstream lines(read_file(testdata_path("smoothing/filtfilt.csv")));
+    std::string line;
+    std::getline(lines, line);
+    ASSERT_EQ(line, "frame,input_mm,rate60_cutoff6,rate60_cutoff3,rate30_cutoff10");
+    std::vector<std::vector<double>> columns(5);
+    while (std::getline(lines, line)) {
+        std::istringstream cells(line);
+        std::string cell;
+        for (size_t c = 0; c < 5 && std::getline(cells, cell, ','); c++)
+            columns[c].push_back(atof(cell.c_str()));
+    }
+    ASSERT_EQ(columns[1].size(), (size_t)FACE_FRAMES);
+    const struct {
+        double rate, cutoff;
+        size_t column;
+    } cases[] = {{60, 6, 2}, {60, 3, 3}, {30, 10, 4}};
+    for (const auto &c : cases) {
+        std::vector<double> out = filtered(columns[1], c.cutoff, c.rate);
+        for (size_t f = 0; f < out.size(); f++)
+            ASSERT_NEAR(out[f], columns[c.column][f], 1e-8) << c.rate << " Hz frames, " << c.cutoff << " Hz cutoff, frame " << f;
+    }
+}
+
+TEST(Measures, TheRestSpanIsItsMeanPosition)
+{
+    /* Marker 5 wobbles by +-1 mm in x over frames 0 to 9, then sits 10 mm up. */
+    FacePositions xyz = still_face();
+    for (int f = 0; f < 10; f++)
+        move(&xyz, f, 5, f % 2 ? -1.0 : 1.0, 0.0, 0.0);
+    for (int f = 10; f < FACE_FRAMES; f++)
+        move(&xyz, f, 5, 0.0, 10.0, 0.0);
+    MeasureSettings s;
+    s.rest_last = 9;
+    MarkerMeasure m = measure_marker(xyz, 5, s);
+    EXPECT_NEAR(m.peak, 10.0, 1e-12) << "from the mean of frames 0 to 9, the still place";
+    EXPECT_NEAR(m.peak_vector[0], 0.0, 1e-12);
+    EXPECT_EQ(m.onset_frame, 0) << "the wobble is 1 mm, at the tenth of the peak";
+    s.rest_last = 0;
+    m = measure_marker(xyz, 5, s);
+    EXPECT_NEAR(m.peak, sqrt(101.0), 1e-12) << "from frame 0 alone, 1 mm to the side";
+}
+
+/* Two mouth corners that rise together from frame 40 to 60 and stay up,
+ * each with its own noise of 0.2 mm on the plateau: the peak frame falls
+ * wherever the noise is highest, the onset where both rise. */
+TEST(Measures, TheSidesLagByOnsetWhichNoiseDoesNotMove)
+{
+    FacePositions xyz = still_face();
+    unsigned state = 12345;
+    auto noise = [&state]() {
+        state = state * 1103515245u + 12345u;
+        return ((state >> 8) % 1000) / 1000.0 * 0.4 - 0.2;
+    };
+    for (int f = 0; f < FACE_FRAMES; f++) {
+        double rise = f < 40 ? 0.0 : f < 60 ? (f - 40) / 20.0 : 1.0;
+        move(&xyz, f, 20, 9 * rise + noise(), 7 * rise + noise(), -4 * rise + noise());
+        move(&xyz, f, 16, -9 * rise + noise(), 7 * rise + noise(), -4 * rise + noise());
+    }
+    Study study;
+    for (int m = 0; m < FACE_MARKERS; m++)
+        study.markers.labels.push_back(std::to_string(m));
+    study.markers.pairs = {{20, 16}};
+    study.settings.smooth_hz = 6;
+    MeasuredFile file = measure_file("corners", xyz, 3.0, study);
+    EXPECT_LE(abs(file.pairs[0].lag), 1) << "both rise from frame 40";
+    EXPECT_GE(abs(file.markers[16].peak_frame - file.markers[20].peak_frame), 5)
+        << "the peaks lie where the noise put them; this noise puts them apart";
+    EXPECT_NEAR(file.markers[20].peak, sqrt(81 + 49 + 16.0), 0.3);
+    EXPECT_LT(file.markers[20].peak_speed, 0.8) << "12.1 mm over 20 frames, smoothed; raw noise gives more";
+    study.settings.smooth_hz = 0;
+    MeasuredFile raw = measure_file("corners", xyz, 3.0, study);
+    EXPECT_GT(raw.markers[20].peak_speed, file.markers[20].peak_speed);
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <sstream>
+
 #include "testfiles.h"
 
 using testing::HasSubstr;
@@ -88,6 +90,39 @@ TEST(MeasureProgram, TableOnStandardOutputAndFilesInAFolder)
     EXPECT_THAT(read_file(out + "/curves.csv"), StartsWith("file,frame,marker,label,displacement_mm\n" + sm1 + ",0,0,0,"));
 }
 
+TEST(MeasureProgram, TimesSmoothingAndTheLagAreWrittenAsAsked)
+{
+    /* 6 s for 180 frames: one frame every 6/179 s, which the plots draw their curves in. */
+    std::string out = make_temp_folder();
+    ASSERT_EQ(measure({"--markers", face_set, "--duration", "6", "--out", out, sm1}, "/nonexistent").status, 0);
+    EXPECT_THAT(read_file(out + "/plots.gp"), HasSubstr("array time_step[1] = [0.033519553072625698]\n"));
+    EXPECT_THAT(read_file(out + "/plots.gp"), HasSubstr("time_unit = 's'\nsmoothing = ''\n"));
+    EXPECT_THAT(read_file(out + "/pairs.csv"), StartsWith("file,left,right,left_peak_mm,right_peak_mm,ratio,difference_mm,"
+                                                          "asymmetry_pct,direction_cos,lag_frames,lag_s\n"));
+
+    /* Smoothed: the titles say so with the cutoff as typed; a lag in frames is one in 6/179 s each. */
+    ASSERT_EQ(measure({"--markers", face_set, "--duration", "6", "--smooth", "6.0", "--force", "--out", out, sm1, sm2},
+                      "/nonexistent").status, 0);
+    EXPECT_THAT(read_file(out + "/plots.gp"), HasSubstr("smoothing = ', smoothed at 6.0 Hz'\n"));
+    std::istringstream rows(read_file(out + "/pairs.csv"));
+    std::string row;
+    std::getline(rows, row);
+    int checked = 0;
+    while (std::getline(rows, row)) {
+        std::vector<std::string> fields;
+        std::istringstream cells(row + ",");
+        std::string cell;
+        while (std::getline(cells, cell, ','))
+            fields.push_back(cell);
+        ASSERT_EQ(fields.size(), 11u) << row;
+        if (fields[9].empty())
+            continue;
+        EXPECT_NEAR(atof(fields[10].c_str()), atoi(fields[9].c_str()) * 6.0 / 179, 5.1e-5) << row;
+        checked++;
+    }
+    EXPECT_GE(checked, 10);
+}
+
 TEST(MeasureProgram, WithoutGnuplotTheTablesAndScriptAreStillWritten)
 {
     std::string out = make_temp_folder();
@@ -129,6 +164,15 @@ TEST(MeasureProgram, BadInputIsRefusedAndNothingIsWritten)
         {{"--threshold", "0", good}, 2, "--threshold \"0\""},
         {{"--duration", "0", good}, 2, "--duration \"0\" is not a number above 0"},
         {{"--duration", "6s", good}, 2, "--duration \"6s\""},
+        {{"--smooth", "6", good}, 2,
+         "--smooth needs the frames' rate: a recording's own, or --duration SECONDS for marker files\nUsage: "},
+        {{"--smooth", "30", "--duration", "3", good}, 2,
+         "--smooth \"30\" is not below 29.8 Hz, half the rate of the frames of " + good + "\nUsage: "},
+        {{"--smooth", "0", "--duration", "3", good}, 2, "--smooth \"0\" is not a number of hertz above 0"},
+        {{"--smooth", "-6", "--duration", "3", good}, 2, "--smooth \"-6\""},
+        {{"--rest", "5:3", good}, 2, "--rest \"5:3\" is not a frame A or frames A:B"},
+        {{"--rest", "0:180", good}, 2, "--rest \"0:180\" is not a frame A or frames A:B"},
+        {{"--rest", "1:2:3", good}, 2, "--rest \"1:2:3\""},
     };
     for (const auto &c : cases) {
         std::vector<std::string> args = c.args;
