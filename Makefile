@@ -20,9 +20,10 @@ WERROR    ?= $(if $(CI),ON,OFF)
 RUN_PACKAGES = cmake make g++ libglut-dev libglu1-mesa-dev libgl-dev libeigen3-dev
 RENDER_PACKAGES = pkg-config libegl-dev libopengl-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev \
   libgif-dev libpng-dev libfreetype-dev fonts-dejavu-core
+COMPARE_PACKAGES = libboost-math-dev
 DOC_PACKAGES = help2man dpkg-dev
 TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind gnuplot-nox
-PACKAGES = $(RUN_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
+PACKAGES = $(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 # A first configure of $(BUILD) by `make run` or `make install` leaves the
 # tests out; `make test` brings them in.
@@ -86,6 +87,18 @@ screenshots: build
 	./$(BUILD)/screenshots $(BUILD)/group $(BUILD)/group/out
 	cp $(BUILD)/group/exhibit5-frame179-both.png docs/screenshots/average-mode1.png
 	cp $(BUILD)/group/out/modes.png docs/screenshots/average-modes.png
+	rm -rf $(BUILD)/study && mkdir -p $(BUILD)/study/controls $(BUILD)/study/patients $(BUILD)/study/after
+	./$(BUILD)/make_face_data --group 20 --table $(BUILD)/study/study.csv --as controls $(BUILD)/study/controls
+	./$(BUILD)/make_face_data --group 5 --weak-side right --weak 0.5 --table $(BUILD)/study/study.csv \
+	  --as patients:before $(BUILD)/study/patients
+	./$(BUILD)/mienscope-compare --markers examples/face24.set --smooth 6 --duration 3 --norm controls \
+	  --out $(BUILD)/study/norm $(BUILD)/study/study.csv
+	cp $(BUILD)/study/norm/bands/patient01.png docs/screenshots/compare-band.png
+	./$(BUILD)/make_face_data --group 5 --weak-side right --weak 0.8 --table $(BUILD)/study/study.csv \
+	  --as treated:after $(BUILD)/study/after
+	./$(BUILD)/mienscope-compare --markers examples/face24.set --smooth 6 --duration 3 --groups controls patients \
+	  --paired before after --out $(BUILD)/study/tests $(BUILD)/study/study.csv
+	cp $(BUILD)/study/tests/groups.png docs/screenshots/compare-groups.png
 
 # Load, frame and playback figures on a private Xvfb, then the importer's
 # figures on Vicon.c3d: medians of 5 runs.
@@ -94,6 +107,7 @@ bench: build
 	./$(BUILD)/bench/import_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	./$(BUILD)/bench/measure_bench ./$(BUILD)/mienscope-measure ./$(BUILD)/mienscope-import
 	./$(BUILD)/bench/average_bench ./$(BUILD)/mienscope-average
+	./$(BUILD)/bench/compare_bench ./$(BUILD)/mienscope-compare ./$(BUILD)/make_face_data
 	./$(BUILD)/bench/render_bench ./$(BUILD)/mienscope-render
 	./$(BUILD)/bench/files_bench
 
@@ -129,10 +143,10 @@ manpages:
 # The programs into $(PREFIX)/bin, the sample data and examples into
 # $(PREFIX)/share/mienscope, the manual pages and the README.
 install:
-	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(RENDER_PACKAGES) help2man"
+	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) help2man"
 	cmake -S . -B $(BUILD) $(NEW_BUILD_OPTIONS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DMIENSCOPE_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import mienscope-measure mienscope-average \
-	  mienscope-render manpages
+	  mienscope-compare mienscope-render manpages
 	$(SUDO) cmake --install $(BUILD)
 
 # Removes what the last `make install` put in place, by its manifest.
@@ -145,7 +159,7 @@ uninstall:
 
 # A .deb for Debian 12: mienscope_VERSION_ARCH.deb in $(PACKAGE_BUILD).
 package:
-	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES)"
+	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES)"
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DMIENSCOPE_WERROR=$(WERROR)
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)

@@ -4,33 +4,14 @@
  *
  *   render_bench PATH-TO-mienscope-render      (from the repository root) */
 #include <stdio.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "testfiles.h"
+#include "whole_process.h"
 
 static const int runs = 5;
-
-/* The median of five runs in seconds; -1 if any failed. */
-static double median_seconds(const std::string &binary, const std::vector<std::string> &args)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; i++) {
-        double start = now_seconds();
-        ProgramRun run = run_program(binary, args, "", "", true);
-        times.push_back(run.status == 0 ? now_seconds() - start : -1.0);
-        if (run.status != 0)
-            fprintf(stderr, "%s", run.err.c_str());
-    }
-    std::sort(times.begin(), times.end());
-    return times[0] < 0 ? -1.0 : times[runs / 2];
-}
 
 int main(int argc, char **argv)
 {

@@ -162,14 +162,20 @@ bool write_all_or_none(const std::vector<OutputFile> &files, bool force, std::st
 }
 
 /* The folder and its parents, as mkdir -p makes them. */
-static bool make_folders(const std::string &folder, std::string *error)
+/* The folder and those above it that are missing; made: those this call made, outermost first. */
+static bool make_folders(const std::string &folder, std::string *error, std::vector<std::string> *made = nullptr)
 {
     for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         std::string part = folder.substr(0, slash);
         struct stat st;
-        if (!part.empty() && stat(part.c_str(), &st) != 0 && mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-            *error = failure(part, "can't be created");
-            return false;
+        if (!part.empty() && stat(part.c_str(), &st) != 0) {
+            bool created = mkdir(part.c_str(), 0777) == 0;
+            if (!created && errno != EEXIST) {
+                *error = failure(part, "can't be created");
+                return false;
+            }
+            if (created && made)
+                made->push_back(part);
         }
         if (slash == std::string::npos)
             return true;
@@ -181,17 +187,24 @@ bool begin_staged_output(const std::string &folder, bool force, StagedOutput *ou
     out->folder = folder;
     out->force = force;
     out->names.clear();
-    if (!make_folders(folder, error))
+    out->made.clear();
+    if (!make_folders(folder, error, &out->made))
         return false;
     std::string pattern = folder + "/.mienscope-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (!mkdtemp(buffer.data())) {
         *error = failure(folder, "can't be written in");
+        abandon_staged_output(out);
         return false;
     }
     out->staging = buffer.data();
     return true;
+}
+
+bool stage_folder(StagedOutput *out, const std::string &name, std::string *error)
+{
+    return make_folders(out->staging + "/" + name, error);
 }
 
 bool stage_file(StagedOutput *out, const std::string &name, const std::string &text, std::string *error)
@@ -233,6 +246,9 @@ void abandon_staged_output(StagedOutput *out)
     if (!out->staging.empty())
         remove_folder(out->staging);
     out->staging.clear();
+    for (auto made = out->made.rbegin(); made != out->made.rend(); ++made)
+        rmdir(made->c_str());
+    out->made.clear();
 }
 
 bool finish_staged_output(StagedOutput *out, std::string *error)
@@ -245,6 +261,8 @@ bool finish_staged_output(StagedOutput *out, std::string *error)
         placed = placed && (name.find('/') == std::string::npos || make_folders(folder_of(paths.back()), error));
     }
     placed = placed && place_all(temporaries, paths, out->force, error);
+    if (placed)
+        out->made.clear();
     abandon_staged_output(out);
     return placed;
 }

@@ -34,12 +34,14 @@ struct StagedOutput {
     std::string folder;             /* where the files go; made with its parents if needed */
     std::string staging;            /* the hidden folder inside it */
     std::vector<std::string> names; /* the files to put in place, by name */
+    std::vector<std::string> made;  /* the folders begin_staged_output made, outermost first */
     bool force = false;             /* replace files that exist */
 };
 
 bool begin_staged_output(const std::string &folder, bool force, StagedOutput *out, std::string *error); /* makes the folders */
 bool stage_file(StagedOutput *out, const std::string &name, const std::string &text, std::string *error); /* writes and names it */
+bool stage_folder(StagedOutput *out, const std::string &name, std::string *error); /* for files another program writes */
 bool finish_staged_output(StagedOutput *out, std::string *error); /* all in place or none; the staging folder goes */
-void abandon_staged_output(StagedOutput *out);                    /* the staging folder and all in it go */
+void abandon_staged_output(StagedOutput *out); /* the staging folder and all in it go, and the folders it made */
 
 #endif

@@ -111,7 +111,7 @@ int read_input(const std::string &name, const InputOptions &options, const Marke
 }
 
 int read_inputs(const std::vector<std::string> &files, const InputOptions &options, std::vector<Input> *inputs,
-                MarkerNames *names, std::string *error)
+                MarkerNames *names, std::string *error, const std::function<std::string(size_t)> &where)
 {
     MarkerSet given, brought;
     if (!load_marker_set(options.recording.markers, &given, error))
@@ -124,6 +124,8 @@ int read_inputs(const std::vector<std::string> &files, const InputOptions &optio
     inputs->resize(files.size());
     for (size_t i = 0; i < files.size(); i++) {
         int status = read_input(files[i], options, given, &(*inputs)[i], &brought, error);
+        if (status != EXIT_DONE && where)
+            *error = where(i) + *error;
         if (status != EXIT_DONE)
             return status;
         if (!named && !brought.markers.empty()) {

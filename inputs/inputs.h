@@ -9,6 +9,7 @@
 #include <math.h>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,9 +48,11 @@ bool load_marker_names(const std::string &set_path, MarkerNames *names, std::str
 int read_input(const std::string &name, const InputOptions &options, const MarkerSet &given, Input *input,
                MarkerSet *brought, std::string *error);
 /* Every file in order, and the names: --markers's set, else the first set a recording brings (OpenFace's
- * built-in one), else "0" to "23". Returns the exit status of the first that fails, its message in error. */
+ * built-in one), else "0" to "23". Returns the exit status of the first that fails, its message in error
+ * after where(its index) when where is given. */
 int read_inputs(const std::vector<std::string> &files, const InputOptions &options, std::vector<Input> *inputs,
-                MarkerNames *names, std::string *error);
+                MarkerNames *names, std::string *error,
+                const std::function<std::string(size_t)> &where = std::function<std::string(size_t)>());
 bool any_time_known(const std::vector<Input> &inputs); /* some input knows how long it lasts */
 
 #endif

@@ -42,10 +42,30 @@ static double seconds(int frame, double step)
     return frame < 0 ? NAN : frame * step;
 }
 
-static void append_marker_row(std::string *text, const MeasuredFile &file, int m, const Study &study, bool timed)
+/* "file" and the names of the columns after it. */
+static std::string file_header(const FileColumns &extra)
+{
+    std::string header = "file";
+    for (const std::string &name : extra.names)
+        header += "," + name;
+    return header;
+}
+
+/* The file's path and its fields of the columns after it. */
+static std::string file_fields(const MeasuredFile &file, size_t index, const FileColumns &extra)
+{
+    std::string fields = csv_field(file.path);
+    if (index < extra.fields.size())
+        for (const std::string &field : extra.fields[index])
+            fields += "," + csv_field(field);
+    return fields;
+}
+
+static void append_marker_row(std::string *text, const std::string &file_part, const MeasuredFile &file, int m,
+                              const Study &study, bool timed)
 {
     const MarkerMeasure &mm = file.markers[(size_t)m];
-    std::string row = csv_field(file.path);
+    std::string row = file_part;
     append_integer(&row, m);
     row += "," + csv_field(study.markers.labels[(size_t)m]);
     append_decimal(&row, mm.peak, 4);
@@ -65,28 +85,33 @@ static void append_marker_row(std::string *text, const MeasuredFile &file, int m
     *text += row + "\n";
 }
 
-std::string markers_table(const std::vector<MeasuredFile> &files, const Study &study)
+std::string markers_table(const std::vector<MeasuredFile> &files, const Study &study, const FileColumns &extra)
 {
     bool timed = any_seconds(files);
-    std::string text = "file,marker,label,peak_mm,peak_frame,onset_frame,offset_frame,peak_speed_mm_per_frame,dx_mm,dy_mm,dz_mm";
+    std::string text = file_header(extra) +
+                       ",marker,label,peak_mm,peak_frame,onset_frame,offset_frame,peak_speed_mm_per_frame,dx_mm,dy_mm,dz_mm";
     text += timed ? ",peak_s,onset_s,offset_s,peak_speed_mm_per_s\n" : "\n";
-    for (const MeasuredFile &file : files)
+    for (size_t i = 0; i < files.size(); i++) {
+        std::string file_part = file_fields(files[i], i, extra);
         for (int m = 0; m < FACE_MARKERS; m++)
-            append_marker_row(&text, file, m, study, timed);
+            append_marker_row(&text, file_part, files[i], m, study, timed);
+    }
     return text;
 }
 
-std::string pairs_table(const std::vector<MeasuredFile> &files, const Study &study)
+std::string pairs_table(const std::vector<MeasuredFile> &files, const Study &study, const FileColumns &extra)
 {
     bool timed = any_seconds(files);
     const MarkerNames &names = study.markers;
-    std::string text = "file,left,right,left_peak_mm,right_peak_mm,ratio,difference_mm,asymmetry_pct,direction_cos,lag_frames";
+    std::string text = file_header(extra) +
+                       ",left,right,left_peak_mm,right_peak_mm,ratio,difference_mm,asymmetry_pct,direction_cos,lag_frames";
     text += timed ? ",lag_s\n" : "\n";
-    for (const MeasuredFile &file : files)
+    for (size_t f = 0; f < files.size(); f++)
         for (size_t i = 0; i < names.pairs.size(); i++) {
+            const MeasuredFile &file = files[f];
             const PairMeasure &p = file.pairs[i];
-            std::string row = csv_field(file.path) + "," + csv_field(names.labels[(size_t)names.pairs[i][0]]) + "," +
-                              csv_field(names.labels[(size_t)names.pairs[i][1]]);
+            std::string row = file_fields(file, f, extra) + "," + csv_field(names.labels[(size_t)names.pairs[i][0]]) +
+                              "," + csv_field(names.labels[(size_t)names.pairs[i][1]]);
             for (double value : {p.left_peak, p.right_peak, p.ratio, p.difference, p.asymmetry, p.direction})
                 append_decimal(&row, value, 4);
             if (p.lag == NO_LAG)

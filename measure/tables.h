@@ -31,8 +31,16 @@ struct MeasuredFile {
 MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, double seconds, const Study &study);
 double frame_seconds(const MeasuredFile &file); /* seconds from one frame to the next; NAN when unknown */
 bool any_seconds(const std::vector<MeasuredFile> &files); /* some file knows its time: the seconds columns are written */
-std::string markers_table(const std::vector<MeasuredFile> &files, const Study &study); /* markers.csv */
-std::string pairs_table(const std::vector<MeasuredFile> &files, const Study &study);   /* pairs.csv */
+/* Columns that stand after "file" in the rows of markers.csv and pairs.csv: their names, and each file's fields. */
+struct FileColumns {
+    std::vector<std::string> names;
+    std::vector<std::vector<std::string>> fields; /* one list per file, or none at all */
+};
+
+std::string markers_table(const std::vector<MeasuredFile> &files, const Study &study,
+                          const FileColumns &extra = FileColumns()); /* markers.csv */
+std::string pairs_table(const std::vector<MeasuredFile> &files, const Study &study,
+                        const FileColumns &extra = FileColumns()); /* pairs.csv */
 std::string curves_table(const std::vector<MeasuredFile> &files, const Study &study);  /* curves.csv: file, then marker, then frame */
 
 #endif

@@ -92,7 +92,7 @@ bool run_gnuplot(const std::string &gnuplot, const std::string &folder, const st
     int status = 0;
     if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
         return true;
-    *error = gnuplot + " failed (" + (pid < 0 ? std::string("it could not be started") : last_line(messages)) +
+    *error = "gnuplot failed (" + (pid < 0 ? std::string("it could not be started") : last_line(messages)) +
              "); nothing was written";
     return false;
 }
@@ -118,6 +118,9 @@ bool write_with_plots(const std::string &folder, bool force, const std::vector<O
     bool staged = true;
     for (const OutputFile &text : texts)
         staged = staged && stage_file(&out, text.path, text.text, error);
+    for (const std::string &picture : pictures)
+        if (staged && picture.find('/') != std::string::npos)
+            staged = stage_folder(&out, picture.substr(0, picture.find_last_of('/')), error);
     if (staged && !gnuplot.empty()) {
         staged = run_gnuplot(gnuplot, out.staging, "plots.gp", error);
         out.names.insert(out.names.end(), pictures.begin(), pictures.end());

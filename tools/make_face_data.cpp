@@ -5,6 +5,16 @@
  *                                     (default: face-data and examples)
  *   make_face_data --group N FOLDER   N people's smiles, subject01.dat ...,
  *                                     for trying mienscope-average
+ *   make_face_data --group N --weak-side left|right --weak F FOLDER
+ *                                     N other people, patient01.dat ..., whose
+ *                                     smile moves the subject's left or right
+ *                                     side by F (0 < F <= 1) of the other, as
+ *                                     facial palsy does; the same people for
+ *                                     every F, so a larger F is their recovery
+ *   ... --table STUDY.csv --as GROUP[:CONDITION]
+ *                                     also a row per file in the study table
+ *                                     STUDY.csv (made with its header when it
+ *                                     is new): file, group, subject, condition
  *
  * Each recording is 180 frames of 24 markers in millimetres, placed in a
  * capture volume far from its origin: a resting face, a smile that rises,
@@ -19,6 +29,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 enum { MARKERS = FACE_MARKERS, FRAMES = FACE_FRAMES };
 
@@ -107,17 +121,19 @@ typedef struct {
     double noise;           /* measurement noise, millimetres, peak */
     double offset[3];       /* capture volume position of the layout origin, millimetres */
     unsigned int seed;
+    int weak_side;          /* 0: none; -1 the subject's right (the viewer's left, x < 0); +1 the subject's left */
+    double weak_loss;       /* the share of the smile the weak side loses: 1 - F */
 } Recording;
 
 static const Recording recordings[] = {
-    {"sm1.dat", 1.00, 1.00, 1.00, 1.00, 1.0, 0.00, 0.0, 20, 70, 115, 215, 0.15, {412.3, 1183.6, -734.2}, 11u},
-    {"sm2.dat", 1.08, 0.94, 0.90, 0.95, 1.2, 0.15, 0.0, 35, 80, 125, 190, 0.15, {398.7, 1121.4, -702.9}, 23u},
-    {"smaa.dat", 1.04, 0.97, 1.00, 1.00, 1.0, 0.00, 0.0, 25, 75, 120, 205, 0.05, {405.0, 1150.0, -720.0}, 37u},
-    {"smnn.dat", 1.00, 1.00, 0.55, 0.55, 0.4, 0.00, 0.0, 25, 75, 120, 205, 0.15, {412.3, 1183.6, -734.2}, 41u},
-    {"smll.dat", 1.00, 1.00, 1.45, 1.45, 1.7, 0.00, 0.0, 25, 75, 120, 205, 0.15, {412.3, 1183.6, -734.2}, 53u},
-    {"smnl.dat", 1.00, 1.00, 0.55, 1.45, 0.4, 0.00, 0.0, 25, 60, 135, 210, 0.15, {412.3, 1183.6, -734.2}, 67u},
-    {"smpcu.dat", 1.04, 0.97, 1.00, 1.00, 1.0, 0.00, 1.0, 25, 75, 120, 205, 0.05, {405.0, 1150.0, -720.0}, 71u},
-    {"smpcd.dat", 1.04, 0.97, 1.00, 1.00, 1.0, 0.00, -1.0, 25, 75, 120, 205, 0.05, {405.0, 1150.0, -720.0}, 83u},
+    {"sm1.dat", 1.00, 1.00, 1.00, 1.00, 1.0, 0.00, 0.0, 20, 70, 115, 215, 0.15, {412.3, 1183.6, -734.2}, 11u, 0, 0.0},
+    {"sm2.dat", 1.08, 0.94, 0.90, 0.95, 1.2, 0.15, 0.0, 35, 80, 125, 190, 0.15, {398.7, 1121.4, -702.9}, 23u, 0, 0.0},
+    {"smaa.dat", 1.04, 0.97, 1.00, 1.00, 1.0, 0.00, 0.0, 25, 75, 120, 205, 0.05, {405.0, 1150.0, -720.0}, 37u, 0, 0.0},
+    {"smnn.dat", 1.00, 1.00, 0.55, 0.55, 0.4, 0.00, 0.0, 25, 75, 120, 205, 0.15, {412.3, 1183.6, -734.2}, 41u, 0, 0.0},
+    {"smll.dat", 1.00, 1.00, 1.45, 1.45, 1.7, 0.00, 0.0, 25, 75, 120, 205, 0.15, {412.3, 1183.6, -734.2}, 53u, 0, 0.0},
+    {"smnl.dat", 1.00, 1.00, 0.55, 1.45, 0.4, 0.00, 0.0, 25, 60, 135, 210, 0.15, {412.3, 1183.6, -734.2}, 67u, 0, 0.0},
+    {"smpcu.dat", 1.04, 0.97, 1.00, 1.00, 1.0, 0.00, 1.0, 25, 75, 120, 205, 0.05, {405.0, 1150.0, -720.0}, 71u, 0, 0.0},
+    {"smpcd.dat", 1.04, 0.97, 1.00, 1.00, 1.0, 0.00, -1.0, 25, 75, 120, 205, 0.05, {405.0, 1150.0, -720.0}, 83u, 0, 0.0},
 };
 
 static unsigned int next_random(unsigned int *state)
@@ -179,10 +195,12 @@ static void face_position(const Recording *r, int f, int m, double mm[3])
         return;
     }
     double size = smile_amplitude(r, f) * (rest_layout[m][0] > 0.0 ? 1.0 + r->right_bias : 1.0);
+    double side = rest_layout[m][0];
+    double kept = (r->weak_side < 0 && side < 0.0) || (r->weak_side > 0 && side > 0.0) ? 1.0 - r->weak_loss : 1.0;
     double spread[3] = {r->corner_spread, 1.0, 1.0};
     double scale[3] = {r->width_scale, r->height_scale, 1.0};
     for (int a = 0; a < 3; a++) {
-        double move = level * (size * spread[a] * smile_shape[m][a] + r->variation * variation_shape[m][a]);
+        double move = kept * level * (size * spread[a] * smile_shape[m][a] + r->variation * variation_shape[m][a]);
         mm[a] = rest_layout[m][a] * scale[a] + move + drift[a];
     }
 }
@@ -217,7 +235,7 @@ static const char *const example_labels[EXAMPLE_POINTS] = {
     "LMouth", "LLip", "Chin", "Forehead", "RFHD", "LFHD", "RBHD", "LBHD",
 };
 static const Recording example = {
-    "smile.c3d", 1.02, 0.98, 1.10, 1.15, 1.1, 0.05, 0.3, 40, 110, 190, 270, 0.15, {1520.0, 2310.0, 1105.0}, 97u,
+    "smile.c3d", 1.02, 0.98, 1.10, 1.15, 1.1, 0.05, 0.3, 40, 110, 190, 270, 0.15, {1520.0, 2310.0, 1105.0}, 97u, 0, 0.0,
 };
 
 /* Samples the cameras lost: a mouth corner hidden by a hand for 12
@@ -322,11 +340,14 @@ static int write_lines(const char *folder)
 /* Person k of a group: the average smile's parameters varied by a fixed
  * pseudo-random draw, so that the people differ in face size, smile size
  * and width, lopsidedness and timing, and stand at different places. */
-static Recording group_member(int k, char *file, size_t file_size)
+/* Person k of a group: the average smile's parameters varied by a fixed
+ * pseudo-random draw, so that the people differ in face size, smile size
+ * and width, lopsidedness and timing, and stand at different places. */
+static Recording group_member(int k, const char *name, char *file, size_t file_size)
 {
     unsigned int state = 1000u + (unsigned int)k * 7919u;
     auto draw = [&state](double spread) { return noise_sample(&state, spread); };
-    snprintf(file, file_size, "subject%02d.dat", k + 1);
+    snprintf(file, file_size, "%s%02d.dat", name, k % 1000 + 1);
     Recording r = recordings[2]; /* the average smile */
     r.file = file;
     r.width_scale += draw(0.08);
@@ -334,7 +355,9 @@ static Recording group_member(int k, char *file, size_t file_size)
     r.amplitude_start += draw(0.45);
     r.amplitude_end = r.amplitude_start + draw(0.2);
     r.corner_spread += draw(0.5);
-    r.right_bias = draw(0.15);
+    /* Lopsidedness spread evenly rather than bell-shaped, so that no
+     * healthy person of a group stands out from the others by it. */
+    r.right_bias = (next_random(&state) / 4294967295.0 * 2.0 - 1.0) * 0.08;
     r.variation = draw(1.0);
     r.onset += (int)draw(12.0);
     r.apex = r.onset + 45 + (int)draw(10.0);
@@ -347,23 +370,113 @@ static Recording group_member(int k, char *file, size_t file_size)
     return r;
 }
 
-static int write_group(int people, const char *folder)
+/* What --group asks for. */
+typedef struct {
+    int people;
+    int weak_side;             /* 0 none, -1 the subject's right, +1 the subject's left */
+    double weak;               /* F: the weak side moves F of the other */
+    bool weak_given;           /* --weak, which needs --weak-side */
+    const char *table;         /* --table STUDY.csv, or NULL */
+    std::string group, condition; /* --as GROUP[:CONDITION] */
+    const char *folder;
+} GroupRequest;
+
+static int usage(void)
+{
+    fprintf(stderr, "usage: make_face_data [FACE-DATA-FOLDER [EXAMPLES-FOLDER]]\n"
+                    "   or: make_face_data --group N [--weak-side left|right --weak F]\n"
+                    "                      [--table STUDY.csv --as GROUP[:CONDITION]] FOLDER\n");
+    return 2;
+}
+
+static bool take_group_option(const char *name, const char *value, GroupRequest *g)
+{
+    if (strcmp(name, "--group") == 0)
+        return (g->people = atoi(value)) > 0 && g->people < 1000;
+    if (strcmp(name, "--weak-side") == 0)
+        return (g->weak_side = strcmp(value, "right") == 0 ? -1 : strcmp(value, "left") == 0 ? 1 : 0) != 0;
+    if (strcmp(name, "--weak") == 0)
+        return (g->weak_given = true) && (g->weak = atof(value)) > 0.0 && g->weak <= 1.0;
+    if (strcmp(name, "--table") == 0)
+        return (g->table = value) != NULL;
+    if (strcmp(name, "--as") != 0)
+        return false;
+    std::string as = value;
+    size_t colon = as.find(':');
+    g->group = as.substr(0, colon);
+    g->condition = colon == std::string::npos ? "" : as.substr(colon + 1);
+    return !g->group.empty();
+}
+
+static bool parse_group(int argc, char **argv, GroupRequest *g)
+{
+    g->people = 0;
+    g->weak_side = 0;
+    g->weak = 1.0;
+    g->weak_given = false;
+    g->table = NULL;
+    g->folder = NULL;
+    for (int i = 1; i < argc; i++) {
+        if (strncmp(argv[i], "--", 2) != 0 && !g->folder)
+            g->folder = argv[i];
+        else if (i + 1 >= argc || !take_group_option(argv[i], argv[i + 1], g))
+            return false;
+        else
+            i++;
+    }
+    return g->people > 0 && g->folder && (g->weak_side != 0) == g->weak_given && (g->table == NULL) == g->group.empty();
+}
+
+/* The rows of the written files, appended to the study table; its header first when it is new. */
+static int write_table_rows(const GroupRequest &g, const std::vector<std::string> &files)
+{
+    std::filesystem::path table(g.table);
+    bool is_new = !std::filesystem::exists(table);
+    FILE *fp = fopen(g.table, "a");
+    if (!fp) {
+        fprintf(stderr, "%s: can't be written; the recordings are written, the rows are not\n", g.table);
+        return 1;
+    }
+    if (is_new)
+        fprintf(fp, "file,group,subject,condition\n");
+    std::filesystem::path base = table.parent_path().empty() ? "." : table.parent_path();
+    for (const std::string &file : files) {
+        std::filesystem::path path = std::filesystem::path(g.folder) / file;
+        std::string subject = file.substr(0, file.size() - 4);
+        fprintf(fp, "%s,%s,%s,%s\n", std::filesystem::relative(path, base).c_str(), g.group.c_str(),
+                subject.c_str(), g.condition.c_str());
+    }
+    return fclose(fp) == 0 ? 0 : 1;
+}
+
+/* People of a weak side are others than those of a plain group, the same
+ * ones for every F. */
+static int write_group(const GroupRequest &g)
 {
     static FACE face;
-    for (int k = 0; k < people; k++) {
+    std::vector<std::string> files;
+    for (int i = 0; i < g.people; i++) {
         char file[32];
-        Recording r = group_member(k, file, sizeof file);
+        Recording r = group_member(g.weak_side ? 1000 + i : i, g.weak_side ? "patient" : "subject", file, sizeof file);
+        r.weak_side = g.weak_side;
+        r.weak_loss = 1.0 - g.weak;
+        r.seed += (unsigned int)(1000.0 * r.weak_loss); /* another recording of the person, with its own noise */
         make_recording(&r, &face);
-        if (!write_markers(folder, r.file, &face))
+        if (!write_markers(g.folder, r.file, &face))
             return 1;
+        files.push_back(file);
     }
-    return 0;
+    return g.table ? write_table_rows(g, files) : 0;
 }
 
 int main(int argc, char **argv)
 {
-    if (argc == 4 && strcmp(argv[1], "--group") == 0 && atoi(argv[2]) > 0 && atoi(argv[2]) < 100)
-        return write_group(atoi(argv[2]), argv[3]);
+    if (argc > 1 && strncmp(argv[1], "--", 2) == 0) {
+        GroupRequest group;
+        return parse_group(argc, argv, &group) ? write_group(group) : usage();
+    }
+    if (argc > 3)
+        return usage();
     const char *folder = argc > 1 ? argv[1] : "face-data";
     const char *examples = argc > 2 ? argv[2] : "examples";
     static FACE face;

@@ -1,0 +1,152 @@
+#include "compare_plots.h"
+
+#include "gnuplot.h"
+
+/* The recordings outside the normal group, in table order. */
+static std::vector<size_t> compared(const MeasuredStudy &s, const NormComparison &c)
+{
+    std::vector<size_t> outside;
+    for (size_t r = 0; r < s.recordings.size(); r++)
+        if (s.recordings[r].row.group != c.group)
+            outside.push_back(r);
+    return outside;
+}
+
+std::string compared_curves_table(const MeasuredStudy &s, const NormComparison &c)
+{
+    std::vector<MeasuredFile> files;
+    for (size_t r : compared(s, c))
+        files.push_back(s.recordings[r].measured);
+    return curves_table(files, s.study);
+}
+
+/* Each panel: the band in grey, the group's mean in dark grey, the recording in red. */
+static const char bands_plot[] = R"gnuplot(
+do for [i = 1:recordings] {
+    do for [picture in 'png svg'] {
+        if (picture eq 'png') {
+            set terminal pngcairo size 1600,2000 noenhanced font ',10'
+        } else {
+            set terminal svg size 1600,2000 noenhanced font ',10'
+        }
+        set output 'bands/'.recording_name[i].'.'.picture
+        set multiplot layout 6,4 title recording_file[i].': displacement from rest (mm) against '.norm_group. \
+            ', whose mean +- 1.96 sd is shaded'.smoothing
+        set key top left Left reverse samplen 2 spacing 0.9
+        set xlabel 'frame'
+        set ylabel 'mm'
+        do for [m = 0:markers - 1] {
+            set title marker_label[m + 1]
+            first = m * frames
+            curve = ((i - 1) * markers + m) * frames
+            plot 'bands.csv' skip 1 every ::first::first + frames - 1 using 1:($4 - 1.96 * $5):($4 + 1.96 * $5) \
+                     with filledcurves fillcolor rgb '#d0d0d0' title (m == 0 ? 'normal range' : ''), \
+                 '' skip 1 every ::first::first + frames - 1 using 1:4 with lines linewidth 1 \
+                     linecolor rgb '#606060' title (m == 0 ? norm_group.' mean' : ''), \
+                 'curves.csv' skip 1 every ::curve::curve + frames - 1 using 2:5 with lines linewidth 1.5 \
+                     linecolor rgb '#e00000' title (m == 0 ? recording_name[i] : '')
+        }
+        unset multiplot
+        set output
+    }
+}
+)gnuplot";
+
+std::string bands_plot_script(const MeasuredStudy &s, const NormComparison &c)
+{
+    std::vector<std::string> names, files;
+    for (size_t r : compared(s, c)) {
+        names.push_back(s.recordings[r].name);
+        files.push_back(s.recordings[r].row.file);
+    }
+    if (names.empty())
+        return "";
+    std::string smoothing =
+        s.study.settings.smooth_hz > 0.0 ? ", smoothed at " + s.study.settings.smooth_text + " Hz" : "";
+    return "\n# bands/NAME.png and .svg from bands.csv and curves.csv\nrecordings = " + std::to_string(names.size()) +
+           "\nnorm_group = " + gnuplot_string(c.group) + "\nsmoothing = " + gnuplot_string(smoothing) + "\n" +
+           gnuplot_array("recording_name", names) + gnuplot_array("recording_file", files) + bands_plot;
+}
+
+std::string compare_plot_header(const Study &study)
+{
+    return "# Plots of the tables mienscope-compare wrote in this folder. Edit and run\n"
+           "# again from this folder with: gnuplot plots.gp\n"
+           "set datafile separator comma\nmarkers = " +
+           std::to_string(FACE_MARKERS) + "\nframes = " + std::to_string(FACE_FRAMES) + "\n" +
+           gnuplot_array("marker_label", study.markers.labels);
+}
+
+std::vector<std::string> bands_plot_names(const MeasuredStudy &s, const NormComparison &c)
+{
+    std::vector<std::string> pictures;
+    for (size_t r : compared(s, c))
+        for (const char *extension : {".png", ".svg"})
+            pictures.push_back("bands/" + s.recordings[r].name + extension);
+    return pictures;
+}
+
+/* Every S-th row of the table from the first for the markers, every P-th
+ * after them for the pairs: those rows are peak_mm and asymmetry_pct. */
+static const char forest_plot[] = R"gnuplot(
+    set multiplot layout 2,1
+    set grid xtics
+    set arrow 1 from 0, graph 0 to 0, graph 1 nohead linecolor rgb '#000000'
+    set key outside top center horizontal
+    set tmargin 5
+    set offsets graph 0.06, graph 0.06, 0, 0
+    unset ylabel
+    set ytics () font ',9'
+    do for [m = 0:markers - 1] { set ytics add (marker_label[m + 1] -m) }
+    set yrange [-markers:1]
+    set xlabel 'peak_mm (mm)'
+    set title 'Peak displacement: '.forest_title
+    plot forest_table skip 1 every per_marker::0::markers * per_marker - 1 \
+             using at_column:(-$0):low_column:high_column with xerrorbars pointtype 7 \
+             linecolor rgb '#1f4fd0' title forest_title_of_point, \
+         '' skip 1 every per_marker::0::markers * per_marker - 1 \
+             using (column(q_column) < 0.05 ? column(high_column) : NaN):(-$0) with points pointtype 3 \
+             pointsize 2 linecolor rgb '#e00000' title 'q < 0.05'
+    if (pairs > 0) {
+        set ytics ()
+        do for [p = 0:pairs - 1] { set ytics add (pair_name[p + 1] -p) }
+        set yrange [-pairs:1]
+        set xlabel 'asymmetry_pct (%)'
+        set title 'Asymmetry of the pairs: '.forest_title
+        plot forest_table skip 1 every per_pair::markers * per_marker \
+                 using at_column:(-$0):low_column:high_column with xerrorbars pointtype 7 \
+                 linecolor rgb '#1f4fd0' title forest_title_of_point, \
+             '' skip 1 every per_pair::markers * per_marker \
+                 using (column(q_column) < 0.05 ? column(high_column) : NaN):(-$0) with points pointtype 3 \
+                 pointsize 2 linecolor rgb '#e00000' title 'q < 0.05'
+    }
+    unset multiplot
+    unset arrow 1
+    set offsets 0, 0, 0, 0
+    set tmargin -1
+    set output
+}
+)gnuplot";
+
+std::string forest_plot_script(const Study &study, const std::vector<ComparedMeasure> &measures,
+                               const std::string &name, const std::string &title, const std::string &point, int at,
+                               int low, int high, int q)
+{
+    size_t per_marker = 0, per_pair = 0;
+    for (const ComparedMeasure &m : measures)
+        if (m.index == 0)
+            (m.kind == MARKER_MEASURE ? per_marker : per_pair)++;
+    std::vector<std::string> pair_names;
+    for (const auto &p : study.markers.pairs)
+        pair_names.push_back(study.markers.labels[(size_t)p[0]] + " / " + study.markers.labels[(size_t)p[1]]);
+    std::string text = "\n# " + name + ".png and .svg from " + name + ".csv\nforest_table = " +
+                       gnuplot_string(name + ".csv") + "\nforest_title = " + gnuplot_string(title) +
+                       "\nforest_title_of_point = " + gnuplot_string(point) +
+                       "\nper_marker = " + std::to_string(per_marker) + "\nper_pair = " + std::to_string(per_pair) +
+                       "\npairs = " + std::to_string(study.markers.pairs.size()) + "\nat_column = " +
+                       std::to_string(at) + "\nlow_column = " + std::to_string(low) + "\nhigh_column = " +
+                       std::to_string(high) + "\nq_column = " + std::to_string(q) + "\n";
+    if (!pair_names.empty())
+        text += gnuplot_array("pair_name", pair_names);
+    return text + gnuplot_pictures(name, 1100, 1400) + forest_plot;
+}

@@ -1,0 +1,25 @@
+/* plots.gp of mienscope-compare: the gnuplot script that draws its
+ * pictures from the tables written beside it, naming every file relative
+ * to its own folder. */
+#ifndef MIENSCOPE_COMPARE_PLOTS_H
+#define MIENSCOPE_COMPARE_PLOTS_H
+
+#include <string>
+#include <vector>
+
+#include "norm.h"
+
+std::string compare_plot_header(const Study &study); /* what every part of plots.gp uses */
+/* bands/NAME.png and .svg for each recording outside the normal group, from bands.csv and curves.csv. */
+std::string bands_plot_script(const MeasuredStudy &s, const NormComparison &c);
+std::vector<std::string> bands_plot_names(const MeasuredStudy &s, const NormComparison &c);
+/* NAME.png and .svg from NAME.csv (groups or paired), a forest plot: each marker's peak_mm and each pair's
+ * asymmetry_pct as a point (titled point) at column `at` with a bar from column `low` to `high`, marked where
+ * column `q` is below 0.05. */
+std::string forest_plot_script(const Study &study, const std::vector<ComparedMeasure> &measures,
+                               const std::string &name, const std::string &title, const std::string &point, int at,
+                               int low, int high, int q);
+/* curves.csv: the displacement curves of the recordings outside the normal group. */
+std::string compared_curves_table(const MeasuredStudy &s, const NormComparison &c);
+
+#endif

@@ -1,0 +1,48 @@
+/* A study at once: every recording of a study table read and measured
+ * exactly as mienscope-measure measures it, and the measures that the
+ * comparisons compare, as one list. */
+#ifndef MIENSCOPE_COMPARE_STUDY_H
+#define MIENSCOPE_COMPARE_STUDY_H
+
+#include <string>
+#include <vector>
+
+#include "measure_program.h"
+#include "study_table.h"
+
+/* One recording of the study, measured. */
+struct StudyRecording {
+    StudyRow row;
+    std::string name;       /* its base name, unique in the study: for its pictures and pages */
+    Input input;            /* its positions (mm), time and format */
+    MeasuredFile measured;  /* path: the file as the table writes it */
+};
+
+struct MeasuredStudy {
+    StudyTable table;
+    Study study;                          /* the markers' names and the measures' settings */
+    std::vector<StudyRecording> recordings; /* in the table's order */
+};
+
+/* A measure the comparisons compare: a marker's or a pair's. */
+enum MeasureKind { MARKER_MEASURE, PAIR_MEASURE };
+struct ComparedMeasure {
+    MeasureKind kind;
+    int index;           /* the marker, or the pair's place in the set */
+    std::string name;    /* the marker's label, or LEFT/RIGHT */
+    std::string measure; /* its column: peak_mm, onset_frame, asymmetry_pct, ... */
+    bool whole;          /* frames, written as whole numbers */
+};
+
+/* The table read and every recording measured; returns the exit status, error holding "STUDY:LINE: " and
+ * mienscope-measure's message (EXIT_USAGE: a usage message). */
+int measure_study(const std::string &table_path, const MeasureOptions &options, MeasuredStudy *out,
+                  std::string *error);
+bool every_time_known(const MeasuredStudy &s); /* the seconds measures are compared */
+/* Markers' peak_mm, onset_frame, peak_speed_mm_per_frame (and onset_s, peak_speed_mm_per_s when timed),
+ * in marker order; then pairs' asymmetry_pct, ratio, difference_mm, direction_cos, lag_frames (and lag_s). */
+std::vector<ComparedMeasure> compared_measures(const Study &study, bool timed);
+double measure_value(const MeasuredFile &file, const ComparedMeasure &m); /* NAN where the measure is empty */
+std::vector<size_t> recordings_of_group(const MeasuredStudy &s, const std::string &group); /* in table order */
+
+#endif

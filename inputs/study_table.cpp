@@ -1,0 +1,225 @@
+#include "study_table.h"
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "detect.h"
+#include "file_io.h"
+#include "text.h"
+
+/* One row as the text holds it. */
+struct Record {
+    int line = 0;
+    std::vector<std::string> fields;
+    bool quoted = false; /* a field was quoted: a row of one empty quoted field is not blank */
+};
+
+/* An unquoted field without the blanks around it, as a table written by hand has them. */
+static std::string unquoted(const std::string &text)
+{
+    size_t first = text.find_first_not_of(" \t"), last = text.find_last_not_of(" \t");
+    return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
+/* A quoted field from just after its opening quote; false when no quote closes it. */
+static bool read_quoted(const std::string &text, size_t *at, int *line, std::string *field)
+{
+    for (size_t i = *at; i < text.size(); i++) {
+        if (text[i] == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+            *field += '"';
+            i++;
+        } else if (text[i] == '"') {
+            *at = i + 1;
+            return true;
+        } else {
+            *line += text[i] == '\n';
+            *field += text[i];
+        }
+    }
+    return false;
+}
+
+/* The records of the text in order, each with the line it starts on. */
+static bool split_records(const std::string &text, const std::string &name, std::vector<Record> *records,
+                          std::string *error)
+{
+    int line = 1;
+    size_t at = 0;
+    while (at < text.size()) {
+        Record record;
+        record.line = line;
+        for (bool more = true; more;) {
+            std::string field;
+            if (at < text.size() && text[at] == '"') {
+                int start = line;
+                at++;
+                if (!read_quoted(text, &at, &line, &field)) {
+                    *error = name + ":" + std::to_string(start) + ": a quoted field has no closing quote";
+                    return false;
+                }
+                record.quoted = true;
+                while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\r'))
+                    at++;
+                if (at < text.size() && text[at] != ',' && text[at] != '\n') {
+                    *error = name + ":" + std::to_string(line) + ": text follows a quoted field's closing quote";
+                    return false;
+                }
+            } else {
+                size_t stop = text.find_first_of(",\n", at);
+                stop = stop == std::string::npos ? text.size() : stop;
+                field = text.substr(at, stop - at);
+                if (!field.empty() && field.back() == '\r' && (stop == text.size() || text[stop] == '\n'))
+                    field.pop_back();
+                field = unquoted(field);
+                at = stop;
+            }
+            record.fields.push_back(field);
+            more = at < text.size() && text[at] == ',';
+            if (at < text.size()) {
+                line += text[at] == '\n';
+                at++;
+            }
+        }
+        if (record.fields.size() > 1 || record.quoted || !record.fields[0].empty())
+            records->push_back(record);
+    }
+    return true;
+}
+
+/* Where each named column stands; -1 for one the header lacks. */
+struct Columns {
+    int file = -1, group = -1, subject = -1, condition = -1;
+};
+
+static bool find_columns(const Record &header, const std::string &name, Columns *c, std::string *error)
+{
+    std::map<std::string, int *> wanted = {
+        {"file", &c->file}, {"group", &c->group}, {"subject", &c->subject}, {"condition", &c->condition}};
+    for (size_t i = 0; i < header.fields.size(); i++) {
+        auto column = wanted.find(header.fields[i]);
+        if (column == wanted.end())
+            continue;
+        if (*column->second >= 0) {
+            *error = name + ":" + std::to_string(header.line) + ": the column \"" + column->first + "\" is named twice";
+            return false;
+        }
+        *column->second = (int)i;
+    }
+    if (c->file >= 0 && c->group >= 0)
+        return true;
+    *error = name + ":" + std::to_string(header.line) + ": the header names no \"" + (c->file < 0 ? "file" : "group") +
+             "\" column; a study table needs \"file\" and \"group\"";
+    return false;
+}
+
+static std::string folder_of(const std::string &path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+/* The same file however it is written: the path made absolute, with its dots and links resolved. */
+static std::string same_file_key(const std::string &path)
+{
+    std::error_code ignored;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(path), ignored);
+    return resolved.empty() ? path : resolved.lexically_normal().string();
+}
+
+static bool take_row(const Record &r, const Columns &c, const std::string &name, StudyTable *table, std::string *error)
+{
+    std::string where = name + ":" + std::to_string(r.line) + ": ";
+    StudyRow row;
+    row.line = r.line;
+    row.file = r.fields[(size_t)c.file];
+    row.group = r.fields[(size_t)c.group];
+    row.subject = c.subject >= 0 ? r.fields[(size_t)c.subject] : "";
+    row.condition = c.condition >= 0 ? r.fields[(size_t)c.condition] : "";
+    if (row.file.empty() || row.group.empty()) {
+        *error = where + "the " + (row.file.empty() ? "file" : "group") + " is empty";
+        return false;
+    }
+    row.path = row.file[0] == '/' ? row.file : folder_of(name) + row.file;
+    table->rows.push_back(row);
+    return true;
+}
+
+static bool check_repeats(const StudyTable &table, std::string *error)
+{
+    std::map<std::string, int> seen;
+    for (const StudyRow &row : table.rows) {
+        auto first = seen.emplace(same_file_key(row.path), row.line);
+        if (first.second)
+            continue;
+        *error = table.name + ":" + std::to_string(row.line) + ": \"" + printable(row.file) +
+                 "\" is the file of line " + std::to_string(first.first->second) + " again";
+        return false;
+    }
+    return true;
+}
+
+bool parse_study_table(const std::string &text, const std::string &name, StudyTable *table, std::string *error)
+{
+    std::vector<Record> records;
+    Columns c;
+    *table = StudyTable();
+    table->name = name;
+    if (!split_records(text, name, &records, error))
+        return false;
+    if (records.empty()) {
+        *error = name + ":1: the table is empty; a study table needs a header naming \"file\" and \"group\"";
+        return false;
+    }
+    if (!find_columns(records[0], name, &c, error))
+        return false;
+    table->has_subject = c.subject >= 0;
+    table->has_condition = c.condition >= 0;
+    for (size_t i = 1; i < records.size(); i++) {
+        if (records[i].fields.size() != records[0].fields.size()) {
+            *error = name + ":" + std::to_string(records[i].line) + ": the row has " +
+                     count_of(records[i].fields.size(), "field", "fields") + ", the header " +
+                     std::to_string(records[0].fields.size());
+            return false;
+        }
+        if (!take_row(records[i], c, name, table, error))
+            return false;
+    }
+    return check_repeats(*table, error);
+}
+
+bool read_study_table(const std::string &path, StudyTable *table, std::string *error)
+{
+    std::vector<uint8_t> bytes;
+    if (!read_input_file(path, &bytes, error))
+        return false;
+    return parse_study_table(std::string(bytes.begin(), bytes.end()), path, table, error);
+}
+
+std::string study_location(const StudyTable &table, const StudyRow &row)
+{
+    return table.name + ":" + std::to_string(row.line);
+}
+
+/* The base name without its last extension; a name that starts with its only dot keeps it. */
+static std::string stem(const std::string &file)
+{
+    std::string base = base_name(file);
+    size_t dot = base.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
+}
+
+std::vector<std::string> unique_names(const std::vector<std::string> &files)
+{
+    std::vector<std::string> names;
+    std::set<std::string> used;
+    std::map<std::string, int> count;
+    for (const std::string &file : files) {
+        std::string base = stem(file), name = base;
+        while (used.count(name))
+            name = base + "-" + std::to_string(++count[base] + 1);
+        used.insert(name);
+        names.push_back(name);
+    }
+    return names;
+}

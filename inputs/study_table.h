@@ -1,0 +1,36 @@
+/* A study table: which recordings a study holds, and the group, subject
+ * and condition of each. Comma-separated with RFC 4180 quoting (a field
+ * in double quotes may hold commas, line breaks and doubled quotes), a
+ * header row that names at least the columns "file" and "group", in any
+ * order, and optionally "subject" and "condition"; other columns are
+ * ignored, blank lines skipped. A file is relative to the table's folder
+ * unless absolute. */
+#ifndef MIENSCOPE_STUDY_TABLE_H
+#define MIENSCOPE_STUDY_TABLE_H
+
+#include <string>
+#include <vector>
+
+/* One recording of the study. */
+struct StudyRow {
+    int line = 0;          /* the physical line its row starts on; the header is line 1 */
+    std::string file;      /* as written in the table */
+    std::string path;      /* the file as a path from here: joined to the table's folder unless absolute */
+    std::string group, subject, condition; /* "" where the table has no such column */
+};
+
+struct StudyTable {
+    std::string name; /* the table's path, for messages */
+    bool has_subject = false, has_condition = false;
+    std::vector<StudyRow> rows;
+};
+
+/* The table's text parsed; false with "NAME:LINE: what is wrong" (no file or group column, a row with
+ * another number of fields, an empty file or group, a file twice, a quote not closed). */
+bool parse_study_table(const std::string &text, const std::string &name, StudyTable *table, std::string *error);
+bool read_study_table(const std::string &path, StudyTable *table, std::string *error); /* the file read, then parsed */
+std::string study_location(const StudyTable &table, const StudyRow &row); /* "NAME:LINE", for messages */
+/* Each row's file's base name without its extension, with -2, -3 ... after names met before, in order. */
+std::vector<std::string> unique_names(const std::vector<std::string> &files);
+
+#endif
