@@ -22,7 +22,8 @@ RENDER_PACKAGES = pkg-config libegl-dev libopengl-dev libavformat-dev libavcodec
   libgif-dev libpng-dev libfreetype-dev fonts-dejavu-core
 COMPARE_PACKAGES = libboost-math-dev
 DOC_PACKAGES = help2man dpkg-dev
-TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind gnuplot-nox
+TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind gnuplot-nox \
+  chromium chromium-driver python3-selenium python3-pil python3-numpy
 PACKAGES = $(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 # A first configure of $(BUILD) by `make run` or `make install` leaves the
@@ -99,6 +100,9 @@ screenshots: build
 	./$(BUILD)/mienscope-compare --markers examples/face24.set --smooth 6 --duration 3 --groups controls patients \
 	  --paired before after --out $(BUILD)/study/tests $(BUILD)/study/study.csv
 	cp $(BUILD)/study/tests/groups.png docs/screenshots/compare-groups.png
+	./$(BUILD)/mienscope-render --force --size 480x768 --duration 3 --frame 120 --turn-y -25 --turn-x -8 \
+	  face-data/sm1.dat face-data/sm2.dat $(BUILD)/smiles.html
+	/usr/bin/python3 tools/page-screenshot.py $(BUILD)/smiles.html 560x1100 docs/screenshots/page-in-browser.png
 
 # Load, frame and playback figures on a private Xvfb, then the importer's
 # figures on Vicon.c3d: medians of 5 runs.

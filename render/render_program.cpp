@@ -13,12 +13,13 @@
 #include "face_files.h"
 #include "file_io.h"
 #include "frame.h"
+#include "page.h"
 #include "text.h"
 
 const char render_usage[] =
     "Usage: mienscope-render [--exhibit N | [OPTION]... FIRST [SECOND]] [--faces first|second|both]\n"
     "                        [--turn-x DEG] [--turn-y DEG] [--distance D] [--size WxH]\n"
-    "                        [--frame F | --frames A:B] [--fps N] [--caption TEXT | --no-caption]\n"
+    "                        [--frame F] [--frames A:B] [--fps N] [--caption TEXT | --no-caption]\n"
     "                        [--line-file FILE] [--force] OUTPUT\n"
     "  or:  mienscope-render --help | --version\n";
 
@@ -52,8 +53,9 @@ const char render_help[] =
     "                       it by 1.1, > divides it)\n"
     "  --size WxH           the picture's size in pixels, 1 to 8192 each (default 640x1024,\n"
     "                       the viewer's window); even for MP4\n"
-    "  --frame F            the frame of a still, 0 to 179 (default 0)\n"
-    "  --frames A:B         the frames of a video (default 0:179)\n"
+    "  --frame F            the frame of a still, or where a page starts, 0 to 179\n"
+    "                       (default 0, or a page's first frame)\n"
+    "  --frames A:B         the frames of a video or of a page (default 0:179)\n"
     "  --fps N              a video's frames a second, 1 to 240, decimals allowed (at most\n"
     "                       50 for GIF, whose frames last round(100 / N) hundredths of a\n"
     "                       second); by default the recording's real pace, 179 / its\n"
@@ -66,8 +68,11 @@ const char render_help[] =
     "  --version            print the version\n"
     "\n"
     "OUTPUT chooses by its extension: .png a still, .mp4 an H.264 video (yuv420p),\n"
-    ".gif a looping animation. It is written to a temporary file and put in place\n"
-    "when complete.\n"
+    ".gif a looping animation, .html one self-contained web page that draws the\n"
+    "picture with WebGL and answers the viewer's keys (arrows, < and >, a, b, c,\n"
+    "space, comma and full stop, Home, End), the mouse and a frame slider, and keeps\n"
+    "the view in its address (#frame=90&turn-x=-10&turn-y=-30&distance=5.5&faces=both).\n"
+    "It is written to a temporary file and put in place when complete.\n"
     "\n"
     "Exit status:\n"
     "  0    done\n"
@@ -191,7 +196,7 @@ static bool take_option(int code, const char *arg, RenderRequest *r, std::string
     case 'y': return real_number("--turn-y", arg, &r->turn_y, error);
     case 'd': return real_number("--distance", arg, &r->distance, error);
     case 's': return option_size(arg, r, error);
-    case 'P': r->frame_given = true; return whole_number("--frame", arg, 0, FACE_FRAMES - 1, &r->first_frame, error);
+    case 'P': r->frame_given = true; return whole_number("--frame", arg, 0, FACE_FRAMES - 1, &r->frame, error);
     case 'A': return option_frames(arg, r, error);
     case 'R': return option_fps(arg, &r->fps, error);
     default: return take_recording_option(code, arg, &r->file_options.recording, error);
@@ -205,14 +210,14 @@ static bool output_kind(const std::string &output, OutputKind *kind)
         std::string e = extension;
         return name.size() > e.size() && name.compare(name.size() - e.size(), e.size(), e) == 0;
     };
-    *kind = ends_with(".png") ? OUTPUT_PNG : ends_with(".mp4") ? OUTPUT_MP4 : OUTPUT_GIF;
-    return ends_with(".png") || ends_with(".mp4") || ends_with(".gif");
+    *kind = ends_with(".png") ? OUTPUT_PNG : ends_with(".mp4") ? OUTPUT_MP4 : ends_with(".gif") ? OUTPUT_GIF : OUTPUT_HTML;
+    return ends_with(".png") || ends_with(".mp4") || ends_with(".gif") || ends_with(".html");
 }
 
 /* The first problem of the options that are each valid alone; "" when none. */
 static std::string conflict(const RenderRequest &r)
 {
-    bool still = r.kind == OUTPUT_PNG;
+    bool still = r.kind == OUTPUT_PNG, video = r.kind == OUTPUT_MP4 || r.kind == OUTPUT_GIF;
     if (r.exhibit && !r.files.empty())
         return "--exhibit and files: give one or the other";
     if (r.files.size() > 2)
@@ -221,8 +226,15 @@ static std::string conflict(const RenderRequest &r)
         return "--faces " + r.faces + " needs a SECOND file";
     if (r.caption_given && r.no_caption)
         return "--caption and --no-caption: give one or the other";
-    if (still ? r.frames_given : r.frame_given)
-        return still ? "a PNG is one frame: --frame F, not --frames" : "a video takes --frames A:B, not --frame";
+    if (still && r.frames_given)
+        return "a PNG is one frame: --frame F, not --frames";
+    if (video && r.frame_given)
+        return "a video takes --frames A:B, not --frame";
+    if (r.kind == OUTPUT_HTML && r.fps > 0.0)
+        return "a page plays at the recordings' pace: --fps is for videos";
+    if (r.kind == OUTPUT_HTML && r.frame_given && (r.frame < r.first_frame || r.frame > r.last_frame))
+        return "--frame " + std::to_string(r.frame) + " is not among the page's --frames " +
+               std::to_string(r.first_frame) + ":" + std::to_string(r.last_frame);
     if (r.kind == OUTPUT_MP4 && (r.width % 2 || r.height % 2))
         return "an MP4 needs an even width and height; --size " + std::to_string(r.width) + "x" +
                std::to_string(r.height) + " is not";
@@ -245,12 +257,12 @@ static bool check_request(RenderRequest *r, std::vector<std::string> rest, std::
     rest.pop_back();
     r->files = rest;
     if (!output_kind(r->output, &r->kind)) {
-        *error = "OUTPUT \"" + printable(r->output) + "\" ends in none of .png, .mp4 and .gif";
+        *error = "OUTPUT \"" + printable(r->output) + "\" ends in none of .png, .mp4, .gif and .html";
         return false;
     }
+    if (r->kind == OUTPUT_HTML && !r->frame_given)
+        r->frame = r->first_frame;
     *error = conflict(*r);
-    if (r->last_frame < 0)
-        r->last_frame = r->kind == OUTPUT_PNG ? r->first_frame : FACE_FRAMES - 1;
     return error->empty() && check_recording_options(r->file_options.recording, error);
 }
 
@@ -401,7 +413,7 @@ static bool write_output(const RenderRequest &r, Scene *scene, CaptionFont *font
     bool ok;
     if (r.kind == OUTPUT_PNG) {
         Picture picture;
-        render_frame(scene, font, r.first_frame, o, &picture);
+        render_frame(scene, font, r.frame, o, &picture);
         ok = write_png_file(picture, temporary, error);
     } else {
         ok = write_video(r, scene, font, o, temporary, error);
@@ -412,6 +424,34 @@ static bool write_output(const RenderRequest &r, Scene *scene, CaptionFont *font
     return false;
 }
 
+/* The page: the faces as loaded, the caption as the render draws it, the view to start from. */
+static bool write_page(const RenderRequest &r, const Scene &scene, std::string *error)
+{
+    PageData page;
+    page.width = r.width;
+    page.height = r.height;
+    page.names = r.files.empty() ? "Exhibit " + std::to_string(r.exhibit ? r.exhibit : 1) : files_caption(r.files);
+    page.seconds = !isnan(scene.seconds[0]) ? scene.seconds[0] : scene.seconds[1];
+    page.first = r.first_frame;
+    page.last = r.last_frame;
+    page.faces.push_back(scene.view.first);
+    if (scene.view.second)
+        page.faces.push_back(scene.view.second);
+    page.frame = r.frame;
+    page.turn_x = r.turn_x;
+    page.turn_y = r.turn_y;
+    page.distance = r.distance;
+    page.faces_shown = scene.view.shown[0] && scene.view.shown[1] ? "both" : scene.view.shown[0] ? "first" : "second";
+    CaptionFont *font = nullptr;
+    if (!scene.caption.empty()) {
+        if (!open_caption_font(&font, error))
+            return false;
+        page.caption = caption_mask(font, scene.caption, r.width, r.height);
+        close_caption_font(font);
+    }
+    return write_all_or_none({{r.output, page_document(page)}}, r.force, error);
+}
+
 int run_render(const RenderRequest &r)
 {
     std::string error;
@@ -420,6 +460,8 @@ int run_render(const RenderRequest &r)
     Scene scene;
     if (int status = load_scene(r, &scene))
         return status;
+    if (r.kind == OUTPUT_HTML)
+        return write_page(r, scene, &error) ? RENDER_DONE : unusable(error);
     Offscreen *offscreen = nullptr;
     CaptionFont *font = nullptr;
     if (!open_offscreen(r.width, r.height, &offscreen, &error))

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "face_files.h"
 #include "file_faces.h"
 
 enum { RENDER_DONE = 0, RENDER_UNUSABLE = 1, RENDER_USAGE = 2 };
-enum OutputKind { OUTPUT_PNG, OUTPUT_MP4, OUTPUT_GIF };
+enum OutputKind { OUTPUT_PNG, OUTPUT_MP4, OUTPUT_GIF, OUTPUT_HTML };
 
 /* What the command line asks for. */
 struct RenderRequest {
@@ -22,7 +23,8 @@ struct RenderRequest {
     float turn_x = 0.0f, turn_y = 0.0f; /* degrees, as the viewer's rotateX and rotateY */
     float distance = 5.0f;          /* the viewer's zoomZ */
     int width = 640, height = 1024;
-    int first_frame = 0, last_frame = -1; /* -1: the default, frame 0 for a still, 179 for a video */
+    int frame = 0;                  /* --frame: a still's, or where a page starts */
+    int first_frame = 0, last_frame = FACE_FRAMES - 1; /* --frames: a video's, or those a page holds */
     bool frame_given = false, frames_given = false;
     double fps = 0.0;               /* --fps; 0 for the recordings' own pace, else 30 */
     std::string caption;            /* --caption */
