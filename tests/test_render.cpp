@@ -286,7 +286,9 @@ TEST(Render, BadInputAndLimits)
         std::string message;
     } cases[] = {
         {{}, 2, "mienscope-render: no OUTPUT given\nUsage: "},
-        {{"out.jpg"}, 2, "OUTPUT \"out.jpg\" ends in none of .png, .mp4 and .gif"},
+        {{"out.jpg"}, 2, "OUTPUT \"out.jpg\" ends in none of .png, .mp4, .gif and .html"},
+        {{"--fps", "30", "out.html"}, 2, "a page plays at the recordings' pace: --fps is for videos"},
+        {{"--frames", "10:20", "--frame", "30", "out.html"}, 2, "--frame 30 is not among the page's --frames 10:20"},
         {{"--size", "8193x100", "out.png"}, 2, "--size \"8193x100\" is not WxH with each from 1 to 8192"},
         {{"--size", "641x1024", "out.mp4"}, 2, "an MP4 needs an even width and height; --size 641x1024 is not"},
         {{"--frame", "180", "out.png"}, 2, "--frame \"180\" is not a whole number from 0 to 179"},
@@ -303,7 +305,9 @@ TEST(Render, BadInputAndLimits)
         ProgramRun run = render(folder, c.args);
         EXPECT_EQ(run.status, c.status) << c.message;
         EXPECT_THAT(run.err, HasSubstr(c.message));
-        EXPECT_TRUE(read_file(folder + "/out.png").empty() && read_file(folder + "/out.mp4").empty()) << c.message;
+        EXPECT_TRUE(read_file(folder + "/out.png").empty() && read_file(folder + "/out.mp4").empty() &&
+                    read_file(folder + "/out.html").empty())
+            << c.message;
     }
     write_file(folder + "/kept.png", "mine");
     ProgramRun run = render(folder, {"kept.png"});
