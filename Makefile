@@ -23,7 +23,7 @@ RENDER_PACKAGES = pkg-config libegl-dev libopengl-dev libavformat-dev libavcodec
 COMPARE_PACKAGES = libboost-math-dev
 DOC_PACKAGES = help2man dpkg-dev
 TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind gnuplot-nox \
-  chromium chromium-driver python3-selenium python3-pil python3-numpy
+  chromium chromium-driver python3-selenium python3-pil python3-numpy poppler-utils
 PACKAGES = $(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 # A first configure of $(BUILD) by `make run` or `make install` leaves the
@@ -103,6 +103,11 @@ screenshots: build
 	./$(BUILD)/mienscope-render --force --size 480x768 --duration 3 --frame 120 --turn-y -25 --turn-x -8 \
 	  face-data/sm1.dat face-data/sm2.dat $(BUILD)/smiles.html
 	/usr/bin/python3 tools/page-screenshot.py $(BUILD)/smiles.html 560x1100 docs/screenshots/page-in-browser.png
+	./$(BUILD)/mienscope-report --markers examples/face24.set --smooth 6 --duration 3 --norm controls \
+	  --out $(BUILD)/study/report $(BUILD)/study/study.csv
+	/usr/bin/python3 tools/page-screenshot.py $(BUILD)/study/report/patient01.html 1780x1500 docs/screenshots/report-page.png
+	/usr/bin/python3 tools/page-screenshot.py --print $(BUILD)/study/report/patient01.html $(BUILD)/report.pdf
+	pdftoppm -r 80 -f 1 -l 1 -singlefile -png $(BUILD)/report.pdf docs/screenshots/report-print
 
 # Load, frame and playback figures on a private Xvfb, then the importer's
 # figures on Vicon.c3d: medians of 5 runs.
@@ -113,6 +118,7 @@ bench: build
 	./$(BUILD)/bench/average_bench ./$(BUILD)/mienscope-average
 	./$(BUILD)/bench/compare_bench ./$(BUILD)/mienscope-compare ./$(BUILD)/make_face_data
 	./$(BUILD)/bench/render_bench ./$(BUILD)/mienscope-render
+	./$(BUILD)/bench/report_bench ./$(BUILD)/mienscope-report ./$(BUILD)/make_face_data
 	./$(BUILD)/bench/files_bench
 
 # Feeds arbitrary bytes to every reader for FUZZ_SECONDS each: the
@@ -150,7 +156,7 @@ install:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) help2man"
 	cmake -S . -B $(BUILD) $(NEW_BUILD_OPTIONS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DMIENSCOPE_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import mienscope-measure mienscope-average \
-	  mienscope-compare mienscope-render manpages
+	  mienscope-compare mienscope-render mienscope-report manpages
 	$(SUDO) cmake --install $(BUILD)
 
 # Removes what the last `make install` put in place, by its manifest.

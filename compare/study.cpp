@@ -2,8 +2,11 @@
 
 int measure_study(const std::string &table_path, const MeasureOptions &o, MeasuredStudy *s, std::string *error)
 {
-    if (!read_study_table(table_path, &s->table, error))
-        return EXIT_UNUSABLE;
+    return read_study_table(table_path, &s->table, error) ? measure_table(o, s, error) : EXIT_UNUSABLE;
+}
+
+int measure_table(const MeasureOptions &o, MeasuredStudy *s, std::string *error)
+{
     s->study.settings = o.settings;
     std::vector<std::string> paths, files;
     for (const StudyRow &row : s->table.rows) {
@@ -11,7 +14,7 @@ int measure_study(const std::string &table_path, const MeasureOptions &o, Measur
         files.push_back(row.file);
     }
     std::vector<Input> inputs;
-    auto where = [&](size_t i) { return study_location(s->table, s->table.rows[i]) + ": "; };
+    auto where = [&](size_t i) { return study_location(s->table, s->table.rows[i]); };
     int status = read_inputs(paths, o.inputs, &inputs, &s->study.markers, error, where);
     if (status != EXIT_DONE)
         return status;

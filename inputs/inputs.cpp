@@ -104,6 +104,7 @@ int read_input(const std::string &name, const InputOptions &options, const Marke
     input->name = name;
     input->kind = opened.kind;
     input->format = opened.format;
+    input->frames = opened.frames;
     input->positions = std::move(opened.positions);
     input->seconds = opened.kind == INPUT_RECORDING ? opened.seconds : options.duration;
     *brought = std::move(opened.set);

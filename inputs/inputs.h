@@ -27,6 +27,7 @@ struct Input {
     std::string name;          /* as given, or FOLDER/NAME for a file of a folder */
     InputKind kind = INPUT_MARKER_FILE;
     RecordingFormat format = FORMAT_C3D; /* a recording's */
+    size_t frames = FACE_FRAMES;         /* the frames the file holds */
     FacePositions positions;   /* FACE_FRAMES x FACE_MARKERS x 3, mm, the viewer's axes */
     double seconds = NAN;      /* a recording's span, or --duration for a marker file; NAN when unknown */
 };

@@ -6,6 +6,7 @@
 
 #include "detect.h"
 #include "file_io.h"
+#include "inputs.h"
 #include "text.h"
 
 /* One row as the text holds it. */
@@ -198,7 +199,35 @@ bool read_study_table(const std::string &path, StudyTable *table, std::string *e
 
 std::string study_location(const StudyTable &table, const StudyRow &row)
 {
-    return table.name + ":" + std::to_string(row.line);
+    return table.name.empty() ? "" : table.name + ":" + std::to_string(row.line) + ": ";
+}
+
+bool table_of_files(const std::vector<std::string> &operands, StudyTable *table, std::string *error)
+{
+    std::vector<std::string> files;
+    *table = StudyTable();
+    if (!expand_folders(operands, &files, error))
+        return false;
+    for (const std::string &file : files) {
+        StudyRow row;
+        row.file = row.path = file;
+        table->rows.push_back(row);
+    }
+    return true;
+}
+
+bool is_study_table(const std::string &path)
+{
+    std::vector<uint8_t> bytes;
+    std::string error;
+    StudyTable table;
+    if (!read_input_file(path, &bytes, &error) || is_recording(bytes.data(), bytes.size()))
+        return false;
+    std::string text(bytes.begin(), bytes.end());
+    std::vector<Record> records;
+    Columns columns;
+    return split_records(text.substr(0, text.find('\n') + 1), path, &records, &error) && !records.empty() &&
+           find_columns(records[0], path, &columns, &error);
 }
 
 /* The base name without its last extension; a name that starts with its only dot keeps it. */

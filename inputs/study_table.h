@@ -29,7 +29,12 @@ struct StudyTable {
  * another number of fields, an empty file or group, a file twice, a quote not closed). */
 bool parse_study_table(const std::string &text, const std::string &name, StudyTable *table, std::string *error);
 bool read_study_table(const std::string &path, StudyTable *table, std::string *error); /* the file read, then parsed */
-std::string study_location(const StudyTable &table, const StudyRow &row); /* "NAME:LINE", for messages */
+/* Files and folders of a command line as a table without a name: a row each, no group, subject or condition. */
+bool table_of_files(const std::vector<std::string> &operands, StudyTable *table, std::string *error);
+/* Whether a file is a study table rather than a recording: not a recording, and its header names "file" and
+ * "group". */
+bool is_study_table(const std::string &path);
+std::string study_location(const StudyTable &table, const StudyRow &row); /* "NAME:LINE: ", or "" without a name */
 /* Each row's file's base name without its extension, with -2, -3 ... after names met before, in order. */
 std::vector<std::string> unique_names(const std::vector<std::string> &files);
 

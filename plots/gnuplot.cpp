@@ -1,6 +1,7 @@
 #include "gnuplot.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,4 +130,25 @@ bool write_with_plots(const std::string &folder, bool force, const std::vector<O
         return finish_staged_output(&out, error);
     abandon_staged_output(&out);
     return false;
+}
+
+bool draw_in_scratch(const std::string &gnuplot, const std::vector<OutputFile> &texts, const std::string &script,
+                     const std::vector<std::string> &pictures, std::vector<std::string> *drawn, std::string *error)
+{
+    const char *tmp = getenv("TMPDIR");
+    StagedOutput scratch;
+    if (!begin_staged_output(tmp && *tmp ? tmp : "/tmp", false, &scratch, error))
+        return false;
+    bool ok = true;
+    for (const OutputFile &text : texts)
+        ok = ok && stage_file(&scratch, text.path, text.text, error);
+    ok = ok && run_gnuplot(gnuplot, scratch.staging, script, error);
+    for (const std::string &picture : pictures) {
+        std::ifstream in(scratch.staging + "/" + picture, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        drawn->push_back(ok ? text.str() : "");
+    }
+    abandon_staged_output(&scratch);
+    return ok;
 }

@@ -24,4 +24,9 @@ bool run_gnuplot(const std::string &gnuplot, const std::string &folder, const st
 bool write_with_plots(const std::string &folder, bool force, const std::vector<OutputFile> &texts,
                       const std::string &gnuplot, const std::vector<std::string> &pictures, std::string *error);
 
+/* The texts (name and content) written into a new temporary folder, gnuplot run there on script, and the
+ * pictures it draws read back as texts, in order; the folder goes. False with gnuplot's last message. */
+bool draw_in_scratch(const std::string &gnuplot, const std::vector<OutputFile> &texts, const std::string &script,
+                     const std::vector<std::string> &pictures, std::vector<std::string> *drawn, std::string *error);
+
 #endif

@@ -5,13 +5,17 @@
 #ifndef MIENSCOPE_ENCODE_H
 #define MIENSCOPE_ENCODE_H
 
+#include <stdint.h>
+
 #include <string>
+#include <vector>
 
 #include "offscreen.h"
 
 struct Mp4Writer;
 struct GifWriter;
 
+bool png_bytes(const Picture &picture, std::vector<uint8_t> *bytes); /* the PNG in memory */
 bool write_png_file(const Picture &picture, const std::string &path, std::string *error);
 /* Even width and height; fps frames a second, carried as the nearest fraction with a denominator up to 100000. */
 bool mp4_open(const std::string &path, int width, int height, double fps, Mp4Writer **out, std::string *error);

@@ -121,3 +121,17 @@ void close_offscreen(Offscreen *o)
     }
     delete o;
 }
+
+void draw_picture(const FrameView *view, CaptionFont *font, const std::string &caption, const Offscreen *o,
+                  Picture *picture)
+{
+    draw_clear();
+    if (font) {
+        caption_begin();
+        draw_caption_text(font, caption);
+        caption_end();
+    }
+    draw_faces(view);
+    glFinish();
+    read_picture(o, picture);
+}

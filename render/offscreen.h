@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "caption.h"
+#include "frame.h"
+
 /* A picture read back: 8-bit RGB, rows from the top. */
 struct Picture {
     int width = 0;
@@ -22,6 +25,10 @@ struct Offscreen;
 /* A current context drawing into width x height; false with what failed (one line). */
 bool open_offscreen(int width, int height, Offscreen **out, std::string *error);
 void read_picture(const Offscreen *o, Picture *picture); /* what has been drawn, after glFinish */
+/* One frame as the viewer's display handler draws it (caption, with font when not null, then the faces),
+ * read back; the GL state and projection set up beforehand (draw_gl_state, draw_projection). */
+void draw_picture(const FrameView *view, CaptionFont *font, const std::string &caption, const Offscreen *o,
+                  Picture *picture);
 void close_offscreen(Offscreen *o);
 
 #endif

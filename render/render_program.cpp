@@ -369,19 +369,11 @@ static double video_fps(const RenderRequest &r, const Scene &scene)
     return fps;
 }
 
-/* One frame as the viewer's display handler draws it. */
+/* One frame of the scene. */
 static void render_frame(Scene *scene, CaptionFont *font, int frame, const Offscreen *o, Picture *picture)
 {
     scene->view.frame = frame;
-    draw_clear();
-    if (font) {
-        caption_begin();
-        draw_caption_text(font, scene->caption);
-        caption_end();
-    }
-    draw_faces(&scene->view);
-    glFinish();
-    read_picture(o, picture);
+    draw_picture(&scene->view, font, scene->caption, o, picture);
 }
 
 static bool write_video(const RenderRequest &r, Scene *scene, CaptionFont *font, const Offscreen *o,

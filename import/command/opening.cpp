@@ -107,6 +107,7 @@ static int open_recording_input(const std::vector<uint8_t> &bytes, const Recordi
         return status;
     input->kind = INPUT_RECORDING;
     input->format = opened.rec.format;
+    input->frames = opened.rec.frames;
     input->positions = std::move(converted.positions);
     input->seconds = converted.seconds;
     input->set = opened.set;

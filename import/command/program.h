@@ -52,6 +52,7 @@ struct OpenedInput {
     std::string path;
     InputKind kind = INPUT_MARKER_FILE;
     RecordingFormat format = FORMAT_C3D; /* a recording's */
+    size_t frames = FACE_FRAMES;         /* the frames the file holds */
     FacePositions positions;             /* mm, the viewer's axes; empty for a marker file left to the caller */
     double seconds = NAN;                /* a recording's span (--to less --from); NAN for a marker file */
     MarkerSet set;                       /* what a recording was converted with: --markers's, the format's, or none */

@@ -1,0 +1,36 @@
+/* mienscope-report: a page per recording that a clinician can hand on,
+ * and an index. Each page is self-contained: the movement in the
+ * interactive view of mienscope-render's page, stills as data: URIs, the
+ * plot as inline SVG; it links only to the report's other pages. */
+#ifndef MIENSCOPE_REPORT_H
+#define MIENSCOPE_REPORT_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "norm.h"
+#include "page.h"
+
+/* What every page says of how it was made. */
+struct ReportInfo {
+    std::string version; /* the program's */
+    std::string date;    /* YYYY-MM-DD */
+};
+
+/* The three stills of a recording: at rest, at its peak, and the two overlaid; PNG files. */
+struct RecordingStills {
+    int rest_frame = 0, peak_frame = 0;
+    std::vector<uint8_t> rest, peak, both;
+};
+
+/* One recording's page: its facts, the view and stills, the pairs, the plot (an SVG document, or "" when
+ * gnuplot was not there) and every marker's measures; norm may be null. */
+std::string recording_page(const MeasuredStudy &s, size_t recording, const NormComparison *norm,
+                           const RecordingStills &stills, const PageData &view, const std::string &plot,
+                           const ReportInfo &info);
+std::string index_page(const MeasuredStudy &s, const NormComparison *norm, const ReportInfo &info); /* index.html */
+int peak_frame(const MeasuredFile &file); /* the first frame at which the markers' mean displacement is largest */
+
+#endif

@@ -1,0 +1,264 @@
+/* mienscope-report's command line and flow. */
+#include "report_program.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "encode.h"
+#include "file_io.h"
+#include "gnuplot.h"
+#include "offscreen.h"
+#include "report_plots.h"
+#include "text.h"
+
+const char report_usage[] =
+    "Usage: mienscope-report [OPTION]... [--norm GROUP] --out DIR [--force] STUDY.csv\n"
+    "  or:  mienscope-report [OPTION]... --out DIR [--force] FILE|FOLDER...\n"
+    "  or:  mienscope-report --help | --version\n";
+
+static const char report_help[] =
+    "Writes a page per recording that a clinician can hand on, and an index: the\n"
+    "recording's facts, its movement in 3D (turn it and play it in the browser) with\n"
+    "stills at rest and at its peak, how its left and right sides compare, and how the\n"
+    "movement unfolds; each page self-contained, readable on screen and printable on\n"
+    "at most two A4 pages.\n"
+    "\n"
+    "The inputs are those of mienscope-compare (a study table: a header naming file\n"
+    "and group, optionally subject and condition) or of mienscope-measure (recordings,\n"
+    "marker files and folders). A single file whose header names file and group is a\n"
+    "study table.\n"
+    "\n"
+    "OPTIONS, which shape the measures as in mienscope-measure:\n";
+
+static const char report_help_end[] =
+    "  --norm GROUP         with a study table: each recording outside GROUP against\n"
+    "                       its normal range, as mienscope-compare --norm does\n"
+    "  --out DIR            where the pages go (required): index.html and NAME.html, NAME\n"
+    "                       the file's base name without its extension (-2, -3 ... after\n"
+    "                       names met before)\n"
+    "  --force              replace pages in DIR that exist\n"
+    "  --help, --version\n"
+    "\n"
+    "The pages appear together, when all are complete. The stills are drawn offscreen\n"
+    "(EGL); the plots need gnuplot on PATH, and without it the pages say so.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  done\n"
+    "  1  the study table, a recording, the marker set, the group or DIR can't be used,\n"
+    "     no offscreen context can be made, or gnuplot failed (one line says which);\n"
+    "     nothing was written\n"
+    "  2  a usage error\n";
+
+int report_usage_error(const std::string &message)
+{
+    fprintf(stderr, "mienscope-report: %s\n%s", message.c_str(), report_usage);
+    return REPORT_USAGE;
+}
+
+void print_report_help(void)
+{
+    printf("%s\n%s%s%s", report_usage, report_help, measure_options_help, report_help_end);
+}
+
+static bool take_option(int code, const char *arg, ReportRequest *r, std::string *error)
+{
+    switch (code) {
+    case 'h': r->help = true; return true;
+    case 'v': r->version = true; return true;
+    case 'f': r->force = true; return true;
+    case 'o': r->out = arg; return true;
+    case 'N': r->norm = arg; return true;
+    default: return take_measure_option(code, arg, &r->options, error);
+    }
+}
+
+bool parse_report_command(int argc, char **argv, ReportRequest *request, std::string *error)
+{
+    static const std::vector<struct option> long_options = with_measure_options({
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
+        {"force", no_argument, nullptr, 'f'},
+        {"out", required_argument, nullptr, 'o'},
+        {"norm", required_argument, nullptr, 'N'},
+    });
+    if (!read_options(argc, argv, long_options.data(),
+                      [&](int code, const char *arg) { return take_option(code, arg, request, error); },
+                      &request->inputs, error))
+        return false;
+    if (request->help || request->version)
+        *error = request->inputs.empty() ? "" : "--help and --version take no files";
+    else if (request->inputs.empty())
+        *error = "no STUDY.csv or file given";
+    else if (request->out.empty())
+        *error = "--out DIR is required";
+    return error->empty() && check_recording_options(request->options.inputs.recording, error);
+}
+
+/* The study table, or the files as one; returns the exit status. */
+static int measure_inputs(const ReportRequest &r, MeasuredStudy *s, std::string *error)
+{
+    if (r.inputs.size() == 1 && is_study_table(r.inputs[0]))
+        return measure_study(r.inputs[0], r.options, s, error);
+    if (!r.norm.empty()) {
+        *error = "--norm GROUP needs a study table, which names the groups; files have none";
+        return REPORT_USAGE;
+    }
+    return table_of_files(r.inputs, &s->table, error) ? measure_table(r.options, s, error) : REPORT_UNUSABLE;
+}
+
+/* A recording as the viewer holds it, normalised, with the set's segments. */
+static FACE *face_of(const MeasuredStudy &s, const StudyRecording &r)
+{
+    FACE *face = (FACE *)calloc(1, sizeof(FACE));
+    if (!face)
+        return nullptr;
+    face_from_positions(face, r.input.positions.data(), r.row.file.c_str());
+    for (const auto &segment : s.study.markers.segments)
+        if (face->nlines < FACE_SEGMENTS) {
+            face->linemap[face->nlines][0] = segment[0];
+            face->linemap[face->nlines][1] = segment[1];
+            face->nlines++;
+        }
+    return face;
+}
+
+/* Offscreen drawing of the stills: a context and the caption's font. */
+struct Painter {
+    Offscreen *offscreen = nullptr;
+    CaptionFont *font = nullptr;
+};
+
+static const int still_width = 400, still_height = 640;
+
+static bool open_painter(Painter *p, std::string *error)
+{
+    if (!open_offscreen(still_width, still_height, &p->offscreen, error)) {
+        *error = "mienscope-report: " + *error + "; the stills can't be drawn, so nothing was written";
+        return false;
+    }
+    draw_gl_state();
+    draw_projection(still_width, still_height);
+    return open_caption_font(&p->font, error);
+}
+
+static void close_painter(Painter *p)
+{
+    if (p->font)
+        close_caption_font(p->font);
+    if (p->offscreen)
+        close_offscreen(p->offscreen);
+}
+
+static std::vector<uint8_t> still_png(Painter *p, const FrameView &view, const std::string &caption)
+{
+    Picture picture;
+    std::vector<uint8_t> png;
+    draw_picture(&view, p->font, caption, p->offscreen, &picture);
+    png_bytes(picture, &png);
+    return png;
+}
+
+/* Rest and peak from the front, and the two overlaid: the peak drawn as a second face whose rest frame
+ * holds the peak's positions, so that one frame index shows both. */
+static RecordingStills draw_stills(Painter *p, FACE *face, int rest, int peak)
+{
+    RecordingStills stills;
+    stills.rest_frame = rest;
+    stills.peak_frame = peak;
+    FrameView view = {face, nullptr, {1, 0}, rest, 0.0f, 0.0f, 5.0f};
+    stills.rest = still_png(p, view, "Rest, frame " + std::to_string(rest));
+    view.frame = peak;
+    stills.peak = still_png(p, view, "Peak, frame " + std::to_string(peak));
+    FACE *at_peak = (FACE *)malloc(sizeof(FACE));
+    if (at_peak) {
+        *at_peak = *face;
+        memcpy(at_peak->ff[rest], face->ff[peak], sizeof face->ff[rest]);
+        FrameView both = {face, at_peak, {1, 1}, rest, 0.0f, 0.0f, 5.0f};
+        stills.both = still_png(p, both, "Rest and peak");
+        free(at_peak);
+    }
+    return stills;
+}
+
+/* The recording's interactive view: it alone, paused at its rest frame. */
+static PageData view_of(const StudyRecording &r, const FACE *face, int rest, CaptionFont *font)
+{
+    PageData view;
+    view.width = 480;
+    view.height = 768;
+    view.names = base_name(r.row.file);
+    view.seconds = r.input.seconds;
+    view.faces = {face};
+    view.frame = rest;
+    view.faces_shown = "first";
+    view.caption = caption_mask(font, view.names, view.width, view.height);
+    return view;
+}
+
+/* Every page of the report, in order, and last the index. */
+static std::vector<OutputFile> report_pages(const MeasuredStudy &s, const NormComparison *norm, Painter *painter,
+                                            const std::vector<std::string> &plots, const ReportInfo &info)
+{
+    std::vector<OutputFile> pages;
+    int rest = s.study.settings.rest_first;
+    for (size_t r = 0; r < s.recordings.size(); r++) {
+        FACE *face = face_of(s, s.recordings[r]);
+        if (!face)
+            continue;
+        RecordingStills stills = draw_stills(painter, face, rest, peak_frame(s.recordings[r].measured));
+        PageData view = view_of(s.recordings[r], face, rest, painter->font);
+        pages.push_back({s.recordings[r].name + ".html",
+                         recording_page(s, r, norm, stills, view, plots.empty() ? "" : plots[r], info)});
+        free(face);
+    }
+    pages.push_back({"index.html", index_page(s, norm, info)});
+    return pages;
+}
+
+/* The pages written together, or none. */
+static bool write_pages(const ReportRequest &r, const std::vector<OutputFile> &pages, std::string *error)
+{
+    StagedOutput out;
+    for (const OutputFile &page : pages)
+        if (!check_replaceable(r.out + "/" + page.path, r.force, error))
+            return false;
+    if (!begin_staged_output(r.out, r.force, &out, error))
+        return false;
+    bool staged = true;
+    for (const OutputFile &page : pages)
+        staged = staged && stage_file(&out, page.path, page.text, error);
+    if (staged)
+        return finish_staged_output(&out, error);
+    abandon_staged_output(&out);
+    return false;
+}
+
+int run_report(const ReportRequest &r, const ReportInfo &info)
+{
+    MeasuredStudy s;
+    NormComparison norm;
+    std::string error;
+    int status = measure_inputs(r, &s, &error);
+    if (status == REPORT_USAGE)
+        return report_usage_error(error);
+    if (status != REPORT_DONE || (!r.norm.empty() && !compare_with_norm(s, r.norm, &norm, &error)))
+        return unusable(error);
+    const NormComparison *against = r.norm.empty() ? nullptr : &norm;
+    std::string gnuplot = find_on_path("gnuplot");
+    std::vector<std::string> plots;
+    if (!gnuplot.empty() && !s.study.markers.pairs.empty() && !draw_report_plots(gnuplot, s, against, &plots, &error))
+        return unusable(error);
+    Painter painter;
+    bool painted = open_painter(&painter, &error);
+    std::vector<OutputFile> pages;
+    if (painted)
+        pages = report_pages(s, against, &painter, plots, info);
+    close_painter(&painter);
+    if (!painted || !write_pages(r, pages, &error))
+        return unusable(error);
+    if (gnuplot.empty())
+        fprintf(stderr, "%s: gnuplot is not on PATH, so the plots were not drawn; the pages say so. Install gnuplot "
+                        "(on Debian: apt install gnuplot-nox) and make the report again\n", r.out.c_str());
+    return REPORT_DONE;
+}

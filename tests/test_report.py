@@ -1,0 +1,169 @@
+"""mienscope-report in a real browser: pages that load from disk with
+nothing from outside, whose numbers are mienscope-compare's, whose stills
+are the renderer's pictures, and which print on at most two A4 pages.
+
+    MIENSCOPE_REPORT=... MIENSCOPE_COMPARE=... MIENSCOPE_RENDER=... MAKE_FACE_DATA=... SOURCE_DIR=. \\
+        python3 tests/test_report.py
+"""
+import base64
+import csv
+import datetime
+import os
+import re
+import subprocess
+import unittest
+
+from PIL import Image
+from selenium.webdriver.common.print_page_options import PrintOptions
+
+from browser import Folder, colour_of, coloured_difference, dataset, run, start_chromium, wait_for
+
+REPORT = os.environ['MIENSCOPE_REPORT']
+COMPARE = os.environ['MIENSCOPE_COMPARE']
+RENDER = os.environ['MIENSCOPE_RENDER']
+MAKE_FACE_DATA = os.environ['MAKE_FACE_DATA']
+SOURCE = os.environ['SOURCE_DIR']
+FACE_SET = os.path.join(SOURCE, 'examples', 'face24.set')
+OPTIONS = ['--markers', FACE_SET, '--smooth', '6', '--duration', '3']
+
+
+class Report(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = Folder()
+        study = cls.folder('study')
+        os.makedirs(os.path.join(study, 'controls'))
+        os.makedirs(os.path.join(study, 'patients'))
+        table = os.path.join(study, 'study.csv')
+        for args in (['--group', '4', '--table', table, '--as', 'controls', os.path.join(study, 'controls')],
+                     ['--group', '2', '--weak-side', 'right', '--weak', '0.5', '--table', table, '--as',
+                      'patients:before', os.path.join(study, 'patients')]):
+            assert run(MAKE_FACE_DATA, *args)[0] == 0
+        cls.table = table
+        status, _, err = run(REPORT, *OPTIONS, '--norm', 'controls', '--out', cls.folder('report'), table)
+        assert status == 0, err
+        status, _, err = run(COMPARE, *OPTIONS, '--norm', 'controls', '--out', cls.folder('compare'), table)
+        assert status == 0, err
+        cls.driver = start_chromium(cls.folder('profile'))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        cls.folder.remove()
+
+    def open(self, page):
+        self.driver.get('about:blank')
+        self.driver.get('file://' + self.folder(os.path.join('report', page)))
+        wait_for(lambda: self.driver.execute_script('return document.readyState') == 'complete', page)
+
+    def references(self):
+        """Every reference the page makes, but to data inside it."""
+        return self.driver.execute_script('''
+            const found = [];
+            for (const e of document.querySelectorAll('*'))
+                for (const a of ['src', 'href', 'srcset', 'data', 'action'])
+                    if (e.hasAttribute(a) && !e.getAttribute(a).startsWith('data:'))
+                        found.push(e.getAttribute(a));
+            for (const sheet of document.styleSheets)
+                for (const rule of sheet.cssRules)
+                    if (rule.cssText.includes('url('))
+                        found.push(rule.cssText);
+            return found.concat(performance.getEntriesByType('resource').map(r => r.name));''')
+
+    def table_rows(self, selector):
+        return self.driver.execute_script('''
+            return Array.from(document.querySelectorAll(arguments[0] + ' tr')).slice(1)
+                .map(tr => Array.from(tr.children).map(td => td.textContent));''', selector)
+
+    def test_pages_load_alone_with_compares_numbers(self):
+        names = ['subject01', 'subject02', 'subject03', 'subject04', 'patient01', 'patient02']
+        self.open('index.html')
+        self.assertEqual(self.references(), [n + '.html' for n in names], 'the index links every page, and only them')
+        with open(self.folder('compare/pairs.csv')) as table:
+            pairs = list(csv.DictReader(table))
+        with open(self.folder('compare/norm.csv')) as table:
+            norm = {(r['file'], r['name']): r for r in csv.DictReader(table) if r['measure'] == 'asymmetry_pct'}
+        self.assertTrue(any(r['outside'] == 'yes' for r in norm.values()), 'some asymmetry is marked')
+        for name in names:
+            self.open(name + '.html')
+            self.assertTrue(all(r in ('index.html',) for r in self.references()), self.references())
+            wait_for(lambda: dataset(self.driver).get('frame') == '0', 'the view paused at its rest frame')
+            self.assertEqual(dataset(self.driver)['playing'], 'false')
+            file = ('controls/' if name.startswith('subject') else 'patients/') + name + '.dat'
+            rows = self.table_rows('table.pairs')
+            expected = [p for p in pairs if p['file'] == file]
+            self.assertEqual(len(rows), len(expected), name)
+            for row, want in zip(rows, expected):
+                left, right, left_peak, right_peak, difference, ratio, asymmetry, direction, lag, lag_s, z, outside = row
+                self.assertEqual((left, right), (want['left'], want['right']))
+                self.assertEqual((left_peak, right_peak, difference, ratio, direction, lag, lag_s),
+                                 (want['left_peak_mm'], want['right_peak_mm'], want['difference_mm'], want['ratio'],
+                                  want['direction_cos'], want['lag_frames'], want['lag_s']))
+                score = norm.get((file, left + '/' + right))
+                if score is None:
+                    self.assertEqual((asymmetry, z, outside), (want['asymmetry_pct'], '', ''), 'the group\'s own')
+                    continue
+                marked = want['asymmetry_pct'] + ' !' if score['outside'] == 'yes' else want['asymmetry_pct']
+                self.assertEqual((asymmetry, z, outside), (marked, score['z'], score['outside']))
+            self.assertIn(datetime.date.today().isoformat(), self.driver.find_element('css selector', '.facts').text)
+
+    def test_stills_are_the_renderers_pictures(self):
+        self.open('patient01.html')
+        peak = int(re.search(r'frame (\d+)', self.driver.find_element('css selector', 'img.peak').get_attribute('alt'))
+                   .group(1))
+        marker_file = os.path.join(os.path.dirname(self.table), 'patients', 'patient01.dat')
+        pictures = {}
+        for name, frame in (('rest', 0), ('peak', peak)):
+            png = self.folder(name + '.png')
+            status, _, err = run(RENDER, '--force', '--size', '400x640', '--frame', str(frame), '--markers', FACE_SET,
+                                 marker_file, png)
+            self.assertEqual(status, 0, err)
+            pictures[name] = Image.open(png).convert('RGB')
+            shot = self.folder(name + '-shot.png')
+            self.driver.find_element('css selector', 'img.' + name).screenshot(shot)
+            difference, coloured = coloured_difference(Image.open(shot), pictures[name])
+            self.assertGreater(coloured, 1000, name)
+            self.assertLessEqual(difference, 0.03, name)
+        # Overlaid: green where the rest is, red where the peak is.
+        shot = self.folder('both-shot.png')
+        self.driver.find_element('css selector', 'img.both').screenshot(shot)
+        both = Image.open(shot).convert('RGB').load()
+        rest, at_peak = pictures['rest'].load(), pictures['peak'].load()
+        counts = {'g': [0, 0], 'r': [0, 0]}
+        for y in range(640):
+            for x in range(400):
+                c = colour_of(both[x, y])
+                if c in counts:
+                    counts[c][0] += 1
+                    counts[c][1] += colour_of((rest if c == 'g' else at_peak)[x, y]) == 'g'
+        for c, (all_of, placed) in counts.items():
+            self.assertGreater(all_of, 200, c)
+            self.assertGreaterEqual(placed / all_of, 0.97, c)
+
+    def test_pages_print_on_two_a4_pages(self):
+        options = PrintOptions()
+        options.page_width, options.page_height, options.background = 21.0, 29.7, True
+        for name in ('patient01', 'subject03'):
+            self.open(name + '.html')
+            pdf = self.folder(name + '.pdf')
+            with open(pdf, 'wb') as out:
+                out.write(base64.b64decode(self.driver.print_page(options)))
+            info = subprocess.run(['pdfinfo', pdf], capture_output=True, text=True).stdout
+            pages = int(re.search(r'Pages:\s+(\d+)', info).group(1))
+            self.assertLessEqual(pages, 2, name)
+            self.assertIn('595.92 x 841.92 pts (A4)', info)
+            first = subprocess.run(['pdftotext', '-f', '1', '-l', '1', '-layout', pdf, '-'], capture_output=True,
+                                   text=True).stdout
+            for text in ('The recording', 'The movement', 'Left and right', 'LMouth', 'Over time'):
+                self.assertIn(text, first, name)
+            subprocess.run(['pdftoppm', '-r', '100', '-f', '1', '-l', '1', '-png', pdf, self.folder(name + '-page')],
+                           check=True)
+            page = Image.open(self.folder(name + '-page-1.png')).convert('RGB')
+            colours = [colour_of(p) for p in page.getdata()]
+            self.assertGreater(colours.count('g'), 200, 'the stills are on the first page')
+            self.assertGreater(colours.count('r'), 20, 'the overlaid peak too')
+            self.assertNotIn('mienscope-canvas', first)
+
+
+if __name__ == '__main__':
+    unittest.main(verbosity=2)
