@@ -151,23 +151,29 @@ manpages:
 	cmake --build $(BUILD) -j $(JOBS) --target manpages
 
 # The programs into $(PREFIX)/bin, the sample data and examples into
-# $(PREFIX)/share/mienscope, the manual pages and the README.
+# $(PREFIX)/share/mienscope, the manual pages, the README and the licence.
+# The folders the install makes are noted first (from a trial install
+# into a scratch folder), so that uninstall can take them away again.
 install:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) help2man"
 	cmake -S . -B $(BUILD) $(NEW_BUILD_OPTIONS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DMIENSCOPE_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import mienscope-measure mienscope-average \
 	  mienscope-compare mienscope-render mienscope-report manpages
+	@trial=$$(mktemp -d) && DESTDIR=$$trial cmake --install $(BUILD) >/dev/null && \
+	  (cd $$trial && find . -mindepth 1 -type d | sed 's|^\.||' | sort -r) | \
+	  while read -r d; do [ -d "$$d" ] || echo "$$d"; done > $(BUILD)/install_folders.txt; rm -rf $$trial
 	$(SUDO) cmake --install $(BUILD)
 
-# Removes what the last `make install` put in place, by its manifest.
+# Removes what the last `make install` put in place, by its manifest, and
+# the folders it made, where they are empty.
 uninstall:
 	@test -f $(BUILD)/install_manifest.txt || { echo "no $(BUILD)/install_manifest.txt: nothing was installed from this build"; exit 1; }
 	$(SUDO) xargs -r -d '\n' rm -f < $(BUILD)/install_manifest.txt
-	@for d in $$(sed -n 's|/share/mienscope/.*|/share/mienscope|p; s|/share/doc/mienscope/.*|/share/doc/mienscope|p' \
-	  $(BUILD)/install_manifest.txt | sort -u); do \
-	  $(SUDO) find "$$d" -depth -type d -empty -delete 2>/dev/null; done; true
+	@if [ -f $(BUILD)/install_folders.txt ]; then \
+	  while read -r d; do $(SUDO) rmdir "$$d" 2>/dev/null; done < $(BUILD)/install_folders.txt; fi; true
 
-# A .deb for Debian 12: mienscope_VERSION_ARCH.deb in $(PACKAGE_BUILD).
+# Two .deb files for Debian 12 in $(PACKAGE_BUILD): mienscope_VERSION_ARCH.deb
+# and mienscope-render_VERSION_ARCH.deb.
 package:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES)"
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr \

@@ -4,6 +4,8 @@
 #include <getopt.h>
 #include <stdio.h>
 
+#include <math.h>
+
 #include <algorithm>
 
 #include "csv.h"
@@ -203,8 +205,29 @@ static std::string scores_table(const Group &group, const std::vector<std::strin
     return text;
 }
 
+/* Files whose scores are labelled in the plot: all of a small group;
+ * of a larger one, the few furthest from the origin on modes 1 and 2, so
+ * that names do not cover one another. */
+static const size_t all_labelled_up_to = 12, labelled_of_many = 6;
+
+static std::vector<std::string> labelled_files(const Group &group, size_t modes)
+{
+    size_t n = group.files;
+    std::vector<std::string> labelled(n, n <= all_labelled_up_to ? "1" : "0");
+    if (n <= all_labelled_up_to || modes < 2)
+        return labelled;
+    std::vector<size_t> order(n);
+    for (size_t i = 0; i < n; i++)
+        order[i] = i;
+    auto distance = [&](size_t i) { return hypot(group.scores[i * modes], group.scores[i * modes + 1]); };
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return distance(a) > distance(b); });
+    for (size_t k = 0; k < labelled_of_many; k++)
+        labelled[order[k]] = "1";
+    return labelled;
+}
+
 /* plots.gp for modes.png/.svg. */
-static std::string average_plot_script(const std::vector<std::string> &files, size_t modes)
+static std::string average_plot_script(const std::vector<std::string> &files, const Group &group, size_t modes)
 {
     std::vector<std::string> names;
     for (const std::string &f : files)
@@ -212,7 +235,8 @@ static std::string average_plot_script(const std::vector<std::string> &files, si
     std::string text = "# The plot of the tables mienscope-average wrote in this folder. Edit and run\n"
                        "# again from this folder with: gnuplot plots.gp\n"
                        "set datafile separator comma\n" +
-                       gnuplot_array("file_label", names) + "modes_written = " + std::to_string(modes) + "\n";
+                       gnuplot_array("file_label", names) + gnuplot_number_array("labelled", labelled_files(group, modes)) +
+                       "modes_written = " + std::to_string(modes) + "\n";
     text += "\n" + gnuplot_pictures("modes", 1400, 650) + R"gnuplot(
     set multiplot layout 1,2
     set title 'Share of the variance by mode'
@@ -232,8 +256,12 @@ static std::string average_plot_script(const std::vector<std::string> &files, si
         set autoscale y
         set xtics autofreq
         set zeroaxis
+        # Room around the points, so that every name stays inside the plot.
+        set offsets graph 0.22, graph 0.22, graph 0.12, graph 0.12
         plot 'scores.csv' skip 1 using 2:3 with points pointtype 7 linecolor rgb '#00a000' notitle, \
-             '' skip 1 using 2:3:(file_label[int($0) + 1]) with labels offset 0,0.8 font ',8' notitle
+             '' skip 1 using 2:3:(labelled[int($0) + 1] ? file_label[int($0) + 1] : '') \
+                 with labels offset 0,0.8 font ',8' notitle
+        set offsets 0, 0, 0, 0
     }
     unset multiplot
     set output
@@ -271,7 +299,7 @@ static bool output_texts(const AverageRequest &r, const Averaged &a, std::vector
     }
     texts->push_back({"modes.csv", modes_table(a.group)});
     texts->push_back({"scores.csv", scores_table(a.group, a.names, a.modes)});
-    texts->push_back({"plots.gp", average_plot_script(a.names, a.modes)});
+    texts->push_back({"plots.gp", average_plot_script(a.names, a.group, a.modes)});
     if (ok && r.exhibits) {
         texts->push_back({"face-data/line.dat", line_file_text(a.markers.segments)});
         for (const auto &file : exhibit_files(a.group, a.modes, r.sd))

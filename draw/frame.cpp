@@ -45,13 +45,18 @@ void draw_clear(void)
  * first, since the raster position takes the current colour. */
 void caption_begin(void)
 {
+    caption_begin_at(0.0f);
+}
+
+void caption_begin_at(float x)
+{
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glColor3f(1.0f, 1.0f, 1.0f);
-    glRasterPos2f(0.0f, 0.95f);
+    glRasterPos2f(x, 0.95f);
 }
 
 void caption_end(void)

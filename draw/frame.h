@@ -27,6 +27,7 @@ void draw_gl_state(void);                     /* depth cleared to 1.0, test LEQU
 void draw_projection(int width, int height);  /* viewport and 40-degree perspective, near 1, far 200; 0 sizes as 1 */
 void draw_clear(void);                        /* colour and depth buffers cleared; model-view identity */
 void caption_begin(void);                     /* raster position (0, 0.95) of the whole view, white, unlit, no depth test */
+void caption_begin_at(float x);               /* the same at (x, 0.95) */
 void caption_end(void);                       /* lighting and depth test back on, model-view selected */
 void draw_faces(const FrameView *view);       /* camera, then markers, with segments on the first face shown */
 

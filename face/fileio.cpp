@@ -235,8 +235,8 @@ void read_line_info(const char *FileName, FACE *face)
     if (pairs < wanted)
         fprintf(stderr, "%s: only %ld of %ld segments could be read; kept those\n", FileName, pairs, wanted);
     if (dropped > 0)
-        fprintf(stderr, "%s: %ld segments join markers outside 0..%d; dropped them\n", FileName, dropped,
-                face->nvertices - 1);
+        fprintf(stderr, "%s: %ld %s markers outside 0..%d; dropped %s\n", FileName, dropped,
+                dropped == 1 ? "segment joins" : "segments join", face->nvertices - 1, dropped == 1 ? "it" : "them");
     scanner_close(&s);
 }
 
@@ -287,6 +287,7 @@ void read_data_matrix(const char *FileName, FACE *face)
         fprintf(stderr, "%s: \"%s\" after %ld of %ld marker positions is not a number; it and the rest of the file are ignored, the missing coordinates are 0\n",
                 FileName, token, complete, positions);
     if (not_finite > 0)
-        fprintf(stderr, "%s: %ld values are not finite (inf or nan); they are set to 0\n", FileName, not_finite);
+        fprintf(stderr, "%s: %ld %s not finite (inf or nan); %s set to 0\n", FileName, not_finite,
+                not_finite == 1 ? "value is" : "values are", not_finite == 1 ? "it is" : "they are");
     scanner_close(&s);
 }

@@ -54,8 +54,8 @@ static void clear_overflowed_coordinates(FACE *face, const char *marker_file)
                     overflowed++;
                 }
     if (overflowed > 0)
-        fprintf(stderr, "%s: %ld coordinates overflowed when scaled to the first frame; they are set to 0\n",
-                marker_file, overflowed);
+        fprintf(stderr, "%s: %ld %s when scaled to the first frame; %s set to 0\n", marker_file, overflowed,
+                overflowed == 1 ? "coordinate overflowed" : "coordinates overflowed", overflowed == 1 ? "it is" : "they are");
 }
 
 static float largest_bound(const FACE *face)

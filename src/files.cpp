@@ -24,6 +24,8 @@ const char viewer_help[] =
     "  --speed F             playback speed, 0.05 to 20 (default 1)\n"
     "  --duration SECONDS    how long a marker file's 180 frames last (a recording\n"
     "                        knows its own: --to less --from); without one, 6 s\n"
+    "  --play                play both faces at once when the window opens (else it\n"
+    "                        shows frame 0 and waits for a, b, c or space)\n"
     "  --help, --version\n"
     "The toolkit's own options, such as -display, are left to it.\n"
     "\n"
@@ -83,6 +85,7 @@ static bool take_option(int code, const char *arg, ViewerRequest *r, std::string
     case 'v': r->version = true; return true;
     case 'L': r->faces.line_file = arg; return true;
     case 's': return option_range("--speed", arg, slowest_speed, fastest_speed, &r->speed, error);
+    case 'p': r->play = true; return true;
     case 'd': return option_range("--duration", arg, 1e-3, 1e6, &r->faces.duration, error);
     default: return take_recording_option(code, arg, &r->faces.recording, error);
     }
@@ -113,6 +116,7 @@ bool parse_viewer_command(int argc, char **argv, ViewerRequest *r, std::string *
         {"line-file", required_argument, nullptr, 'L'},
         {"speed", required_argument, nullptr, 's'},
         {"duration", required_argument, nullptr, 'd'},
+        {"play", no_argument, nullptr, 'p'},
     });
     std::vector<char *> rest = split_toolkit_options(argc, argv, r);
     rest.push_back(nullptr);
@@ -129,4 +133,28 @@ bool parse_viewer_command(int argc, char **argv, ViewerRequest *r, std::string *
         return false;
     }
     return check_recording_options(r->faces.recording, error);
+}
+
+/* Seconds, when neither file knows how long its frames last. */
+static const double unknown_duration = 6.0;
+
+double frame_period(double duration)
+{
+    return (isnan(duration) ? unknown_duration : duration) / (FACE_FRAMES - 1);
+}
+
+std::string playing_caption(const std::vector<std::string> &files, int frame, double duration, double speed)
+{
+    char at[32], time[48] = "", rate[32] = "";
+    snprintf(at, sizeof at, " - frame %d", frame);
+    if (!isnan(duration))
+        snprintf(time, sizeof time, ", %.2f s", frame * frame_period(duration));
+    if (speed != 1.0)
+        snprintf(rate, sizeof rate, ", speed %g", speed);
+    return files_caption(files) + at + time + rate;
+}
+
+std::string window_title(const std::vector<std::string> &files)
+{
+    return "Mienscope - " + files_caption(files);
 }

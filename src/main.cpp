@@ -51,7 +51,8 @@ static int playing = 0;           /* a paced playback is under way (paused or no
 static int paused = 0;
 static double playorigin = 0.0;   /* clock time at which frame 0 showed, at the present speed */
 static int playgeneration = 0;    /* timers of an earlier playback do nothing */
-static const double unknown_duration = 6.0; /* seconds, when neither file knows */
+static int windowWidth = default_view_width; /* pixels, as the last reshape gave it */
+static const int caption_margin = 4;      /* pixels kept free at the right of a caption with files */
 
 static void PrintString(void *font, const char *str)
 {
@@ -61,19 +62,21 @@ static void PrintString(void *font, const char *str)
 
 static double FrameSeconds(void)
 {
-    return (isnan(duration) ? unknown_duration : duration) / (FACE_FRAMES - 1);
+    return frame_period(duration);
 }
 
-/* The files' names, the frame, its time when known, the speed when not 1. */
-static std::string FilesTitle(void)
+/* With files the caption starts at the middle of the top edge, as the
+ * exhibits' does, unless it would then run past the right edge: it starts
+ * further left, so that it ends inside the window. */
+static void ShowFilesTitle(void)
 {
-    char frame[32], time[48] = "", rate[32] = "";
-    snprintf(frame, sizeof frame, " - frame %d", iframe);
-    if (!isnan(duration))
-        snprintf(time, sizeof time, ", %.2f s", iframe * FrameSeconds());
-    if (speed != 1.0)
-        snprintf(rate, sizeof rate, ", speed %g", speed);
-    return files_caption(files.files) + frame + time + rate;
+    std::string text = playing_caption(files.files, iframe, duration, speed);
+    int width = glutBitmapLength(GLUT_BITMAP_HELVETICA_18, (const unsigned char *)text.c_str());
+    int start = windowWidth / 2 + width + caption_margin <= windowWidth ? windowWidth / 2
+                                                                        : windowWidth - width - caption_margin;
+    caption_begin_at(start < 0 ? -1.0f : 2.0f * start / windowWidth - 1.0f);
+    PrintString(GLUT_BITMAP_HELVETICA_18, text.c_str());
+    caption_end();
 }
 
 /* The caption, drawn with the depth test off so that the faces drawn
@@ -81,9 +84,13 @@ static std::string FilesTitle(void)
 static void ShowTitle(void)
 {
     char buf[100];
+    if (filemode) {
+        ShowFilesTitle();
+        return;
+    }
     snprintf(buf, sizeof buf, "Exhibit %d", exhibitno);
     caption_begin();
-    PrintString(GLUT_BITMAP_HELVETICA_18, filemode ? FilesTitle().c_str() : buf);
+    PrintString(GLUT_BITMAP_HELVETICA_18, buf);
     caption_end();
 }
 
@@ -99,6 +106,7 @@ static void Animate(void)
 
 static void ResizeWindow(int w, int h)
 {
+    windowWidth = w > 0 ? w : 1;
     draw_projection(w, h);
 }
 
@@ -218,6 +226,13 @@ static void Play(int first_shown, int second_shown)
     iframe = 0;
 }
 
+/* --play: both faces from frame 0 as soon as the event loop runs. */
+static void PlayAtStart(int unused)
+{
+    (void)unused;
+    PacedPlay(1, 1);
+}
+
 /* Space: a playback pauses or resumes; after one, the next starts. */
 static void PauseOrResume(void)
 {
@@ -310,13 +325,13 @@ static void keyboard(unsigned char key, int x, int y)
 }
 
 /* The window and its GL state. */
-static void OpenWindow(int *argc, char **argv)
+static void OpenWindow(int *argc, char **argv, const char *title)
 {
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB | GLUT_DEPTH);
     glutInitWindowPosition(0, 0);
     glutInitWindowSize(default_view_width, default_view_height);
-    glutCreateWindow("Mienscope by Tarnwell - Average Smile");
+    glutCreateWindow(title);
     draw_gl_state();
 }
 
@@ -325,7 +340,7 @@ static void OpenWindow(int *argc, char **argv)
  * process here, before any frame is drawn. */
 static void StartViewer(int *argc, char **argv)
 {
-    OpenWindow(argc, argv);
+    OpenWindow(argc, argv, "Mienscope by Tarnwell - Average Smile");
     face = new_face(line_file, "face-data/sm1.dat");
     face2 = new_face(line_file, "face-data/sm2.dat");
 }
@@ -351,7 +366,9 @@ static int StartWithFiles(int argc, char **argv)
     whichface[1] = files.files.size() > 1;
     int toolkit_argc = (int)files.toolkit_args.size();
     files.toolkit_args.push_back(NULL);
-    OpenWindow(&toolkit_argc, files.toolkit_args.data());
+    OpenWindow(&toolkit_argc, files.toolkit_args.data(), window_title(files.files).c_str());
+    if (files.play)
+        glutTimerFunc(0, PlayAtStart, 0);
     return -1;
 }
 

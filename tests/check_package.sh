@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the .deb as `make package` does, then reads it as dpkg does: its
-# name, its dependencies (the runtime libraries, no development packages)
-# and the files it installs.
+# Builds the two .deb files as `make package` does, then reads them as
+# dpkg does: their names, their dependencies (the runtime libraries, no
+# development packages; the viewer's package without what only pictures
+# and videos need), their descriptions and the files they install.
 #
 #   tests/check_package.sh SOURCE-FOLDER PACKAGE-BUILD-FOLDER
 set -u
@@ -12,42 +13,72 @@ if ! make -C "$source" --no-print-directory package PACKAGE_BUILD="$build" >"$bu
   exit 1
 fi
 version=$(sed -n 's/^project(mienscope VERSION \([0-9.]*\) .*/\1/p' "$source/CMakeLists.txt")
-deb=$build/mienscope_${version}_$(dpkg --print-architecture).deb
+arch=$(dpkg --print-architecture)
+base=$build/mienscope_${version}_$arch.deb render=$build/mienscope-render_${version}_$arch.deb
 failed=0
 fail() {
   echo "FAIL: $*"
   failed=1
 }
-[ -f "$deb" ] || { echo "FAIL: no $deb; the folder holds: $(ls "$build")"; exit 1; }
-dpkg-deb --info "$deb"
-depends=$(dpkg-deb --field "$deb" Depends)
-# freeglut, GLU, and GL through libglvnd (libopengl0 and libglx0) or libgl1.
-for library in libglut3.12 libglu1-mesa 'libopengl0|libgl1'; do
-  grep -Eq "(^|, )($library)( |,|$)" <<<"$depends" || fail "Depends lacks $library: $depends"
+has() { # has FIELD-VALUE PACKAGE...: each of them among the comma-separated dependencies
+  local depends=$1
+  shift
+  for p in "$@"; do
+    grep -Eq "(^|, )($p)( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
+  done
+}
+for deb in "$base" "$render"; do
+  [ -f "$deb" ] || { echo "FAIL: no $deb; the folder holds: $(ls "$build")"; exit 1; }
+  dpkg-deb --info "$deb"
+  grep -q -- '-dev' <<<"$(dpkg-deb --field "$deb" Depends)" && fail "$deb depends on a development package"
+  grep -q 'gnuplot-nox' <<<"$(dpkg-deb --field "$deb" Recommends)" || fail "$deb does not recommend gnuplot-nox"
 done
-grep -q -- '-dev' <<<"$depends" && fail "Depends names a development package: $depends"
-# mienscope-render: EGL, FFmpeg, giflib and the caption's font; it draws
-# with no display, so neither GLUT nor GLX is among its libraries.
-for library in libegl1 libavcodec59 libgif7 fonts-dejavu-core; do
-  grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library: $depends"
+
+# The viewer and the programs around it: freeglut, GLU and GL, and nothing that only drawing offscreen or
+# encoding videos needs.
+depends=$(dpkg-deb --field "$base" Depends)
+has "$depends" libglut3.12 libglu1-mesa 'libopengl0|libgl1'
+grep -Eq 'libavcodec|libegl1|libgif|fonts-dejavu' <<<"$depends" && fail "mienscope needs what only mienscope-render does: $depends"
+# mienscope-render: EGL, FFmpeg, giflib, the caption's font, and mienscope of the same version.
+depends=$(dpkg-deb --field "$render" Depends)
+has "$depends" libegl1 libavcodec59 libgif7 fonts-dejavu-core "mienscope \\(= $version\\)"
+description=$(dpkg-deb --field "$base" Description)
+for program in mienscope-import mienscope-measure mienscope-average mienscope-compare; do
+  grep -q "$program" <<<"$description" || fail "mienscope's description does not name $program"
 done
+description=$(dpkg-deb --field "$render" Description)
+for program in mienscope-render mienscope-report; do
+  grep -q "$program" <<<"$description" || fail "mienscope-render's description does not name $program"
+done
+
 unpacked=$build/unpacked
-rm -rf "$unpacked" && dpkg-deb -x "$deb" "$unpacked"
-needed=$(objdump -p "$unpacked/usr/bin/mienscope-render" | awk '/NEEDED/ {print $2}')
-grep -Eq 'libglut|libGLX|libGL\.so' <<<"$needed" && fail "mienscope-render needs a display library: $needed"
-recommends=$(dpkg-deb --field "$deb" Recommends)
-grep -q 'gnuplot-nox' <<<"$recommends" || fail "Recommends lacks gnuplot-nox: $recommends"
-contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}')
-for file in usr/bin/mienscope usr/bin/mienscope-import usr/bin/mienscope-measure usr/bin/mienscope-average usr/bin/mienscope-render \
-  usr/share/mienscope/face-data/line.dat usr/share/mienscope/face-data/sm1.dat usr/share/mienscope/face-data/sm2.dat \
-  usr/share/mienscope/face-data/smaa.dat usr/share/mienscope/face-data/smnn.dat usr/share/mienscope/face-data/smll.dat \
-  usr/share/mienscope/face-data/smnl.dat usr/share/mienscope/face-data/smpcu.dat usr/share/mienscope/face-data/smpcd.dat \
-  usr/share/mienscope/examples/smile.c3d usr/share/mienscope/examples/face24.set \
-  usr/share/mienscope/examples/openface-24.set usr/share/man/man1/mienscope.1 usr/share/man/man1/mienscope-import.1 usr/share/man/man1/mienscope-measure.1 usr/share/man/man1/mienscope-average.1 usr/share/man/man1/mienscope-render.1 \
-  usr/share/doc/mienscope/README.md; do
-  grep -qx "./$file" <<<"$contents" || fail "the package does not install /$file"
+rm -rf "$unpacked" && dpkg-deb -x "$render" "$unpacked"
+for program in mienscope-render mienscope-report; do
+  needed=$(objdump -p "$unpacked/usr/bin/$program" | awk '/NEEDED/ {print $2}')
+  grep -Eq 'libglut|libGLX|libGL\.so' <<<"$needed" && fail "$program needs a display library: $needed"
 done
-grep -q '/usr/share/mienscope/face-data' <(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man1/mienscope.1) ||
+contents() { dpkg-deb --contents "$1" | awk '{print $NF}'; }
+base_files=$(contents "$base") render_files=$(contents "$render")
+for file in usr/bin/mienscope usr/bin/mienscope-import usr/bin/mienscope-measure usr/bin/mienscope-average \
+  usr/bin/mienscope-compare usr/share/mienscope/face-data/line.dat usr/share/mienscope/face-data/sm1.dat \
+  usr/share/mienscope/face-data/sm2.dat usr/share/mienscope/face-data/smaa.dat usr/share/mienscope/face-data/smnn.dat \
+  usr/share/mienscope/face-data/smll.dat usr/share/mienscope/face-data/smnl.dat usr/share/mienscope/face-data/smpcu.dat \
+  usr/share/mienscope/face-data/smpcd.dat usr/share/mienscope/examples/smile.c3d usr/share/mienscope/examples/face24.set \
+  usr/share/mienscope/examples/openface-24.set usr/share/man/man1/mienscope.1 usr/share/man/man1/mienscope-import.1 \
+  usr/share/man/man1/mienscope-measure.1 usr/share/man/man1/mienscope-average.1 usr/share/man/man1/mienscope-compare.1 \
+  usr/share/doc/mienscope/README.md usr/share/doc/mienscope/LICENSE usr/share/doc/mienscope/copyright; do
+  grep -qx "./$file" <<<"$base_files" || fail "mienscope does not install /$file"
+done
+for file in usr/bin/mienscope-render usr/bin/mienscope-report usr/share/man/man1/mienscope-render.1 \
+  usr/share/man/man1/mienscope-report.1 usr/share/doc/mienscope-render/copyright; do
+  grep -qx "./$file" <<<"$render_files" || fail "mienscope-render does not install /$file"
+  grep -qx "./$file" <<<"$base_files" && fail "mienscope installs /$file too"
+done
+copyright=$(dpkg-deb --fsys-tarfile "$base" | tar -xO ./usr/share/doc/mienscope/copyright)
+head -1 <<<"$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "the copyright file is not in Debian's machine-readable format"
+grep -q '^License: Expat' <<<"$copyright" || fail "the copyright file names no MIT (Expat) licence"
+grep -q '/usr/share/mienscope/face-data' <(dpkg-deb --fsys-tarfile "$base" | tar -xO ./usr/share/man/man1/mienscope.1) ||
   fail "the viewer's manual page does not name /usr/share/mienscope/face-data"
-[ $failed -eq 0 ] && echo "$deb: name, dependencies and files as expected"
+[ $failed -eq 0 ] && echo "$base and $render: names, dependencies, descriptions and files as expected"
 exit $failed

@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <math.h>
 #include <sys/stat.h>
+
+#include <sstream>
 
 #include "head.h"
 #include "testfiles.h"
@@ -67,8 +70,11 @@ TEST(AverageProgram, WritesTheModesTablesPlotAndAFolderTheViewerOpens)
     for (const char *name : {"sm1.dat", "sm2.dat", "smaa.dat", "smnn.dat", "smll.dat", "smnl.dat", "smpcu.dat", "smpcd.dat"})
         EXPECT_EQ(viewer_warnings(face_data, name), "") << name;
     EXPECT_EQ(read_file(face_data + "/smaa.dat"), read_file(out + "/average.dat"));
+    EXPECT_EQ(read_file(face_data + "/smnl.dat"), read_file(out + "/average.dat")) << "F4: mode 2 minus against the average";
     EXPECT_EQ(read_file(face_data + "/smpcu.dat"), read_file(out + "/mode1-plus.dat"));
+    EXPECT_EQ(read_file(face_data + "/smpcd.dat"), read_file(out + "/mode1-minus.dat"));
     EXPECT_EQ(read_file(face_data + "/smnn.dat"), read_file(out + "/mode2-minus.dat"));
+    EXPECT_EQ(read_file(face_data + "/smll.dat"), read_file(out + "/mode2-plus.dat"));
 
     /* Again without --force: refused, nothing touched; one mode: F3 and F4 show the average. */
     run = average(args);
@@ -79,6 +85,74 @@ TEST(AverageProgram, WritesTheModesTablesPlotAndAFolderTheViewerOpens)
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read_file(face_data + "/smll.dat"), read_file(out + "/average.dat"));
     EXPECT_THAT(read_file(out + "/scores.csv"), StartsWith("file,mode1\n"));
+}
+
+/* plots.gp's "array labelled[n] = [...]" as numbers. */
+static std::vector<int> labelled(const std::string &script)
+{
+    std::vector<int> flags;
+    size_t at = script.find("array labelled[");
+    at = script.find('[', script.find("= [", at)) + 1;
+    for (; at < script.size() && script[at] != ']'; at++)
+        if (script[at] == '0' || script[at] == '1')
+            flags.push_back(script[at] - '0');
+    return flags;
+}
+
+TEST(AverageProgram, TheScoresPlotLabelsAllOfAFewFilesAndSixOfMany)
+{
+    std::string folder = make_temp_folder();
+    std::vector<std::string> files = samples();
+    /* Five more: sm1 with its left mouth corner 1 to 5 mm further out in every frame. */
+    std::string sm1 = read_file(data + "sm1.dat");
+    for (int k = 1; k <= 5; k++) {
+        std::istringstream lines(sm1);
+        std::string line, text;
+        for (int i = 0; std::getline(lines, line); i++) {
+            double a, b, c;
+            sscanf(line.c_str(), "%lf %lf %lf", &a, &b, &c);
+            char out[96];
+            snprintf(out, sizeof out, "%.2f %.2f %.2f\n", a, b + (i % 24 == 20 ? 0.3 * k : 0.0), c + (i % 24 == 20 ? k : 0));
+            text += out;
+        }
+        files.push_back(folder + "/variant" + std::to_string(k) + ".dat");
+        write_file(files.back(), text);
+    }
+    std::vector<std::string> args = {"--out", folder + "/many"};
+    args.insert(args.end(), files.begin(), files.end());
+    ASSERT_EQ(average(args, "/nonexistent").status, 0);
+    std::vector<int> flags = labelled(read_file(folder + "/many/plots.gp"));
+    ASSERT_EQ(flags.size(), 13u);
+    EXPECT_EQ(std::count(flags.begin(), flags.end(), 1), 6) << "13 files: the 6 furthest out are named";
+    /* The named ones are those furthest from the origin of modes 1 and 2. */
+    std::istringstream scores(read_file(folder + "/many/scores.csv"));
+    std::string row;
+    std::getline(scores, row);
+    std::vector<double> distances;
+    while (std::getline(scores, row)) {
+        std::vector<std::string> cells;
+        std::istringstream fields(row);
+        std::string cell;
+        while (std::getline(fields, cell, ','))
+            cells.push_back(cell);
+        distances.push_back(hypot(atof(cells[1].c_str()), atof(cells[2].c_str())));
+    }
+    double least_named = 1e9, most_unnamed = 0.0;
+    for (size_t i = 0; i < distances.size(); i++) {
+        if (flags[i])
+            least_named = std::min(least_named, distances[i]);
+        else
+            most_unnamed = std::max(most_unnamed, distances[i]);
+    }
+    EXPECT_GT(least_named, most_unnamed);
+    EXPECT_THAT(read_file(folder + "/many/plots.gp"), HasSubstr("set offsets graph 0.22, graph 0.22"))
+        << "room for the names inside the plot";
+
+    args = {"--out", folder + "/few"};
+    args.insert(args.end(), files.begin(), files.begin() + 8);
+    ASSERT_EQ(average(args, "/nonexistent").status, 0);
+    flags = labelled(read_file(folder + "/few/plots.gp"));
+    EXPECT_EQ(flags, std::vector<int>(8, 1)) << "8 files: all named";
 }
 
 TEST(AverageProgram, BadInputIsRefusedAndNothingIsWritten)

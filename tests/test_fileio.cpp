@@ -102,6 +102,8 @@ TEST(LineFile, BadCountsAndPairsKeepTheRecordWithinItsBounds)
     err = read_lines("6\n0 24\n1 2\n-1 3\n23 0\n3 -1\n4 99999999999\n", face.get());
     EXPECT_THAT(err, HasSubstr("4 segments join markers outside 0..23; dropped them"));
     ASSERT_EQ(face->nlines, 2);
+    EXPECT_THAT(read_lines("2\n0 24\n1 2\n", face.get()), HasSubstr(": 1 segment joins markers outside 0..23; dropped it\n"));
+    ASSERT_EQ(face->nlines, 1);
     EXPECT_EQ(face->linemap[0][0], 1);
     EXPECT_EQ(face->linemap[0][1], 2);
     EXPECT_EQ(face->linemap[1][0], 23);
@@ -224,6 +226,10 @@ TEST(MarkerFile, ShortBadAndNonFiniteFilesLeaveZeros)
     std::string odd = "nan 1 inf\n-infinity 1e50 2\nnan(0x7) 3 4\n";
     for (int i = 3; i < 4320; i++)
         odd += "1 1 1\n";
+    std::string one = "1 1 nan\n";
+    for (int i = 1; i < 4320; i++)
+        one += "1 1 1\n";
+    EXPECT_THAT(read_markers(one, face.get()), HasSubstr(": 1 value is not finite (inf or nan); it is set to 0\n"));
     EXPECT_THAT(read_markers(odd, face.get()), HasSubstr("5 values are not finite (inf or nan); they are set to 0"));
     EXPECT_EQ(face->ff[0][0][0], 0.0f);
     EXPECT_EQ(face->ff[0][0][1], 1.0f);

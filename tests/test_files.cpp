@@ -186,6 +186,102 @@ TEST_F(WindowTest, PlaybackKeepsThePaceAndTheNewKeysWork)
     viewer.pid = -1;
 }
 
+/* The columns of the caption's white pixels in the top rows: first and last; -1, -1 without any. */
+static std::pair<int, int> caption_columns(const Image &image)
+{
+    std::pair<int, int> span = {-1, -1};
+    for (int y = 0; y < 40 && y < image.height; y++)
+        for (int x = 0; x < image.width; x++)
+            if (colour_at(image, x, y, white)) {
+                span.first = span.first < 0 ? x : std::min(span.first, x);
+                span.second = std::max(span.second, x);
+            }
+    return span;
+}
+
+TEST_F(WindowTest, TwoFilesTheirTitleAndPace)
+{
+    folder = make_temp_folder();
+    make_scene_folder(folder);
+    const int sm1 = shape_of("sm1.dat"), sm2 = shape_of("sm2.dat");
+    Camera camera;
+    /* Two marker files: green and red faces where exhibit 1 shows them, and a title that names them. */
+    ASSERT_TRUE(open_viewer(server, &viewer, folder, {"--duration", "4", "face-data/sm1.dat", "face-data/sm2.dat"}));
+    auto both_at = [&](int frame) {
+        return [&, frame](const Image &i) { return face_drawn(i, camera, sm1, frame, green) && face_drawn(i, camera, sm2, frame, red); };
+    };
+    ASSERT_TRUE(wait_for_image(viewer, both_at(0), window_deadline, nullptr));
+    EXPECT_EQ(window_title(viewer), "Mienscope - sm1.dat, sm2.dat");
+
+    /* ']' doubles the speed: 4 s of frames in 2 s. */
+    send_key(viewer, XK_bracketright);
+    double start = now_seconds();
+    send_key(viewer, XK_c);
+    ASSERT_TRUE(wait_for_image(viewer, both_at(179), window_deadline, nullptr));
+    double took = now_seconds() - start;
+    EXPECT_GE(took, 1.8);
+    EXPECT_LE(took, 2.4);
+
+    /* At speed 2, a pause at a frame, and the playback goes on from there. */
+    send_key(viewer, XK_Home);
+    send_key(viewer, XK_a);
+    Image image;
+    ASSERT_TRUE(wait_for_image(
+        viewer, [&](const Image &i) { int f = shown_frame(i, camera, sm1); return f >= 40 && f < 120; }, window_deadline,
+        &image));
+    send_key(viewer, XK_space);
+    ASSERT_TRUE(wait_for_settled(viewer, &image));
+    int held = green_frame(image, camera, sm1);
+    ASSERT_GE(held, 40);
+    ASSERT_LT(held, 150);
+    send_key(viewer, XK_space);
+    int resumed = -1;
+    ASSERT_TRUE(wait_for_image(
+        viewer, [&](const Image &i) { return (resumed = green_frame(i, camera, sm1)) != held; }, window_deadline, nullptr));
+    EXPECT_GT(resumed, held);
+    EXPECT_LE(resumed, held + 20) << "resumed from frame " << held;
+    close_viewer(viewer);
+
+    /* The exhibits keep their title. */
+    ASSERT_TRUE(open_viewer(server, &viewer, folder, {}));
+    EXPECT_EQ(window_title(viewer), "Mienscope by Tarnwell - Average Smile");
+    close_viewer(viewer);
+}
+
+TEST_F(WindowTest, PlaySpeedLimitsAndALongCaption)
+{
+    folder = make_temp_folder();
+    make_scene_folder(folder);
+    const int sm1 = shape_of("sm1.dat");
+    Camera camera;
+    /* --play: the faces play with no key pressed. */
+    ASSERT_TRUE(open_viewer(server, &viewer, folder, {"--play", "--duration", "2", "face-data/sm1.dat"}));
+    ASSERT_TRUE(wait_for_image(viewer, [&](const Image &i) { return face_drawn(i, camera, sm1, 179, green); },
+                               window_deadline, nullptr));
+    close_viewer(viewer);
+
+    /* The documented limits of --speed open a window. */
+    for (const char *speed : {"0.05", "20"}) {
+        ASSERT_TRUE(open_viewer(server, &viewer, folder, {"--speed", speed, "face-data/sm1.dat"})) << speed;
+        EXPECT_TRUE(wait_for_image(viewer, [&](const Image &i) { return face_drawn(i, camera, sm1, 0, green); },
+                                   window_deadline, nullptr)) << speed;
+        close_viewer(viewer);
+    }
+
+    /* A caption too long to start at the middle ends inside the window. */
+    std::string left = folder + "/sm1-left-side-weak.dat", right = folder + "/sm2-recovered.dat";
+    write_file(left, read_file(folder + "/face-data/sm1.dat"));
+    write_file(right, read_file(folder + "/face-data/sm2.dat"));
+    ASSERT_TRUE(open_viewer(server, &viewer, folder, {"--speed", "0.5", left, right}));
+    Image image;
+    ASSERT_TRUE(wait_for_image(viewer, [&](const Image &i) { return caption_columns(i).second > 0; }, window_deadline,
+                               &image));
+    std::pair<int, int> span = caption_columns(image);
+    EXPECT_LT(span.second, image.width - 2) << "the caption's last pixel";
+    EXPECT_LT(span.first, image.width / 2 - 100) << "it starts left of the middle";
+    EXPECT_GT(span.second - span.first, 400) << "all of it is there";
+}
+
 TEST(ViewerFiles, ErrorsComeBeforeAnyWindow)
 {
     std::string folder = make_temp_folder();

@@ -61,7 +61,7 @@ TEST(ImportProgram, ErrorsSayWhatIsWrongAndWriteNothing)
         {{"--line-file", folder + "/l.dat", "--to", "3", example, out}, 1, "holds 28 markers, not 24; --markers SET chooses 24"},
         {{folder + "/none.c3d", out}, 1, folder + "/none.c3d: can't be read: No such file or directory\n"},
         {{example_set, out}, 1, example_set + ": not a C3D, TRC or OpenFace CSV recording\n"},
-        {{"--markers", bad_set, example, out}, 1, bad_set + ": has 1 marker lines; a set names exactly 24\n"},
+        {{"--markers", bad_set, example, out}, 1, bad_set + ": has 1 marker line; a set names exactly 24\n"},
         {{"--markers", example_set, example, folder + "/no/sm1.dat"}, 1, folder + "/no/sm1.dat: can't be created"},
     };
     for (const auto &c : cases) {

@@ -90,6 +90,22 @@ TEST(MeasureProgram, TableOnStandardOutputAndFilesInAFolder)
     EXPECT_THAT(read_file(out + "/curves.csv"), StartsWith("file,frame,marker,label,displacement_mm\n" + sm1 + ",0,0,0,"));
 }
 
+/* A marker file's triple is (-z, y, x): marker 5 moves 5 mm along the
+ * first column, so towards -z; marker 6 along the third, towards +x; marker
+ * 7 along the second, up. */
+TEST(MeasureProgram, TheFilesColumnsAreTheAxesAsTheViewerReadsThem)
+{
+    std::string text;
+    for (int f = 0; f < 180; f++)
+        for (int m = 0; m < 24; m++)
+            text += f < 100 ? "1 2 3\n" : m == 5 ? "6 2 3\n" : m == 6 ? "1 2 8\n" : m == 7 ? "1 7 3\n" : "1 2 3\n";
+    ProgramRun run = measure({temp_file(text)});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr(",5,5,5.0000,100,100,,2.5000,0.0000,0.0000,-5.0000\n"));
+    EXPECT_THAT(run.out, HasSubstr(",6,6,5.0000,100,100,,2.5000,5.0000,0.0000,0.0000\n"));
+    EXPECT_THAT(run.out, HasSubstr(",7,7,5.0000,100,100,,2.5000,0.0000,5.0000,0.0000\n"));
+}
+
 TEST(MeasureProgram, TimesSmoothingAndTheLagAreWrittenAsAsked)
 {
     /* 6 s for 180 frames: one frame every 6/179 s, which the plots draw their curves in. */
@@ -121,6 +137,24 @@ TEST(MeasureProgram, TimesSmoothingAndTheLagAreWrittenAsAsked)
         checked++;
     }
     EXPECT_GE(checked, 10);
+}
+
+/* A gnuplot that fails, first on PATH: the folders the run made go again, and the message names gnuplot. */
+TEST(MeasureProgram, WhenGnuplotFailsNothingIsLeft)
+{
+    std::string bin = make_temp_folder(), out = make_temp_folder() + "/new/study";
+    write_file(bin + "/gnuplot", "#!/bin/sh\necho \"plots.gp, line 3: undefined variable: x\" >&2\nexit 1\n");
+    chmod((bin + "/gnuplot").c_str(), 0755);
+    ProgramRun run = measure({"--out", out, sm1}, bin + ":/usr/bin:/bin");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "gnuplot failed (plots.gp, line 3: undefined variable: x); nothing was written\n");
+    struct stat st;
+    EXPECT_NE(stat(out.substr(0, out.rfind('/')).c_str(), &st), 0) << "the folders it made are gone";
+    std::string kept = make_temp_folder();
+    run = measure({"--out", kept, sm1}, bin + ":/usr/bin:/bin");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(stat(kept.c_str(), &st), 0) << "a folder that was there stays";
+    EXPECT_EQ(entries(kept), 0u);
 }
 
 TEST(MeasureProgram, WithoutGnuplotTheTablesAndScriptAreStillWritten)

@@ -221,6 +221,44 @@ static std::pair<int, int> gif_frames_and_delay(const std::string &path)
     return result;
 }
 
+/* A GIF's first frame as a picture. */
+static Image gif_first_frame(const std::string &path)
+{
+    Image image;
+    int code = 0;
+    GifFileType *gif = DGifOpenFileName(path.c_str(), &code);
+    if (!gif || DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1)
+        return image;
+    const SavedImage &saved = gif->SavedImages[0];
+    const ColorMapObject *map = saved.ImageDesc.ColorMap ? saved.ImageDesc.ColorMap : gif->SColorMap;
+    image.width = gif->SWidth;
+    image.height = gif->SHeight;
+    for (size_t p = 0; p < (size_t)image.width * image.height; p++) {
+        const GifColorType &c = map->Colors[saved.RasterBits[p]];
+        image.rgb.insert(image.rgb.end(), {c.Red, c.Green, c.Blue});
+    }
+    DGifCloseFile(gif, &code);
+    return image;
+}
+
+TEST(Render, GifDelaysAreRoundedAndAPartStartsAtItsFirstFrame)
+{
+    std::string folder = make_temp_folder();
+    make_scene_folder(folder);
+    /* 100 / 15 = 6.67 hundredths, rounded to 7; 100 / 40 = 2.5, to 3; 50 a second, the most, 2. */
+    for (const auto &fps : {std::make_pair("15", 7), std::make_pair("40", 3), std::make_pair("50", 2)}) {
+        ProgramRun run = render(folder, {"--force", "--size", "80x128", "--frames", "0:9", "--fps", fps.first, "d.gif"});
+        ASSERT_EQ(run.status, 0) << fps.first << ": " << run.err;
+        EXPECT_EQ(gif_frames_and_delay(folder + "/d.gif"), std::make_pair(10, fps.second)) << "--fps " << fps.first;
+    }
+    ASSERT_EQ(render(folder, {"--size", "160x256", "--frames", "90:99", "part.gif"}).status, 0);
+    ASSERT_EQ(render(folder, {"--size", "160x256", "--frame", "90", "still90.png"}).status, 0);
+    ASSERT_EQ(render(folder, {"--size", "160x256", "--frame", "0", "still0.png"}).status, 0);
+    Image first = gif_first_frame(folder + "/part.gif");
+    EXPECT_EQ(first.rgb, read_png_image(folder + "/still90.png").rgb) << "the part's first frame is frame 90";
+    EXPECT_NE(first.rgb, read_png_image(folder + "/still0.png").rgb);
+}
+
 TEST(Render, RecordingsAsTheirMarkerFilesAndVideosAtTheirPace)
 {
     const std::string source = SOURCE_DIR;

@@ -14,7 +14,8 @@
 #include <unistd.h>
 
 
-static const char *const window_title = "Mienscope by Tarnwell - Average Smile";
+/* The viewer's windows: the exhibits' "Mienscope by Tarnwell - ..." and, with files, "Mienscope - FILES". */
+static const char viewer_title_start[] = "Mienscope ";
 
 static void pause_briefly()
 {
@@ -109,7 +110,7 @@ static bool is_viewer_window(Display *dpy, Window w)
     if (!XGetWindowAttributes(dpy, w, &attributes) || attributes.map_state != IsViewable)
         return false;
     char *name = nullptr;
-    bool match = XFetchName(dpy, w, &name) && name && strcmp(name, window_title) == 0;
+    bool match = XFetchName(dpy, w, &name) && name && strncmp(name, viewer_title_start, strlen(viewer_title_start)) == 0;
     if (name)
         XFree(name);
     return match;
@@ -262,6 +263,17 @@ void send_key(const Viewer &viewer, unsigned long keysym)
 }
 
 /* What a window manager sends when the user closes the window. */
+std::string window_title(const Viewer &viewer)
+{
+    char *name = nullptr;
+    std::string title;
+    if (XFetchName(viewer.dpy, viewer.window, &name) && name)
+        title = name;
+    if (name)
+        XFree(name);
+    return title;
+}
+
 void close_window(const Viewer &viewer)
 {
     XEvent event;

@@ -47,6 +47,7 @@ bool wait_for_image(const Viewer &viewer, const std::function<bool(const Image &
 void send_key(const Viewer &viewer, unsigned long keysym);  /* press and release, with Shift if the keysym needs it */
 void resize_window(const Viewer &viewer, int width, int height);
 void close_window(const Viewer &viewer);                    /* as a window manager's close button does */
+std::string window_title(const Viewer &viewer);             /* WM_NAME */
 long resident_kib(pid_t pid);                               /* VmRSS from /proc, -1 if unknown */
 bool write_png(const Image &image, const std::string &path); /* libpng, 8-bit RGB */
 

@@ -463,7 +463,8 @@ bool read_c3d(const uint8_t *data, size_t size, Recording *rec, std::string *err
     rec->frames = (size_t)rec->declared_frames < room ? (size_t)rec->declared_frames : room;
     if (rec->frames < (size_t)rec->declared_frames)
         rec->warnings.push_back("holds " + std::to_string(rec->frames) + " of the " +
-                                std::to_string(rec->declared_frames) + " frames it declares; read those");
+                                std::to_string(rec->declared_frames) + " frames it declares; read " +
+                                (rec->frames == 1 ? "it" : "those"));
     read_samples(f, at, frame_bytes, scale, rec);
     set_even_times(rec);
     return true;

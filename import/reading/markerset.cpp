@@ -139,8 +139,8 @@ static bool check_marker_count(const MarkerSet &set, std::string *error)
 {
     if (set.markers.size() == FACE_MARKERS)
         return true;
-    *error = set.name + ": has " + std::to_string(set.markers.size()) + " marker lines; a set names exactly " +
-             std::to_string(FACE_MARKERS);
+    *error = set.name + ": has " + count_of(set.markers.size(), "marker line", "marker lines") +
+             "; a set names exactly " + std::to_string(FACE_MARKERS);
     return false;
 }
 
@@ -150,8 +150,8 @@ static bool check_other_counts(const MarkerSet &set, std::string *error)
         *error = set.name + ": has " + std::to_string(set.segments.size()) + " segment lines; the viewer draws at most " +
                  std::to_string(FACE_SEGMENTS);
     else if (!set.rigid.empty() && set.rigid.size() < SET_MIN_RIGID)
-        *error = set.name + ": has " + std::to_string(set.rigid.size()) +
-                 " rigid points; holding the head still needs at least 3";
+        *error = set.name + ": has " + count_of(set.rigid.size(), "rigid point", "rigid points") +
+                 "; holding the head still needs at least 3";
     else if (set.rigid.size() > SET_MAX_RIGID)
         *error = set.name + ": has " + std::to_string(set.rigid.size()) + " rigid points; a set names at most " +
                  std::to_string(SET_MAX_RIGID);
@@ -257,8 +257,8 @@ bool select_in_file_order(const Recording &rec, Selection *selection, std::strin
             selection->markers.push_back(i);
     if (selection->markers.size() == FACE_MARKERS)
         return true;
-    *error = "holds " + std::to_string(selection->markers.size()) + " markers, not " + std::to_string(FACE_MARKERS) +
-             "; --markers SET chooses 24 of them";
+    *error = "holds " + count_of(selection->markers.size(), "marker", "markers") + ", not " +
+             std::to_string(FACE_MARKERS) + "; --markers SET chooses 24 of them";
     selection->markers.clear();
     return false;
 }

@@ -117,7 +117,7 @@ bool read_trc(const uint8_t *data, size_t size, Recording *rec, std::string *err
         return false;
     if (rec->declared_frames > (long)rec->frames)
         rec->warnings.push_back("NumFrames is " + std::to_string(rec->declared_frames) + " but the file holds " +
-                                std::to_string(rec->frames) + " rows; read those");
+                                count_of(rec->frames, "row; read it", "rows; read those"));
     set_even_times(rec);
     return true;
 }
