@@ -23,7 +23,7 @@ RENDER_PACKAGES = pkg-config libegl-dev libopengl-dev libavformat-dev libavcodec
 COMPARE_PACKAGES = libboost-math-dev
 DOC_PACKAGES = help2man dpkg-dev
 TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind gnuplot-nox \
-  chromium chromium-driver python3-selenium python3-pil python3-numpy poppler-utils
+  chromium chromium-driver python3-selenium python3-pil python3-numpy poppler-utils python3-matplotlib ffmpeg
 PACKAGES = $(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 # A first configure of $(BUILD) by `make run` or `make install` leaves the

@@ -5,6 +5,9 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <stdlib.h>
+
+#include <thread>
 
 struct Offscreen {
     EGLDisplay display = EGL_NO_DISPLAY;
@@ -12,6 +15,13 @@ struct Offscreen {
     GLuint framebuffer = 0, colour = 0, depth = 0;
     int width = 0, height = 0;
 };
+
+void leave_cores_to_encoding(void)
+{
+    unsigned cores = std::thread::hardware_concurrency();
+    std::string threads = std::to_string(cores > 2 ? cores - 2 : 0);
+    setenv("LP_NUM_THREADS", threads.c_str(), 0);
+}
 
 /* Mesa's surfaceless platform needs no device node and no X server. */
 static EGLDisplay surfaceless_display(std::string *error)

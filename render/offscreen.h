@@ -22,6 +22,10 @@ struct Picture {
 
 struct Offscreen;
 
+/* Before open_offscreen, for videos: Mesa's software rasteriser (llvmpipe) draws with threads of its own,
+ * one a processor by default, which on a small machine take the processors that encoding the frames needs:
+ * it is asked to leave two, unless LP_NUM_THREADS says otherwise. */
+void leave_cores_to_encoding(void);
 /* A current context drawing into width x height; false with what failed (one line). */
 bool open_offscreen(int width, int height, Offscreen **out, std::string *error);
 void read_picture(const Offscreen *o, Picture *picture); /* what has been drawn, after glFinish */

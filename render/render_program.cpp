@@ -13,6 +13,7 @@
 #include "face_files.h"
 #include "file_io.h"
 #include "frame.h"
+#include "overlap.h"
 #include "page.h"
 #include "text.h"
 
@@ -384,11 +385,11 @@ static bool write_video(const RenderRequest &r, Scene *scene, CaptionFont *font,
     double fps = video_fps(r, *scene);
     bool ok = r.kind == OUTPUT_MP4 ? mp4_open(path, r.width, r.height, fps, &mp4, error)
                                    : gif_open(path, r.width, r.height, (int)lround(100.0 / fps), &gif, error);
-    Picture picture;
-    for (int f = r.first_frame; f <= r.last_frame && ok; f++) {
-        render_frame(scene, font, f, o, &picture);
-        ok = mp4 ? mp4_add(mp4, picture, error) : gif_add(gif, picture, error);
-    }
+    auto draw = [&](int k, Picture *picture) { render_frame(scene, font, r.first_frame + k, o, picture); };
+    auto add = [&](const Picture &picture, std::string *why) {
+        return mp4 ? mp4_add(mp4, picture, why) : gif_add(gif, picture, why);
+    };
+    ok = ok && draw_and_encode(r.last_frame - r.first_frame + 1, draw, add, error);
     if (mp4)
         ok = mp4_finish(mp4, ok ? error : nullptr) && ok;
     if (gif)
@@ -456,6 +457,8 @@ int run_render(const RenderRequest &r)
         return write_page(r, scene, &error) ? RENDER_DONE : unusable(error);
     Offscreen *offscreen = nullptr;
     CaptionFont *font = nullptr;
+    if (r.kind != OUTPUT_PNG)
+        leave_cores_to_encoding();
     if (!open_offscreen(r.width, r.height, &offscreen, &error))
         return unusable("mienscope-render: " + error + "; nothing was drawn");
     bool ok = scene.caption.empty() || open_caption_font(&font, &error);
