@@ -65,36 +65,11 @@ static std::string crafted_set(const std::string &folder)
     return folder + "/crafted.set";
 }
 
-/* A table's rows as fields by the header's names; these tables hold no quoted field. */
-static std::vector<std::map<std::string, std::string>> rows_of(const std::string &text)
-{
-    std::istringstream lines(text);
-    std::string line;
-    std::vector<std::string> header;
-    std::vector<std::map<std::string, std::string>> rows;
-    while (std::getline(lines, line)) {
-        std::vector<std::string> fields;
-        std::istringstream cells(line + ",");
-        std::string cell;
-        while (std::getline(cells, cell, ','))
-            fields.push_back(cell);
-        if (header.empty()) {
-            header = fields;
-            continue;
-        }
-        std::map<std::string, std::string> row;
-        for (size_t i = 0; i < header.size() && i < fields.size(); i++)
-            row[header[i]] = fields[i];
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 /* The norm.csv row of a file, a name and a measure. */
 static std::map<std::string, std::string> norm_row(const std::string &text, const std::string &file,
                                                    const std::string &name, const std::string &measure)
 {
-    for (const auto &row : rows_of(text))
+    for (const auto &row : table_rows(text))
         if (row.at("file") == file && row.at("name") == name && row.at("measure") == measure)
             return row;
     ADD_FAILURE() << "no row " << file << " " << name << " " << measure;
@@ -223,7 +198,7 @@ TEST(CompareStudy, FilesAreFoundFromTheTablesFolderAndMayBeRecordings)
                               folder + "/out", sub + "/study.csv"}, "/nonexistent");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.out, StartsWith(c3d + ": "));
-    auto markers = rows_of(read_file(folder + "/out/markers.csv"));
+    auto markers = table_rows(read_file(folder + "/out/markers.csv"));
     ASSERT_EQ(markers.size(), 4u * 24);
     EXPECT_EQ(markers[0]["file"], "c1.dat") << "the file as the table writes it";
     EXPECT_EQ(markers[24]["file"], "./c2.dat");

@@ -36,30 +36,6 @@ static const Case cases[] = {
 /* A table's rows as fields, keyed by the header's names; the paths in these tables hold no comma. */
 typedef std::vector<std::map<std::string, std::string>> Table;
 
-static Table read_table(const std::string &text)
-{
-    std::istringstream lines(text);
-    std::string line;
-    std::vector<std::string> header;
-    Table rows;
-    while (std::getline(lines, line)) {
-        std::vector<std::string> fields;
-        std::istringstream cells(line + ",");
-        std::string cell;
-        while (std::getline(cells, cell, ','))
-            fields.push_back(cell);
-        if (header.empty()) {
-            header = fields;
-            continue;
-        }
-        std::map<std::string, std::string> row;
-        for (size_t i = 0; i < header.size() && i < fields.size(); i++)
-            row[header[i]] = fields[i];
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 static double number(const std::string &field)
 {
     return field.empty() ? NAN : atof(field.c_str());
@@ -130,14 +106,14 @@ TEST(Inputs, RecordingsMeasureAsTheirImportedMarkerFilesWithTheirOwnTime)
         ProgramRun from_file = run(MEASURE_BINARY, {"--markers", set, "--out", folder + "/file", marker_file});
         ASSERT_EQ(from_file.status, 0) << from_file.err;
 
-        Table a = read_table(read_file(folder + "/direct/markers.csv")), b = read_table(read_file(folder + "/file/markers.csv"));
+        Table a = table_rows(read_file(folder + "/direct/markers.csv")), b = table_rows(read_file(folder + "/file/markers.csv"));
         expect_same_markers(a, b, c.recording);
         expect_recording_time(a, c.span, c.recording);
         EXPECT_EQ(b[0].count("peak_s"), 0u) << "a marker file without --duration has no time";
         EXPECT_EQ(a[0].at("file"), testdata_path(c.recording)) << "the file column names it as given";
 
         /* The pairs come from the set, the built-in one for OpenFace. */
-        Table pa = read_table(read_file(folder + "/direct/pairs.csv")), pb = read_table(read_file(folder + "/file/pairs.csv"));
+        Table pa = table_rows(read_file(folder + "/direct/pairs.csv")), pb = table_rows(read_file(folder + "/file/pairs.csv"));
         ASSERT_EQ(pa.size(), pb.size()) << c.recording;
         EXPECT_EQ(pa.empty(), !c.set.empty()) << "only the OpenFace set has pairs";
         for (size_t i = 0; i < pa.size(); i++) {
@@ -203,7 +179,7 @@ TEST(Inputs, FoldersStandForTheirRecordingsAndMarkerFilesInByteOrder)
     ProgramRun r = run(MEASURE_BINARY, {"--markers", source + "/examples/face24.set", "--duration", "3", c3d,
                                         folder + "/", source + "/face-data/sm2.dat"});
     ASSERT_EQ(r.status, 0) << r.err;
-    Table rows = read_table(r.out);
+    Table rows = table_rows(r.out);
     ASSERT_EQ(rows.size(), 5u * 24);
     std::vector<std::string> order;
     for (size_t i = 0; i < rows.size(); i += 24)
@@ -218,7 +194,7 @@ TEST(Inputs, FoldersStandForTheirRecordingsAndMarkerFilesInByteOrder)
     /* Without --duration the marker files' seconds columns are there and empty. */
     r = run(MEASURE_BINARY, {"--markers", source + "/examples/face24.set", c3d, folder});
     ASSERT_EQ(r.status, 0) << r.err;
-    rows = read_table(r.out);
+    rows = table_rows(r.out);
     EXPECT_FALSE(rows[0].at("peak_s").empty());
     EXPECT_TRUE(rows[24].at("peak_s").empty());
     EXPECT_EQ(rows[24].at("file"), folder + "/A.DAT") << "a folder without a trailing '/' gets one";

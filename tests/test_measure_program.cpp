@@ -120,20 +120,12 @@ TEST(MeasureProgram, TimesSmoothingAndTheLagAreWrittenAsAsked)
     ASSERT_EQ(measure({"--markers", face_set, "--duration", "6", "--smooth", "6.0", "--force", "--out", out, sm1, sm2},
                       "/nonexistent").status, 0);
     EXPECT_THAT(read_file(out + "/plots.gp"), HasSubstr("smoothing = ', smoothed at 6.0 Hz'\n"));
-    std::istringstream rows(read_file(out + "/pairs.csv"));
-    std::string row;
-    std::getline(rows, row);
     int checked = 0;
-    while (std::getline(rows, row)) {
-        std::vector<std::string> fields;
-        std::istringstream cells(row + ",");
-        std::string cell;
-        while (std::getline(cells, cell, ','))
-            fields.push_back(cell);
-        ASSERT_EQ(fields.size(), 11u) << row;
-        if (fields[9].empty())
+    for (auto &row : table_rows(read_file(out + "/pairs.csv"))) {
+        ASSERT_EQ(row.size(), 11u);
+        if (row["lag_frames"].empty())
             continue;
-        EXPECT_NEAR(atof(fields[10].c_str()), atoi(fields[9].c_str()) * 6.0 / 179, 5.1e-5) << row;
+        EXPECT_NEAR(atof(row["lag_s"].c_str()), atoi(row["lag_frames"].c_str()) * 6.0 / 179, 5.1e-5) << row["file"];
         checked++;
     }
     EXPECT_GE(checked, 10);

@@ -49,6 +49,30 @@ std::string read_file(const std::string &path)
     return text.str();
 }
 
+std::vector<std::map<std::string, std::string>> table_rows(const std::string &text)
+{
+    std::istringstream lines(text);
+    std::string line;
+    std::vector<std::string> header;
+    std::vector<std::map<std::string, std::string>> rows;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line + ",");
+        std::string cell;
+        while (std::getline(cells, cell, ','))
+            fields.push_back(cell);
+        if (header.empty()) {
+            header = fields;
+            continue;
+        }
+        std::map<std::string, std::string> row;
+        for (size_t i = 0; i < header.size() && i < fields.size(); i++)
+            row[header[i]] = fields[i];
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 std::string testdata_path(const std::string &relative)
 {
     return std::string(TESTDATA_DIR) + "/" + relative;

@@ -2,6 +2,7 @@
 #ifndef MIENSCOPE_TESTFILES_H
 #define MIENSCOPE_TESTFILES_H
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,9 @@ std::string make_temp_folder();                                    /* a new empt
 void write_file(const std::string &path, const std::string &text); /* creates or replaces */
 std::string read_file(const std::string &path);                    /* "" if it can't be read */
 std::string temp_file(const std::string &text);                    /* text in a new file; returns its path */
-double now_seconds();                                              /* a monotonic clock, for deadlines and timings */
+double now_seconds();
+/* A CSV table's rows as fields by the header's names; for tables whose fields hold no comma. */
+std::vector<std::map<std::string, std::string>> table_rows(const std::string &text);                                              /* a monotonic clock, for deadlines and timings */
 /* Runs a program with these arguments, standard output and error kept; path, if not "", is its PATH;
  * folder, if not "", its working directory; no_display unsets DISPLAY. */
 ProgramRun run_program(const std::string &binary, const std::vector<std::string> &args, const std::string &path = "",
