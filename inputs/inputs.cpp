@@ -82,20 +82,10 @@ static void numbered_names(MarkerNames *names)
         names->labels.push_back(std::to_string(m));
 }
 
-bool load_marker_names(const std::string &set_path, MarkerNames *names, std::string *error)
-{
-    MarkerSet set;
-    if (!load_marker_set(set_path, &set, error))
-        return false;
-    if (set.markers.empty())
-        numbered_names(names);
-    else
-        names_from_set(set, names);
-    return true;
-}
-
-int read_input(const std::string &name, const InputOptions &options, const MarkerSet &given, Input *input,
-               MarkerSet *brought, std::string *error)
+/* One file opened as every program opens it, its points chosen by given (the parsed --markers set, or
+ * empty); brought: the set a recording was converted with. */
+static int read_input(const std::string &name, const InputOptions &options, const MarkerSet &given, Input *input,
+                      MarkerSet *brought, std::string *error)
 {
     OpenedInput opened;
     int status = open_input(name, options.recording, given, READ_MARKER_FILES, &opened, error);
@@ -135,12 +125,4 @@ int read_inputs(const std::vector<std::string> &files, const InputOptions &optio
         }
     }
     return EXIT_DONE;
-}
-
-bool any_time_known(const std::vector<Input> &inputs)
-{
-    for (const Input &input : inputs)
-        if (!isnan(input.seconds))
-            return true;
-    return false;
 }

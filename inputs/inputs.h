@@ -43,17 +43,11 @@ struct MarkerNames {
 /* Folders replaced by their files whose names end in .c3d, .trc, .csv or .dat (any case), hidden ones
  * skipped, in byte order of the names; false naming a folder that holds none. */
 bool expand_folders(const std::vector<std::string> &operands, std::vector<std::string> *files, std::string *error);
-bool load_marker_names(const std::string &set_path, MarkerNames *names, std::string *error); /* "" gives "0" to "23" */
-/* One file opened as every program opens it, its points chosen by given (the parsed --markers set, or
- * empty); brought: the set a recording was converted with. Returns the exit status, the message in error. */
-int read_input(const std::string &name, const InputOptions &options, const MarkerSet &given, Input *input,
-               MarkerSet *brought, std::string *error);
 /* Every file in order, and the names: --markers's set, else the first set a recording brings (OpenFace's
  * built-in one), else "0" to "23". Returns the exit status of the first that fails, its message in error
  * after where(its index) when where is given. */
 int read_inputs(const std::vector<std::string> &files, const InputOptions &options, std::vector<Input> *inputs,
                 MarkerNames *names, std::string *error,
                 const std::function<std::string(size_t)> &where = std::function<std::string(size_t)>());
-bool any_time_known(const std::vector<Input> &inputs); /* some input knows how long it lasts */
 
 #endif

@@ -28,7 +28,8 @@ double frame_seconds(const MeasuredFile &file)
     return file.seconds / (FACE_FRAMES - 1);
 }
 
-bool any_seconds(const std::vector<MeasuredFile> &files)
+/* Some file knows its time: the seconds columns are written. */
+static bool any_seconds(const std::vector<MeasuredFile> &files)
 {
     for (const MeasuredFile &file : files)
         if (!isnan(file.seconds))

@@ -30,7 +30,6 @@ struct MeasuredFile {
 /* The positions filtered when the settings ask for it (seconds must then be known), then measured. */
 MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, double seconds, const Study &study);
 double frame_seconds(const MeasuredFile &file); /* seconds from one frame to the next; NAN when unknown */
-bool any_seconds(const std::vector<MeasuredFile> &files); /* some file knows its time: the seconds columns are written */
 /* Columns that stand after "file" in the rows of markers.csv and pairs.csv: their names, and each file's fields. */
 struct FileColumns {
     std::vector<std::string> names;

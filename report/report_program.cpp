@@ -161,24 +161,23 @@ static std::vector<uint8_t> still_png(Painter *p, const FrameView &view, const s
 
 /* Rest and peak from the front, and the two overlaid: the peak drawn as a second face whose rest frame
  * holds the peak's positions, so that one frame index shows both. */
-static RecordingStills draw_stills(Painter *p, FACE *face, int rest, int peak)
+static bool draw_stills(Painter *p, FACE *face, int rest, int peak, RecordingStills *stills)
 {
-    RecordingStills stills;
-    stills.rest_frame = rest;
-    stills.peak_frame = peak;
-    FrameView view = {face, nullptr, {1, 0}, rest, 0.0f, 0.0f, 5.0f};
-    stills.rest = still_png(p, view, "Rest, frame " + std::to_string(rest));
-    view.frame = peak;
-    stills.peak = still_png(p, view, "Peak, frame " + std::to_string(peak));
     FACE *at_peak = (FACE *)malloc(sizeof(FACE));
-    if (at_peak) {
-        *at_peak = *face;
-        memcpy(at_peak->ff[rest], face->ff[peak], sizeof face->ff[rest]);
-        FrameView both = {face, at_peak, {1, 1}, rest, 0.0f, 0.0f, 5.0f};
-        stills.both = still_png(p, both, "Rest and peak");
-        free(at_peak);
-    }
-    return stills;
+    if (!at_peak)
+        return false;
+    stills->rest_frame = rest;
+    stills->peak_frame = peak;
+    FrameView view = {face, nullptr, {1, 0}, rest, 0.0f, 0.0f, 5.0f};
+    stills->rest = still_png(p, view, "Rest, frame " + std::to_string(rest));
+    view.frame = peak;
+    stills->peak = still_png(p, view, "Peak, frame " + std::to_string(peak));
+    *at_peak = *face;
+    memcpy(at_peak->ff[rest], face->ff[peak], sizeof face->ff[rest]);
+    FrameView both = {face, at_peak, {1, 1}, rest, 0.0f, 0.0f, 5.0f};
+    stills->both = still_png(p, both, "Rest and peak");
+    free(at_peak);
+    return true;
 }
 
 /* The recording's interactive view: it alone, paused at its rest frame. */
@@ -196,24 +195,27 @@ static PageData view_of(const StudyRecording &r, const FACE *face, int rest, Cap
     return view;
 }
 
-/* Every page of the report, in order, and last the index. */
-static std::vector<OutputFile> report_pages(const MeasuredStudy &s, const NormComparison *norm, Painter *painter,
-                                            const std::vector<std::string> &plots, const ReportInfo &info)
+/* Every page of the report, in order, and last the index; false when there is no memory for a face. */
+static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, Painter *painter,
+                         const std::vector<std::string> &plots, const ReportInfo &info, std::vector<OutputFile> *pages,
+                         std::string *error)
 {
-    std::vector<OutputFile> pages;
     int rest = s.study.settings.rest_first;
     for (size_t r = 0; r < s.recordings.size(); r++) {
         FACE *face = face_of(s, s.recordings[r]);
-        if (!face)
-            continue;
-        RecordingStills stills = draw_stills(painter, face, rest, peak_frame(s.recordings[r].measured));
+        RecordingStills stills;
+        if (!face || !draw_stills(painter, face, rest, peak_frame(s.recordings[r].measured), &stills)) {
+            free(face);
+            *error = s.recordings[r].row.file + ": no memory for a face record; nothing was written";
+            return false;
+        }
         PageData view = view_of(s.recordings[r], face, rest, painter->font);
-        pages.push_back({s.recordings[r].name + ".html",
-                         recording_page(s, r, norm, stills, view, plots.empty() ? "" : plots[r], info)});
+        pages->push_back({s.recordings[r].name + ".html",
+                          recording_page(s, r, norm, stills, view, plots.empty() ? "" : plots[r], info)});
         free(face);
     }
-    pages.push_back({"index.html", index_page(s, norm, info)});
-    return pages;
+    pages->push_back({"index.html", index_page(s, norm, info)});
+    return true;
 }
 
 /* The pages written together, or none. */
@@ -250,10 +252,8 @@ int run_report(const ReportRequest &r, const ReportInfo &info)
     if (!gnuplot.empty() && !s.study.markers.pairs.empty() && !draw_report_plots(gnuplot, s, against, &plots, &error))
         return unusable(error);
     Painter painter;
-    bool painted = open_painter(&painter, &error);
     std::vector<OutputFile> pages;
-    if (painted)
-        pages = report_pages(s, against, &painter, plots, info);
+    bool painted = open_painter(&painter, &error) && report_pages(s, against, &painter, plots, info, &pages, &error);
     close_painter(&painter);
     if (!painted || !write_pages(r, pages, &error))
         return unusable(error);
