@@ -39,11 +39,15 @@ static GroupRow test_measure(const MeasuredStudy &s, const GroupComparison &c, c
     return row;
 }
 
-static void fill_q(std::vector<double> p, std::vector<double *> q)
+/* Each row's q: its p corrected over all the rows (GroupRow and PairedRow alike). */
+template <typename Row> static void fill_q(std::vector<Row> *rows)
 {
+    std::vector<double> p;
+    for (const Row &row : *rows)
+        p.push_back(row.p);
     std::vector<double> corrected = benjamini_hochberg(p);
-    for (size_t i = 0; i < q.size(); i++)
-        *q[i] = corrected[i];
+    for (size_t i = 0; i < rows->size(); i++)
+        (*rows)[i].q = corrected[i];
 }
 
 /* The two groups' movements aligned and decomposed as mienscope-average does, the first of them in the
@@ -108,15 +112,9 @@ int compare_groups(const MeasuredStudy &s, const std::string &a, const std::stri
     }
     c->shape = {(size_t)(modes ? modes : std::min(3L, most)), c->members_a.size(), c->members_b.size(), NAN, NAN};
     c->measures = compared_measures(s.study, every_time_known(s));
-    std::vector<double> p;
-    std::vector<double *> q;
     for (const ComparedMeasure &m : c->measures)
         c->rows.push_back(test_measure(s, *c, m, how));
-    for (GroupRow &row : c->rows) {
-        p.push_back(row.p);
-        q.push_back(&row.q);
-    }
-    fill_q(p, q);
+    fill_q(&c->rows);
     return test_shape(s, c, how, error) ? EXIT_DONE : EXIT_UNUSABLE;
 }
 
@@ -197,15 +195,9 @@ bool compare_paired(const MeasuredStudy &s, const std::string &before, const std
         return false;
     }
     c->measures = compared_measures(s.study, every_time_known(s));
-    std::vector<double> p;
-    std::vector<double *> q;
     for (const ComparedMeasure &m : c->measures)
         c->rows.push_back(test_change(s, *c, m, how));
-    for (PairedRow &row : c->rows) {
-        p.push_back(row.p);
-        q.push_back(&row.q);
-    }
-    fill_q(p, q);
+    fill_q(&c->rows);
     return true;
 }
 
