@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -268,6 +269,29 @@ TEST(CompareStudy, BadTablesAndGroupsAreNamedWithTheirLines)
     }
 }
 
+/* The q column against the p column of a table of tests, by what the
+ * Benjamini-Hochberg step-up gives whatever the ps: no q below its p or
+ * above 1, the largest p left as it is, the smallest at most p times the
+ * number of tests, and q in the order of p. */
+static void expect_q_corrects_p(const std::string &text)
+{
+    std::vector<std::pair<double, double>> tested;
+    for (const auto &row : table_rows(text))
+        if (!row.at("p").empty())
+            tested.push_back({atof(row.at("p").c_str()), atof(row.at("q").c_str())});
+    ASSERT_GE(tested.size(), 2u);
+    std::sort(tested.begin(), tested.end());
+    for (size_t i = 0; i < tested.size(); i++) {
+        EXPECT_GE(tested[i].second, tested[i].first - 1e-6);
+        EXPECT_LE(tested[i].second, 1.0);
+        if (i > 0) {
+            EXPECT_GE(tested[i].second, tested[i - 1].second - 1e-6);
+        }
+    }
+    EXPECT_NEAR(tested.back().second, tested.back().first, 1e-6);
+    EXPECT_LE(tested.front().second, tested.front().first * tested.size() + 1e-6);
+}
+
 /* Groups A and B of four, whose left markers peak at 8, 12, 16, 20 and
  * 16, 20, 24, 30 mm; the same four subjects before (A) and after (B), and
  * a fifth before only. Worked out independently (SciPy's ttest_ind for t
@@ -314,6 +338,8 @@ TEST(CompareTests, GroupsPairsAndTheNormInOneRun)
     EXPECT_THAT(paired, StartsWith("kind,name,measure,n,mean_before,mean_after,change,sd_change,ci_low,ci_high,t,p,q\n"));
     EXPECT_THAT(paired, HasSubstr("\nmarker,m3,peak_mm,4,14.0000,22.5000,8.5000,1.0000,6.9088,10.0912,17.0000,0.125000,"));
     EXPECT_THAT(paired, HasSubstr("\nmarker,m4,peak_mm,4,2.0000,2.0000,0.0000,0.0000,,,,,\n")) << "no change";
+    expect_q_corrects_p(groups);
+    expect_q_corrects_p(paired);
     for (const char *name : {"norm.csv", "bands.csv", "groups.png", "groups.svg", "paired.png", "paired.svg"})
         EXPECT_FALSE(read_file(folder + "/out/" + name).empty()) << name;
 
