@@ -87,9 +87,10 @@ std::vector<std::string> bands_plot_names(const MeasuredStudy &s, const NormComp
 }
 
 /* Every S-th row of the table from the first for the markers, every P-th
- * after them for the pairs: those rows are peak_mm and asymmetry_pct. */
+ * after them for the pairs: those rows are peak_mm and asymmetry_pct. The
+ * pairs' panel is there only when the set has pairs. */
 static const char forest_plot[] = R"gnuplot(
-    set multiplot layout 2,1
+    set multiplot layout (pairs > 0 ? 2 : 1),1
     set grid xtics
     set arrow 1 from 0, graph 0 to 0, graph 1 nohead linecolor rgb '#000000'
     set key outside top center horizontal
@@ -148,5 +149,6 @@ std::string forest_plot_script(const Study &study, const std::vector<ComparedMea
                        std::to_string(high) + "\nq_column = " + std::to_string(q) + "\n";
     if (!pair_names.empty())
         text += gnuplot_array("pair_name", pair_names);
-    return text + gnuplot_pictures(name, 1100, 1400) + forest_plot;
+    int height = study.markers.pairs.empty() ? 700 : 1400; /* pixels: one panel or two */
+    return text + gnuplot_pictures(name, 1100, height) + forest_plot;
 }
