@@ -342,12 +342,14 @@ TEST(CompareTests, GroupsPairsAndTheNormInOneRun)
     expect_q_corrects_p(paired);
     for (const char *name : {"norm.csv", "bands.csv", "groups.png", "groups.svg", "paired.png", "paired.svg"})
         EXPECT_FALSE(read_file(folder + "/out/" + name).empty()) << name;
+    EXPECT_EQ(png_size(folder + "/out/groups.png"), std::make_pair(1100u, 1400u)) << "markers and the pair";
 
     /* Without a set the markers go by their numbers; 70 relabellings are still all counted under a limit of 100. */
     run = compare({"--groups", "A", "B", "--permutations", "100", "--seed", "5", "--out", folder + "/again", table});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(read_file(folder + "/again/groups.csv"),
                 HasSubstr("\nmarker,3,peak_mm,4,14.0000,5.1640,4,22.5000,5.9722,8.5000,-1.2084,18.2084,2.1532,5.8775,0.142857,"));
+    EXPECT_EQ(png_size(folder + "/again/groups.png"), std::make_pair(1100u, 700u)) << "no pairs: the markers' panel only";
 }
 
 TEST(CompareTests, BadGroupsPairsAndOptions)

@@ -32,19 +32,6 @@ static size_t entries(const std::string &folder)
     return n;
 }
 
-/* Width and height from a PNG's signature and IHDR chunk; 0 x 0 if it is not one. */
-static std::pair<unsigned, unsigned> png_size(const std::string &path)
-{
-    std::string bytes = read_file(path);
-    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0)
-        return {0, 0};
-    auto word = [&](size_t at) {
-        return (unsigned)(unsigned char)bytes[at] << 24 | (unsigned)(unsigned char)bytes[at + 1] << 16 |
-               (unsigned)(unsigned char)bytes[at + 2] << 8 | (unsigned)(unsigned char)bytes[at + 3];
-    };
-    return {word(16), word(20)};
-}
-
 /* A marker file whose 4320 triples are all "1 2 3", with `text` put in place of triple `at`. */
 static std::string marker_file_with(size_t at, const std::string &text, size_t triples = 4320)
 {

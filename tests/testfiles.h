@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ProgramRun {
@@ -15,9 +16,11 @@ std::string make_temp_folder();                                    /* a new empt
 void write_file(const std::string &path, const std::string &text); /* creates or replaces */
 std::string read_file(const std::string &path);                    /* "" if it can't be read */
 std::string temp_file(const std::string &text);                    /* text in a new file; returns its path */
-double now_seconds();
+double now_seconds();                                              /* a monotonic clock, for deadlines and timings */
 /* A CSV table's rows as fields by the header's names; for tables whose fields hold no comma. */
-std::vector<std::map<std::string, std::string>> table_rows(const std::string &text);                                              /* a monotonic clock, for deadlines and timings */
+std::vector<std::map<std::string, std::string>> table_rows(const std::string &text);
+/* Width and height in pixels from a PNG's signature and IHDR chunk; 0 x 0 if it is not one. */
+std::pair<unsigned, unsigned> png_size(const std::string &path);
 /* Runs a program with these arguments, standard output and error kept; path, if not "", is its PATH;
  * folder, if not "", its working directory; no_display unsets DISPLAY. */
 ProgramRun run_program(const std::string &binary, const std::vector<std::string> &args, const std::string &path = "",
