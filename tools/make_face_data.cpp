@@ -26,6 +26,7 @@
 #include "c3d_writer.h"
 #include "face_files.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -293,7 +294,7 @@ static int write_example(const char *folder)
     snprintf(path, sizeof path, "%s/%s", folder, example.file);
     FILE *fp = fopen(path, "wb");
     if (!fp || fwrite(bytes.data(), 1, bytes.size(), fp) != bytes.size()) {
-        fprintf(stderr, "%s: can't be written; nothing more is written\n", path);
+        fprintf(stderr, "%s: can't be written: %s; nothing more is written\n", path, strerror(errno));
         if (fp)
             fclose(fp);
         return 0;
@@ -307,7 +308,7 @@ static FILE *open_output(const char *folder, const char *name)
     snprintf(path, sizeof path, "%s/%s", folder, name);
     FILE *fp = fopen(path, "w");
     if (!fp)
-        fprintf(stderr, "%s: can't be written; nothing more is written\n", path);
+        fprintf(stderr, "%s: can't be written: %s; nothing more is written\n", path, strerror(errno));
     return fp;
 }
 
