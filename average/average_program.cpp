@@ -49,7 +49,8 @@ const char average_help[] =
     "                       red), F2 the average, F3 mode 2's minus and plus sides, F4\n"
     "                       mode 2's minus side against the average, F5 mode 1's plus\n"
     "                       and minus sides\n"
-    "  --force              replace files in DIR that exist\n"
+    "  --force              replace files in DIR that exist (never a file being read,\n"
+    "                       nor a recording or video)\n"
     "  --help               print this help\n"
     "  --version            print the version\n"
     "\n"
@@ -342,7 +343,8 @@ int run_average(const AverageRequest &r)
     std::vector<std::string> pictures;
     if (!gnuplot.empty())
         pictures = {"modes.png", "modes.svg"};
-    if (!write_with_plots(r.out, r.force, texts, gnuplot, pictures, &error))
+    OutputGuard guard = inputs_guard(r.force, "a file mienscope-average writes", a.names, r.inputs);
+    if (!write_with_plots(r.out, guard, texts, gnuplot, pictures, &error))
         return unusable(error);
     if (gnuplot.empty())
         fprintf(stderr, "%s: %s\n", r.out.c_str(), gnuplot_missing);

@@ -49,7 +49,8 @@ static const char compare_help_end[] =
     "  --out DIR            where the files go (required), with markers.csv and\n"
     "                       pairs.csv (mienscope-measure's tables with group, subject\n"
     "                       and condition), plots.gp and the CSV files it draws from\n"
-    "  --force              replace files in DIR that exist\n"
+    "  --force              replace files in DIR that exist (never a file being read,\n"
+    "                       nor a recording or video)\n"
     "  --help, --version\n"
     "\n"
     "The files in DIR appear together, when all are complete. Without gnuplot on PATH\n"
@@ -265,7 +266,8 @@ int run_compare(const CompareRequest &r)
     std::string gnuplot = find_on_path("gnuplot");
     if (gnuplot.empty())
         pictures.clear();
-    if (!write_with_plots(r.out, r.force, texts, gnuplot, pictures, &error))
+    OutputGuard guard = study_guard(r.force, "a file mienscope-compare writes", a.study, r.options);
+    if (!write_with_plots(r.out, guard, texts, gnuplot, pictures, &error))
         return unusable(error);
     if (gnuplot.empty())
         fprintf(stderr, "%s: %s\n", r.out.c_str(), gnuplot_missing);

@@ -34,6 +34,17 @@ int measure_table(const MeasureOptions &o, MeasuredStudy *s, std::string *error)
     return EXIT_DONE;
 }
 
+OutputGuard study_guard(bool force, const std::string &writes, const MeasuredStudy &s, const MeasureOptions &options)
+{
+    std::vector<std::string> paths;
+    for (const StudyRow &row : s.table.rows)
+        paths.push_back(row.path);
+    OutputGuard guard = inputs_guard(force, writes, paths, options.inputs);
+    if (!s.table.name.empty())
+        guard_input(&guard, s.table.name, "study table");
+    return guard;
+}
+
 bool every_time_known(const MeasuredStudy &s)
 {
     for (const StudyRecording &r : s.recordings)

@@ -40,6 +40,8 @@ int measure_study(const std::string &table_path, const MeasureOptions &options, 
                   std::string *error);
 /* The same for the table out holds already (one of files, say: its messages then name no place). */
 int measure_table(const MeasureOptions &options, MeasuredStudy *out, std::string *error);
+/* The guard of a run's outputs that reads this study: its table, its recordings and the --markers set. */
+OutputGuard study_guard(bool force, const std::string &writes, const MeasuredStudy &s, const MeasureOptions &options);
 bool every_time_known(const MeasuredStudy &s); /* the seconds measures are compared */
 /* Markers' peak_mm, onset_frame, peak_speed_mm_per_frame (and onset_s, peak_speed_mm_per_s when timed),
  * in marker order; then pairs' asymmetry_pct, ratio, difference_mm, direction_cos, lag_frames (and lag_s). */

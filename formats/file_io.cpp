@@ -41,12 +41,40 @@ bool read_whole_file(const std::string &path, size_t limit, const char *too_larg
     return true;
 }
 
-bool check_replaceable(const std::string &path, bool force, std::string *error)
+void guard_input(OutputGuard *guard, const std::string &path, const char *what)
 {
     struct stat st;
-    if (force || lstat(path.c_str(), &st) != 0)
+    if (stat(path.c_str(), &st) == 0)
+        guard->inputs.push_back({st.st_dev, st.st_ino, what});
+}
+
+/* The input that path is (through any name or link), or nullptr. */
+static const ReadFile *input_at(const struct stat &st, const OutputGuard &guard)
+{
+    for (const ReadFile &input : guard.inputs)
+        if (input.device == st.st_dev && input.inode == st.st_ino)
+            return &input;
+    return nullptr;
+}
+
+bool check_output(const std::string &path, const OutputGuard &guard, std::string *error)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
         return true;
-    *error = path + ": exists; --force replaces it, and without it the file is left untouched";
+    struct stat target = st;
+    if (S_ISLNK(st.st_mode) && stat(path.c_str(), &target) != 0)
+        target = st;
+    if (S_ISDIR(target.st_mode))
+        *error = path + ": is a folder; give the name of a file to write";
+    else if (const ReadFile *input = input_at(target, guard))
+        *error = path + ": is the " + input->what + " being read; choose another name";
+    else if (guard.is_kept && guard.is_kept(path))
+        *error = path + ": is a recording, not " + guard.writes + "; it is not replaced";
+    else if (!guard.force)
+        *error = path + ": exists; --force replaces it, and without it the file is left untouched";
+    else
+        return true;
     return false;
 }
 
@@ -102,18 +130,17 @@ static bool write_temporary(const OutputFile &file, std::string *temporary, std:
 }
 
 /* Without force, a hard link puts the file in place only if nothing is
- * there yet; where the file system has no hard links, a rename after a
- * check does. */
-static bool put_in_place(const std::string &temporary, const std::string &path, bool force, std::string *error)
+ * there yet; otherwise a rename after the check does, which refuses an
+ * input or a recording even with force. */
+static bool put_in_place(const std::string &temporary, const std::string &path, const OutputGuard &guard,
+                         std::string *error)
 {
-    if (!force) {
-        if (link(temporary.c_str(), path.c_str()) == 0) {
-            unlink(temporary.c_str());
-            return true;
-        }
-        if (!check_replaceable(path, false, error))
-            return false;
+    if (!guard.force && link(temporary.c_str(), path.c_str()) == 0) {
+        unlink(temporary.c_str());
+        return true;
     }
+    if (!check_output(path, guard, error))
+        return false;
     if (rename(temporary.c_str(), path.c_str()) == 0)
         return true;
     *error = failure(path, "can't be put in place");
@@ -122,31 +149,34 @@ static bool put_in_place(const std::string &temporary, const std::string &path, 
 
 /* Puts every temporary in place or, on any failure, none: without force
  * the files put in place before the failure were new, and go again. */
-static bool place_all(const std::vector<std::string> &temporaries, const std::vector<std::string> &paths, bool force,
-                      std::string *error)
+static bool place_all(const std::vector<std::string> &temporaries, const std::vector<std::string> &paths,
+                      const OutputGuard &guard, std::string *error)
 {
     size_t placed = 0;
-    while (placed < paths.size() && put_in_place(temporaries[placed], paths[placed], force, error))
+    while (placed < paths.size() && put_in_place(temporaries[placed], paths[placed], guard, error))
         placed++;
     if (placed == paths.size())
         return true;
-    for (size_t i = 0; i < placed && !force; i++)
+    for (size_t i = 0; i < placed && !guard.force; i++)
         unlink(paths[i].c_str());
     for (size_t i = placed; i < temporaries.size(); i++)
         unlink(temporaries[i].c_str());
     return false;
 }
 
-bool place_file(const std::string &temporary, const std::string &path, bool force, std::string *error)
+bool place_file(const std::string &temporary, const std::string &path, const OutputGuard &guard, std::string *error)
 {
     mode_t mask = umask(0);
     umask(mask);
     chmod(temporary.c_str(), 0666 & ~mask);
-    return place_all({temporary}, {path}, force, error);
+    return place_all({temporary}, {path}, guard, error);
 }
 
-bool write_all_or_none(const std::vector<OutputFile> &files, bool force, std::string *error)
+bool write_all_or_none(const std::vector<OutputFile> &files, const OutputGuard &guard, std::string *error)
 {
+    for (const OutputFile &file : files)
+        if (!check_output(file.path, guard, error))
+            return false;
     std::vector<std::string> temporaries, paths;
     for (const OutputFile &file : files) {
         std::string temporary;
@@ -158,7 +188,7 @@ bool write_all_or_none(const std::vector<OutputFile> &files, bool force, std::st
         temporaries.push_back(temporary);
         paths.push_back(file.path);
     }
-    return place_all(temporaries, paths, force, error);
+    return place_all(temporaries, paths, guard, error);
 }
 
 /* The folder and its parents, as mkdir -p makes them. */
@@ -182,10 +212,10 @@ static bool make_folders(const std::string &folder, std::string *error, std::vec
     }
 }
 
-bool begin_staged_output(const std::string &folder, bool force, StagedOutput *out, std::string *error)
+bool begin_staged_output(const std::string &folder, const OutputGuard &guard, StagedOutput *out, std::string *error)
 {
     out->folder = folder;
-    out->force = force;
+    out->guard = guard;
     out->names.clear();
     out->made.clear();
     if (!make_folders(folder, error, &out->made))
@@ -258,9 +288,11 @@ bool finish_staged_output(StagedOutput *out, std::string *error)
     for (const std::string &name : out->names) {
         temporaries.push_back(out->staging + "/" + name);
         paths.push_back(out->folder + "/" + name);
-        placed = placed && (name.find('/') == std::string::npos || make_folders(folder_of(paths.back()), error));
+        placed = placed && check_output(paths.back(), out->guard, error);
     }
-    placed = placed && place_all(temporaries, paths, out->force, error);
+    for (size_t i = 0; i < paths.size() && placed; i++)
+        placed = out->names[i].find('/') == std::string::npos || make_folders(folder_of(paths[i]), error);
+    placed = placed && place_all(temporaries, paths, out->guard, error);
     if (placed)
         out->made.clear();
     abandon_staged_output(out);

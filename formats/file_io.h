@@ -6,6 +6,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <sys/types.h>
 
 #include <string>
 #include <vector>
@@ -15,19 +16,40 @@ struct OutputFile {
     std::string text;
 };
 
+/* A file a run reads, known by device and inode, so that no output replaces it under any name or link. */
+struct ReadFile {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string what; /* "recording", "marker set", "study table": the message's word */
+};
+
+/* What a run's outputs may replace: every file is checked against it before anything is written and
+ * again as it is put in place. */
+struct OutputGuard {
+    bool force = false;           /* replace files that exist, except those below */
+    std::vector<ReadFile> inputs; /* never replaced, with or without force */
+    /* Files of a kind never replaced, with or without force (recordings); nullptr for none. */
+    bool (*is_kept)(const std::string &path) = nullptr;
+    std::string writes = "a file this program writes"; /* what the run writes, as the message names it */
+};
+
 std::string base_name(const std::string &path); /* what follows the last '/' */
+/* Notes a file the run reads, as `what`; a path that can't be looked at is left out, as nothing can
+ * replace what is not there. */
+void guard_input(OutputGuard *guard, const std::string &path, const char *what);
+/* Whether path may be written: refused, with one line naming it, when it is a folder, one of the inputs,
+ * a kept file, or (without force) any file that exists. */
+bool check_output(const std::string &path, const OutputGuard &guard, std::string *error);
 /* At most limit bytes; errors start with the path, and a larger file gets "PATH: too_large". */
 bool read_whole_file(const std::string &path, size_t limit, const char *too_large, std::vector<uint8_t> *bytes,
                      std::string *error);
-/* Without force, a file that exists is refused and left untouched. Errors start with the path. */
-bool check_replaceable(const std::string &path, bool force, std::string *error);
 /* All or none: on any error no file has been created or changed. */
-bool write_all_or_none(const std::vector<OutputFile> &files, bool force, std::string *error);
+bool write_all_or_none(const std::vector<OutputFile> &files, const OutputGuard &guard, std::string *error);
 
 /* An empty new file beside path, for a writer that opens files by name. */
 bool make_temporary_beside(const std::string &path, std::string *temporary, std::string *error);
-/* The temporary put at path (refused without force when something is there); it goes on failure. */
-bool place_file(const std::string &temporary, const std::string &path, bool force, std::string *error);
+/* The temporary put at path (refused as check_output refuses); it goes on failure. */
+bool place_file(const std::string &temporary, const std::string &path, const OutputGuard &guard, std::string *error);
 /* Files written into a new hidden folder inside their folder, and there
  * made by other programs too (plots), then put in place together. */
 struct StagedOutput {
@@ -35,10 +57,11 @@ struct StagedOutput {
     std::string staging;            /* the hidden folder inside it */
     std::vector<std::string> names; /* the files to put in place, by name */
     std::vector<std::string> made;  /* the folders begin_staged_output made, outermost first */
-    bool force = false;             /* replace files that exist */
+    OutputGuard guard;              /* what the files may replace */
 };
 
-bool begin_staged_output(const std::string &folder, bool force, StagedOutput *out, std::string *error); /* makes the folders */
+/* Makes the folders. */
+bool begin_staged_output(const std::string &folder, const OutputGuard &guard, StagedOutput *out, std::string *error);
 bool stage_file(StagedOutput *out, const std::string &name, const std::string &text, std::string *error); /* writes and names it */
 bool stage_folder(StagedOutput *out, const std::string &name, std::string *error); /* for files another program writes */
 bool finish_staged_output(StagedOutput *out, std::string *error); /* all in place or none; the staging folder goes */

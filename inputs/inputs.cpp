@@ -65,6 +65,17 @@ bool expand_folders(const std::vector<std::string> &operands, std::vector<std::s
     return true;
 }
 
+OutputGuard inputs_guard(bool force, const std::string &writes, const std::vector<std::string> &files,
+                         const InputOptions &options)
+{
+    OutputGuard guard = output_guard(force, writes);
+    for (const std::string &file : files)
+        guard_input(&guard, file, "recording");
+    if (!options.recording.markers.empty())
+        guard_input(&guard, options.recording.markers, "marker set");
+    return guard;
+}
+
 static void names_from_set(const MarkerSet &set, MarkerNames *names)
 {
     names->set = set.name;

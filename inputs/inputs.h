@@ -40,6 +40,9 @@ struct MarkerNames {
     std::vector<std::array<int, 2>> pairs;    /* marker indices, the subject's left first */
 };
 
+/* The guard of a run's outputs (output_guard's) with every file and the --markers set it reads. */
+OutputGuard inputs_guard(bool force, const std::string &writes, const std::vector<std::string> &files,
+                         const InputOptions &options);
 /* Folders replaced by their files whose names end in .c3d, .trc, .csv or .dat (any case), hidden ones
  * skipped, in byte order of the names; false naming a folder that holds none. */
 bool expand_folders(const std::vector<std::string> &operands, std::vector<std::string> *files, std::string *error);

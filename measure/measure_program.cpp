@@ -55,7 +55,8 @@ const char measure_help_end[] =
     "                       gnuplot script plots.gp and its plots displacement.png/.svg\n"
     "                       and pairs.png/.svg into DIR, made if needed; without it the\n"
     "                       marker table goes to standard output and nothing is written\n"
-    "  --force              replace files in DIR that exist\n"
+    "  --force              replace files in DIR that exist (never a file being read,\n"
+    "                       nor a recording or video)\n"
     "  --help               print this help\n"
     "  --version            print the version\n"
     "\n"
@@ -190,7 +191,8 @@ bool parse_measure_command(int argc, char **argv, MeasureRequest *request, std::
 }
 
 /* The tables, the script and, with gnuplot, the plots, all put in place together. */
-static int write_study(const MeasureRequest &r, const std::vector<MeasuredFile> &files, const Study &study)
+static int write_study(const MeasureRequest &r, const std::vector<std::string> &paths,
+                       const std::vector<MeasuredFile> &files, const Study &study)
 {
     std::vector<OutputFile> texts = {{"markers.csv", markers_table(files, study)}};
     if (!study.markers.pairs.empty())
@@ -199,7 +201,8 @@ static int write_study(const MeasureRequest &r, const std::vector<MeasuredFile> 
     texts.push_back({"plots.gp", measure_plot_script(files, study)});
     std::string gnuplot = find_on_path("gnuplot"), error;
     std::vector<std::string> pictures = gnuplot.empty() ? std::vector<std::string>() : measure_plot_names(study);
-    if (!write_with_plots(r.out, r.force, texts, gnuplot, pictures, &error))
+    OutputGuard guard = inputs_guard(r.force, "a table or plot mienscope-measure writes", paths, r.options.inputs);
+    if (!write_with_plots(r.out, guard, texts, gnuplot, pictures, &error))
         return unusable(error);
     if (gnuplot.empty())
         fprintf(stderr, "%s: %s\n", r.out.c_str(), gnuplot_missing);
@@ -232,5 +235,5 @@ int run_measure(const MeasureRequest &r)
         fwrite(table.data(), 1, table.size(), stdout);
         return MEASURE_DONE;
     }
-    return write_study(r, files, study);
+    return write_study(r, paths, files, study);
 }

@@ -98,23 +98,23 @@ bool run_gnuplot(const std::string &gnuplot, const std::string &folder, const st
     return false;
 }
 
-static bool check_names(const std::string &folder, bool force, const std::vector<OutputFile> &texts,
+static bool check_names(const std::string &folder, const OutputGuard &guard, const std::vector<OutputFile> &texts,
                         const std::vector<std::string> &pictures, std::string *error)
 {
     for (const OutputFile &text : texts)
-        if (!check_replaceable(folder + "/" + text.path, force, error))
+        if (!check_output(folder + "/" + text.path, guard, error))
             return false;
     for (const std::string &picture : pictures)
-        if (!check_replaceable(folder + "/" + picture, force, error))
+        if (!check_output(folder + "/" + picture, guard, error))
             return false;
     return true;
 }
 
-bool write_with_plots(const std::string &folder, bool force, const std::vector<OutputFile> &texts,
+bool write_with_plots(const std::string &folder, const OutputGuard &guard, const std::vector<OutputFile> &texts,
                       const std::string &gnuplot, const std::vector<std::string> &pictures, std::string *error)
 {
     StagedOutput out;
-    if (!check_names(folder, force, texts, pictures, error) || !begin_staged_output(folder, force, &out, error))
+    if (!check_names(folder, guard, texts, pictures, error) || !begin_staged_output(folder, guard, &out, error))
         return false;
     bool staged = true;
     for (const OutputFile &text : texts)
@@ -137,7 +137,7 @@ bool draw_in_scratch(const std::string &gnuplot, const std::vector<OutputFile> &
 {
     const char *tmp = getenv("TMPDIR");
     StagedOutput scratch;
-    if (!begin_staged_output(tmp && *tmp ? tmp : "/tmp", false, &scratch, error))
+    if (!begin_staged_output(tmp && *tmp ? tmp : "/tmp", OutputGuard(), &scratch, error))
         return false;
     bool ok = true;
     for (const OutputFile &text : texts)

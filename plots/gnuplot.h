@@ -19,9 +19,9 @@ std::string gnuplot_pictures(const std::string &name, int width, int height);
 /* Runs "gnuplot SCRIPT" in folder, its messages kept in a file there; false with the last of them when it fails. */
 bool run_gnuplot(const std::string &gnuplot, const std::string &folder, const std::string &script, std::string *error);
 /* The texts (paths are names in folder; one is plots.gp) and, with gnuplot (not ""), the pictures that
- * running plots.gp among them makes: all put in folder together, or none. Without force, a file there is
- * refused before anything is written. */
-bool write_with_plots(const std::string &folder, bool force, const std::vector<OutputFile> &texts,
+ * running plots.gp among them makes: all put in folder together, or none. A file there that the guard
+ * refuses is refused before anything is written. */
+bool write_with_plots(const std::string &folder, const OutputGuard &guard, const std::vector<OutputFile> &texts,
                       const std::string &gnuplot, const std::vector<std::string> &pictures, std::string *error);
 
 /* The texts (name and content) written into a new temporary folder, gnuplot run there on script, and the

@@ -21,6 +21,8 @@ bool write_png_file(const Picture &picture, const std::string &path, std::string
 bool mp4_open(const std::string &path, int width, int height, double fps, Mp4Writer **out, std::string *error);
 bool mp4_add(Mp4Writer *w, const Picture &picture, std::string *error);
 bool mp4_finish(Mp4Writer *w, std::string *error); /* flushes the encoder, writes the trailer, frees w */
+extern const char mienscope_video_comment[]; /* the comment every MP4 of Mienscope carries */
+bool made_by_mienscope(const std::string &path); /* a video whose comment is that one */
 /* Each frame lasts delay hundredths of a second; the animation loops. */
 bool gif_open(const std::string &path, int width, int height, int delay, GifWriter **out, std::string *error);
 bool gif_add(GifWriter *w, const Picture &picture, std::string *error);

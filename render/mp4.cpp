@@ -9,10 +9,13 @@ extern "C" {
 }
 
 #include <math.h>
+#include <string.h>
 
 #include <thread>
 
 #include "encode.h"
+
+const char mienscope_video_comment[] = "made by Mienscope";
 
 struct Mp4Writer {
     AVFormatContext *format = nullptr;
@@ -104,6 +107,8 @@ bool mp4_open(const std::string &path, int width, int height, double fps, Mp4Wri
     if (code >= 0)
         code = av_frame_get_buffer(w->frame, 0);
     if (code >= 0)
+        code = av_dict_set(&w->format->metadata, "comment", mienscope_video_comment, 0);
+    if (code >= 0)
         code = avio_open(&w->format->pb, path.c_str(), AVIO_FLAG_WRITE);
     if (code >= 0)
         code = avformat_write_header(w->format, nullptr);
@@ -154,4 +159,16 @@ bool mp4_finish(Mp4Writer *w, std::string *error)
     bool ok = code >= 0 || failed(w, "the file can't be finished", code, error);
     free_writer(w);
     return ok;
+}
+
+bool made_by_mienscope(const std::string &path)
+{
+    AVFormatContext *format = nullptr;
+    av_log_set_level(AV_LOG_QUIET); /* a file that is no MP4 is an answer here, not an error */
+    if (avformat_open_input(&format, path.c_str(), av_find_input_format("mp4"), nullptr) < 0)
+        return false;
+    AVDictionaryEntry *comment = av_dict_get(format->metadata, "comment", nullptr, 0);
+    bool ours = comment && strcmp(comment->value, mienscope_video_comment) == 0;
+    avformat_close_input(&format);
+    return ours;
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "caption.h"
+#include "detect.h"
 #include "encode.h"
 #include "face_files.h"
 #include "file_io.h"
@@ -64,7 +65,8 @@ const char render_help[] =
     "                       else 30\n"
     "  --caption TEXT       the caption instead of \"Exhibit N\" or the files' names\n"
     "  --no-caption         no caption\n"
-    "  --force              replace OUTPUT if it exists\n"
+    "  --force              replace OUTPUT if it exists (never a file being read, nor a\n"
+    "                       recording, nor a video that Mienscope did not make)\n"
     "  --help               print this help\n"
     "  --version            print the version\n"
     "\n"
@@ -397,8 +399,8 @@ static bool write_video(const RenderRequest &r, Scene *scene, CaptionFont *font,
     return ok;
 }
 
-static bool write_output(const RenderRequest &r, Scene *scene, CaptionFont *font, const Offscreen *o,
-                         std::string *error)
+static bool write_output(const RenderRequest &r, const OutputGuard &guard, Scene *scene, CaptionFont *font,
+                         const Offscreen *o, std::string *error)
 {
     std::string temporary;
     if (!make_temporary_beside(r.output, &temporary, error))
@@ -412,13 +414,13 @@ static bool write_output(const RenderRequest &r, Scene *scene, CaptionFont *font
         ok = write_video(r, scene, font, o, temporary, error);
     }
     if (ok)
-        return place_file(temporary, r.output, r.force, error);
+        return place_file(temporary, r.output, guard, error);
     unlink(temporary.c_str());
     return false;
 }
 
 /* The page: the faces as loaded, the caption as the render draws it, the view to start from. */
-static bool write_page(const RenderRequest &r, const Scene &scene, std::string *error)
+static bool write_page(const RenderRequest &r, const OutputGuard &guard, const Scene &scene, std::string *error)
 {
     PageData page;
     page.width = r.width;
@@ -442,19 +444,42 @@ static bool write_page(const RenderRequest &r, const Scene &scene, std::string *
         page.caption = caption_mask(font, scene.caption, r.width, r.height);
         close_caption_font(font);
     }
-    return write_all_or_none({{r.output, page_document(page)}}, r.force, error);
+    return write_all_or_none({{r.output, page_document(page)}}, guard, error);
+}
+
+/* A recording, or a video that Mienscope did not make: never replaced. A video this program wrote may
+ * be, with --force, so that a render can be made again. */
+static bool is_foreign_recording(const std::string &path)
+{
+    return file_is_recording(path) && !made_by_mienscope(path);
+}
+
+/* The files read are never written over, whatever OUTPUT is called. */
+static OutputGuard render_guard(const RenderRequest &r)
+{
+    static const char *const made[] = {"a picture", "a video", "an animation", "a page"};
+    OutputGuard guard = output_guard(r.force, std::string(made[r.kind]) + " Mienscope made");
+    guard.is_kept = is_foreign_recording;
+    for (const std::string &file : r.files)
+        guard_input(&guard, file, "recording");
+    if (!r.file_options.line_file.empty())
+        guard_input(&guard, r.file_options.line_file, "line file");
+    if (!r.file_options.recording.markers.empty())
+        guard_input(&guard, r.file_options.recording.markers, "marker set");
+    return guard;
 }
 
 int run_render(const RenderRequest &r)
 {
     std::string error;
-    if (!check_replaceable(r.output, r.force, &error))
+    OutputGuard guard = render_guard(r);
+    if (!check_output(r.output, guard, &error))
         return unusable(error);
     Scene scene;
     if (int status = load_scene(r, &scene))
         return status;
     if (r.kind == OUTPUT_HTML)
-        return write_page(r, scene, &error) ? RENDER_DONE : unusable(error);
+        return write_page(r, guard, scene, &error) ? RENDER_DONE : unusable(error);
     Offscreen *offscreen = nullptr;
     CaptionFont *font = nullptr;
     if (r.kind != OUTPUT_PNG)
@@ -465,7 +490,7 @@ int run_render(const RenderRequest &r)
     if (ok) {
         draw_gl_state();
         draw_projection(r.width, r.height);
-        ok = write_output(r, &scene, font, offscreen, &error);
+        ok = write_output(r, guard, &scene, font, offscreen, &error);
     }
     if (font)
         close_caption_font(font);

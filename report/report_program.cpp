@@ -37,7 +37,8 @@ static const char report_help_end[] =
     "  --out DIR            where the pages go (required): index.html and NAME.html, NAME\n"
     "                       the file's base name without its extension (-2, -3 ... after\n"
     "                       names met before)\n"
-    "  --force              replace pages in DIR that exist\n"
+    "  --force              replace pages in DIR that exist (never a file being read,\n"
+    "                       nor a recording or video)\n"
     "  --help, --version\n"
     "\n"
     "The pages appear together, when all are complete. The stills are drawn offscreen\n"
@@ -219,13 +220,15 @@ static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, Pai
 }
 
 /* The pages written together, or none. */
-static bool write_pages(const ReportRequest &r, const std::vector<OutputFile> &pages, std::string *error)
+static bool write_pages(const ReportRequest &r, const MeasuredStudy &s, const std::vector<OutputFile> &pages,
+                        std::string *error)
 {
     StagedOutput out;
+    OutputGuard guard = study_guard(r.force, "a page mienscope-report writes", s, r.options);
     for (const OutputFile &page : pages)
-        if (!check_replaceable(r.out + "/" + page.path, r.force, error))
+        if (!check_output(r.out + "/" + page.path, guard, error))
             return false;
-    if (!begin_staged_output(r.out, r.force, &out, error))
+    if (!begin_staged_output(r.out, guard, &out, error))
         return false;
     bool staged = true;
     for (const OutputFile &page : pages)
@@ -255,7 +258,7 @@ int run_report(const ReportRequest &r, const ReportInfo &info)
     std::vector<OutputFile> pages;
     bool painted = open_painter(&painter, &error) && report_pages(s, against, &painter, plots, info, &pages, &error);
     close_painter(&painter);
-    if (!painted || !write_pages(r, pages, &error))
+    if (!painted || !write_pages(r, s, pages, &error))
         return unusable(error);
     if (gnuplot.empty())
         fprintf(stderr, "%s: gnuplot is not on PATH, so the plots were not drawn; the pages say so. Install gnuplot "

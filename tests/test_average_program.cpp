@@ -182,3 +182,14 @@ TEST(AverageProgram, BadInputIsRefusedAndNothingIsWritten)
         EXPECT_NE(stat(out.c_str(), &st), 0) << t.message << ": nothing, not even the folder, is made";
     }
 }
+
+TEST(AverageProgram, NoInputIsWrittenOverEvenWithForce)
+{
+    std::string out = make_temp_folder();
+    write_file(out + "/average.dat", read_file(data + "sm1.dat"));
+    ProgramRun run = average({"--force", "--out", out, out + "/average.dat", data + "sm2.dat"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, out + "/average.dat: is the recording being read; choose another name\n");
+    EXPECT_EQ(read_file(out + "/average.dat"), read_file(data + "sm1.dat"));
+    EXPECT_EQ(read_file(out + "/modes.csv"), "") << "nothing else was written";
+}

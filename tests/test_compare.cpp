@@ -210,6 +210,20 @@ TEST(CompareStudy, FilesAreFoundFromTheTablesFolderAndMayBeRecordings)
     EXPECT_TRUE(markers[0]["peak_s"].empty());
 }
 
+/* The table and its recordings are never written over, whatever the folder holds. */
+TEST(CompareStudy, NeitherTheTableNorARecordingIsWrittenOver)
+{
+    std::string folder = make_temp_folder(), table = "file,group\nc1.dat,norm\nc2.dat,norm\nc3.dat,norm\n";
+    for (const char *name : {"c1.dat", "c2.dat", "c3.dat"})
+        write_file(folder + "/" + name, crafted(10, 3));
+    write_file(folder + "/markers.csv", table);
+    ProgramRun run = compare({"--force", "--norm", "norm", "--out", folder, folder + "/markers.csv"}, "/nonexistent");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, folder + "/markers.csv: is the study table being read; choose another name\n");
+    EXPECT_EQ(read_file(folder + "/markers.csv"), table);
+    EXPECT_EQ(read_file(folder + "/norm.csv"), "");
+}
+
 TEST(CompareStudy, BadTablesAndGroupsAreNamedWithTheirLines)
 {
     std::string folder = make_temp_folder(), good = folder + "/a.dat";

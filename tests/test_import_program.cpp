@@ -2,6 +2,8 @@
  * statuses and messages, files left alone, and real recordings that the
  * viewer then loads without a warning. */
 #include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -111,4 +113,40 @@ TEST(ImportProgram, RealRecordingsLoadInTheViewerWithoutWarning)
         EXPECT_EQ(load_warnings(folder + "/sm1.dat", folder + "/line.dat"), "") << c.recording;
         EXPECT_EQ(run_import({"--list", testdata_path(c.recording)}).status, 0);
     }
+}
+
+TEST(ImportProgram, NoInputIsWrittenOverAndNoRecordingReplacedEvenWithForce)
+{
+    std::string folder = make_temp_folder(), capture = folder + "/smile.c3d", set = folder + "/face24.set";
+    write_file(capture, read_file(example));
+    write_file(set, read_file(example_set));
+    ASSERT_EQ(mkdir((folder + "/faces").c_str(), 0777), 0);
+    const std::string being_read = ": is the recording being read; choose another name\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--force", "--markers", set, capture, capture}, capture + being_read},
+        {{"--force", "--markers", set, "--line-file", capture, capture, folder + "/out.dat"}, capture + being_read},
+        {{"--force", "--markers", set, capture, set}, set + ": is the marker set being read; choose another name\n"},
+        {{folder + "/out.dat", capture}, capture + ": is a recording, not a marker file; it is not replaced\n"},
+        {{"--force", folder + "/out.dat", capture}, capture + ": is a recording, not a marker file; it is not replaced\n"},
+        {{"--markers", set, capture, folder + "/faces"}, folder + "/faces: is a folder; give the name of a file to write\n"},
+    };
+    for (const auto &c : cases) {
+        ProgramRun run = run_import(c.args);
+        EXPECT_EQ(run.status, 1) << c.message;
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_EQ(folder_entries(folder).size(), 3u) << c.message;
+    }
+    EXPECT_EQ(read_file(capture), read_file(example));
+    EXPECT_EQ(read_file(set), read_file(example_set));
+
+    /* A hard link is the same file under another name. */
+    std::string linked = folder + "/linked.dat";
+    ASSERT_EQ(link(capture.c_str(), linked.c_str()), 0);
+    ProgramRun run = run_import({"--force", "--markers", set, capture, linked});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, linked + being_read);
+    EXPECT_EQ(read_file(capture), read_file(example));
 }

@@ -77,6 +77,28 @@ TEST(MeasureProgram, TableOnStandardOutputAndFilesInAFolder)
     EXPECT_THAT(read_file(out + "/curves.csv"), StartsWith("file,frame,marker,label,displacement_mm\n" + sm1 + ",0,0,0,"));
 }
 
+/* A file being read is never written over, even with --force, nor a recording that stands where a
+ * table goes; nothing in the folder changes. */
+TEST(MeasureProgram, NoInputIsWrittenOverAndNoRecordingReplaced)
+{
+    std::string out = make_temp_folder();
+    write_file(out + "/markers.csv", read_file(sm1));
+    ProgramRun run = measure({"--force", "--out", out, out + "/markers.csv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, out + "/markers.csv: is the recording being read; choose another name\n");
+    EXPECT_EQ(read_file(out + "/markers.csv"), read_file(sm1));
+
+    unlink((out + "/markers.csv").c_str());
+    std::string capture = read_file(std::string(SOURCE_DIR) + "/examples/smile.c3d");
+    write_file(out + "/curves.csv", capture);
+    run = measure({"--force", "--out", out, sm1});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, out + "/curves.csv: is a recording, not a table or plot mienscope-measure writes; it is not "
+                             "replaced\n");
+    EXPECT_EQ(read_file(out + "/curves.csv"), capture);
+    EXPECT_EQ(entries(out), 1u);
+}
+
 /* A marker file's triple is (-z, y, x): marker 5 moves 5 mm along the
  * first column, so towards -z; marker 6 along the third, towards +x; marker
  * 7 along the second, up. */

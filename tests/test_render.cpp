@@ -355,6 +355,22 @@ TEST(Render, BadInputAndLimits)
     EXPECT_EQ(render(folder, {"--force", "kept.png"}).status, 0);
     EXPECT_EQ(read_file(folder + "/kept.png").substr(1, 3), "PNG");
 
+    /* What is read is never written over, a recording never replaced; a video this program made is. */
+    write_file(folder + "/lines.png", read_file(folder + "/face-data/line.dat"));
+    run = render(folder, {"--force", "--line-file", "lines.png", "face-data/sm1.dat", "lines.png"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "lines.png: is the line file being read; choose another name\n");
+    EXPECT_EQ(read_file(folder + "/lines.png"), read_file(folder + "/face-data/line.dat"));
+    std::string capture = read_file(std::string(SOURCE_DIR) + "/examples/smile.c3d");
+    write_file(folder + "/capture.mp4", capture);
+    run = render(folder, {"--force", "capture.mp4"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "capture.mp4: is a recording, not a video Mienscope made; it is not replaced\n");
+    EXPECT_EQ(read_file(folder + "/capture.mp4"), capture);
+    ASSERT_EQ(render(folder, {"--size", "80x128", "--frames", "0:9", "again.mp4"}).status, 0);
+    EXPECT_EQ(render(folder, {"--force", "--size", "80x128", "--frames", "0:19", "again.mp4"}).status, 0);
+    EXPECT_EQ(read_video(folder + "/again.mp4").frames, 20);
+
     /* Marker files with no face-data/line.dat: no segments, and the caption names them. */
     std::string bare = make_temp_folder();
     write_file(bare + "/a.dat", read_file(folder + "/face-data/sm1.dat"));

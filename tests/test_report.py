@@ -165,5 +165,20 @@ class Report(unittest.TestCase):
             self.assertNotIn('mienscope-canvas', first)
 
 
+    def test_no_input_is_written_over(self):
+        """A recording whose page would have its own name is never replaced, with --force or without."""
+        folder = self.folder('own')
+        os.makedirs(folder)
+        marker_file = os.path.join(self.folder('study'), 'patients', 'patient01.dat')
+        recording = os.path.join(folder, 'patient01.html')
+        with open(marker_file) as source, open(recording, 'w') as copy:
+            copy.write(source.read())
+        status, _, err = run(REPORT, *OPTIONS, '--force', '--out', folder, recording)
+        self.assertEqual(status, 1)
+        self.assertEqual(err, recording + ': is the recording being read; choose another name\n')
+        with open(marker_file) as source, open(recording) as kept:
+            self.assertEqual(kept.read(), source.read())
+        self.assertEqual(sorted(os.listdir(folder)), ['patient01.html'])
+
 if __name__ == '__main__':
     unittest.main(verbosity=2)

@@ -8,6 +8,15 @@
 #include "detect.h"
 #include "program.h"
 
+OutputGuard output_guard(bool force, const std::string &writes)
+{
+    OutputGuard guard;
+    guard.force = force;
+    guard.is_kept = file_is_recording;
+    guard.writes = writes;
+    return guard;
+}
+
 bool load_marker_set(const std::string &path, MarkerSet *set, std::string *error)
 {
     *set = MarkerSet();

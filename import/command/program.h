@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "convert.h"
+#include "file_io.h"
 #include "markerset.h"
 #include "recording.h"
 
@@ -85,6 +86,9 @@ int convert_opened(const OpenedRecording &opened, const RecordingOptions &option
  * message in error, which names the file (EXIT_USAGE: a usage message). */
 int open_input(const std::string &path, const RecordingOptions &options, const MarkerSet &given,
                MarkerFileReading reading, OpenedInput *input, std::string *error);
+/* The rules for a run's outputs: force as given, recordings and videos never replaced (the message
+ * saying the run writes `writes`, as "a marker file"); the run adds its inputs with guard_input. */
+OutputGuard output_guard(bool force, const std::string &writes);
 int import_recording(const ImportRequest &request); /* the whole program after its command line */
 std::string recording_listing(const Recording &rec);  /* what --list prints */
 
