@@ -164,12 +164,26 @@ static bool place_all(const std::vector<std::string> &temporaries, const std::ve
     return false;
 }
 
-bool place_file(const std::string &temporary, const std::string &path, const OutputGuard &guard, std::string *error)
+bool place_files(const std::vector<std::string> &temporaries, const std::vector<std::string> &paths,
+                 const OutputGuard &guard, std::string *error)
 {
     mode_t mask = umask(0);
     umask(mask);
-    chmod(temporary.c_str(), 0666 & ~mask);
-    return place_all({temporary}, {path}, guard, error);
+    bool allowed = true;
+    for (size_t i = 0; i < paths.size(); i++) {
+        chmod(temporaries[i].c_str(), 0666 & ~mask);
+        allowed = allowed && check_output(paths[i], guard, error);
+    }
+    if (allowed)
+        return place_all(temporaries, paths, guard, error);
+    for (const std::string &t : temporaries)
+        unlink(t.c_str());
+    return false;
+}
+
+bool place_file(const std::string &temporary, const std::string &path, const OutputGuard &guard, std::string *error)
+{
+    return place_files({temporary}, {path}, guard, error);
 }
 
 bool write_all_or_none(const std::vector<OutputFile> &files, const OutputGuard &guard, std::string *error)
@@ -191,9 +205,7 @@ bool write_all_or_none(const std::vector<OutputFile> &files, const OutputGuard &
     return place_all(temporaries, paths, guard, error);
 }
 
-/* The folder and its parents, as mkdir -p makes them. */
-/* The folder and those above it that are missing; made: those this call made, outermost first. */
-static bool make_folders(const std::string &folder, std::string *error, std::vector<std::string> *made = nullptr)
+bool make_folders(const std::string &folder, std::string *error, std::vector<std::string> *made)
 {
     for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         std::string part = folder.substr(0, slash);

@@ -46,10 +46,16 @@ bool read_whole_file(const std::string &path, size_t limit, const char *too_larg
 /* All or none: on any error no file has been created or changed. */
 bool write_all_or_none(const std::vector<OutputFile> &files, const OutputGuard &guard, std::string *error);
 
+/* The folder and those above it that are missing, as mkdir -p makes them; made (when given): those this
+ * call made, outermost first. */
+bool make_folders(const std::string &folder, std::string *error, std::vector<std::string> *made = nullptr);
 /* An empty new file beside path, for a writer that opens files by name. */
 bool make_temporary_beside(const std::string &path, std::string *temporary, std::string *error);
 /* The temporary put at path (refused as check_output refuses); it goes on failure. */
 bool place_file(const std::string &temporary, const std::string &path, const OutputGuard &guard, std::string *error);
+/* Each temporary put at its path, all or none; every temporary left goes on failure. */
+bool place_files(const std::vector<std::string> &temporaries, const std::vector<std::string> &paths,
+                 const OutputGuard &guard, std::string *error);
 /* Files written into a new hidden folder inside their folder, and there
  * made by other programs too (plots), then put in place together. */
 struct StagedOutput {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "encode.h"
+#include "gif.h"
 
 struct GifWriter {
     GifFileType *gif = nullptr;

@@ -12,13 +12,7 @@
 
 #include "caption.h"
 #include "frame.h"
-
-/* A picture read back: 8-bit RGB, rows from the top. */
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;
-};
+#include "picture.h"
 
 struct Offscreen;
 

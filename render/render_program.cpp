@@ -11,6 +11,7 @@
 #include "caption.h"
 #include "detect.h"
 #include "encode.h"
+#include "gif.h"
 #include "face_files.h"
 #include "file_io.h"
 #include "frame.h"

@@ -24,9 +24,12 @@ struct Mp4Writer {
     SwsContext *scale = nullptr;
     AVFrame *frame = nullptr;
     AVPacket *packet = nullptr;
-    int64_t next_pts = 0;
+    int64_t next_pts = 0;   /* the next frame's time in the stream's ticks, at least */
     std::string path;
 };
+
+/* Frames at times of their own are placed to 1/90000 s, the MPEG clock. */
+static const AVRational timed_ticks = {1, 90000};
 
 static void free_writer(Mp4Writer *w)
 {
@@ -44,7 +47,8 @@ static bool failed(Mp4Writer *w, const char *what, int code, std::string *error)
 {
     char reason[AV_ERROR_MAX_STRING_SIZE] = "";
     av_strerror(code, reason, sizeof reason);
-    *error = w->path + ": the MP4 can't be written: " + what + (reason[0] ? std::string(" (") + reason + ")" : "");
+    if (error) /* null after an earlier error, which is the one to report */
+        *error = w->path + ": the MP4 can't be written: " + what + (reason[0] ? std::string(" (") + reason + ")" : "");
     return false;
 }
 
@@ -54,7 +58,7 @@ static bool failed(Mp4Writer *w, const char *what, int code, std::string *error)
  * 0.6 MB, and its frames differ from the stills by as little. One thread
  * on a machine of two processors, where the drawing takes the other;
  * x264's own choice on larger ones. */
-static int open_encoder(Mp4Writer *w, int width, int height, AVRational fps)
+static int open_encoder(Mp4Writer *w, int width, int height, AVRational fps, AVRational ticks)
 {
     const AVCodec *h264 = avcodec_find_encoder_by_name("libx264");
     if (!h264 || !(w->codec = avcodec_alloc_context3(h264)))
@@ -62,7 +66,7 @@ static int open_encoder(Mp4Writer *w, int width, int height, AVRational fps)
     w->codec->width = width;
     w->codec->height = height;
     w->codec->pix_fmt = AV_PIX_FMT_YUV420P;
-    w->codec->time_base = av_inv_q(fps);
+    w->codec->time_base = ticks;
     w->codec->framerate = fps;
     w->codec->gop_size = (int)ceil(av_q2d(fps));
     if (w->format->oformat->flags & AVFMT_GLOBALHEADER)
@@ -74,7 +78,8 @@ static int open_encoder(Mp4Writer *w, int width, int height, AVRational fps)
     return avcodec_open2(w->codec, h264, nullptr);
 }
 
-bool mp4_open(const std::string &path, int width, int height, double fps, Mp4Writer **out, std::string *error)
+static bool open_writer(const std::string &path, int width, int height, double fps, bool timed, Mp4Writer **out,
+                        std::string *error)
 {
     av_log_set_level(AV_LOG_ERROR); /* libx264 reports its settings and statistics otherwise */
     Mp4Writer *w = new Mp4Writer;
@@ -85,7 +90,8 @@ bool mp4_open(const std::string &path, int width, int height, double fps, Mp4Wri
         free_writer(w);
         return false;
     }
-    if ((code = open_encoder(w, width, height, av_d2q(fps, 100000))) < 0) {
+    AVRational rate = av_d2q(fps, 100000);
+    if ((code = open_encoder(w, width, height, rate, timed ? timed_ticks : av_inv_q(rate))) < 0) {
         failed(w, "no H.264 encoder (libx264)", code, error);
         free_writer(w);
         return false;
@@ -121,6 +127,16 @@ bool mp4_open(const std::string &path, int width, int height, double fps, Mp4Wri
     return true;
 }
 
+bool mp4_open(const std::string &path, int width, int height, double fps, Mp4Writer **out, std::string *error)
+{
+    return open_writer(path, width, height, fps, false, out, error);
+}
+
+bool mp4_open_timed(const std::string &path, int width, int height, double fps, Mp4Writer **out, std::string *error)
+{
+    return open_writer(path, width, height, fps, true, out, error);
+}
+
 /* Sends a frame (or nullptr to flush) and writes every packet that comes back. */
 static int encode(Mp4Writer *w, AVFrame *frame)
 {
@@ -138,17 +154,31 @@ static int encode(Mp4Writer *w, AVFrame *frame)
     return code;
 }
 
-bool mp4_add(Mp4Writer *w, const Picture &picture, std::string *error)
+/* The picture as the frame of time pts, in the codec's ticks. */
+static bool add_frame(Mp4Writer *w, const Picture &picture, int64_t pts, std::string *error)
 {
     int code = av_frame_make_writable(w->frame);
     const uint8_t *source[1] = {picture.rgb.data()};
     const int stride[1] = {picture.width * 3};
     if (code >= 0) {
         sws_scale(w->scale, source, stride, 0, picture.height, w->frame->data, w->frame->linesize);
-        w->frame->pts = w->next_pts++;
+        w->frame->pts = pts;
+        w->next_pts = pts + 1;
         code = encode(w, w->frame);
     }
     return code >= 0 || failed(w, "a frame can't be encoded", code, error);
+}
+
+bool mp4_add(Mp4Writer *w, const Picture &picture, std::string *error)
+{
+    return add_frame(w, picture, w->next_pts, error);
+}
+
+/* A time that rounds onto the frame before's tick is moved to the next tick, so times keep their order. */
+bool mp4_add_at(Mp4Writer *w, const Picture &picture, double seconds, std::string *error)
+{
+    int64_t pts = llround(seconds / av_q2d(w->codec->time_base));
+    return add_frame(w, picture, pts > w->next_pts ? pts : w->next_pts, error);
 }
 
 bool mp4_finish(Mp4Writer *w, std::string *error)

@@ -1,0 +1,21 @@
+/* mienscope-track: a video's face as an OpenFace table. */
+#include <stdio.h>
+
+#include "track_program.h"
+
+int main(int argc, char **argv)
+{
+    TrackRequest request;
+    std::string error;
+    if (!parse_track_command(argc, argv, &request, &error))
+        return track_usage_error(error);
+    if (request.help) {
+        printf("%s\n%s", track_usage, track_help);
+        return TRACK_DONE;
+    }
+    if (request.version) {
+        printf("mienscope-track %s\n", MIENSCOPE_VERSION);
+        return TRACK_DONE;
+    }
+    return run_track(request, MIENSCOPE_VERSION);
+}

@@ -1,0 +1,129 @@
+#include "openface_table.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+/* The header row. */
+static std::string header(void)
+{
+    std::string h = "frame, face_id, timestamp, confidence, success";
+    for (const char *block : {"x", "y", "X", "Y", "Z"})
+        for (int i = 0; i < FACE_LANDMARKS; i++)
+            h += std::string(", ") + block + "_" + std::to_string(i);
+    return h + ", mienscope_track\n";
+}
+
+/* Millimetres per pixel in the frame: the eye distance over that of the eyes' centres. */
+static double mm_per_pixel(const TrackedFrame &frame, double eye_mm)
+{
+    double centre[2][2] = {{0, 0}, {0, 0}};
+    for (int eye = 0; eye < 2; eye++)
+        for (int i = 36 + 6 * eye; i < 42 + 6 * eye; i++)
+            for (int a = 0; a < 2; a++)
+                centre[eye][a] += frame.xy[2 * i + a] / 6.0;
+    double apart = hypot(centre[1][0] - centre[0][0], centre[1][1] - centre[0][1]);
+    return apart > 0 ? eye_mm / apart : 0.0;
+}
+
+static void append(std::string *row, const char *format, double value)
+{
+    char text[48];
+    snprintf(text, sizeof text, format, value);
+    *row += text;
+}
+
+static std::string row_of(const TrackedFrame &frame, size_t number, double eye_mm, const char *version)
+{
+    std::string row = std::to_string(number) + ", 0";
+    append(&row, ", %.6f", frame.seconds);
+    row += frame.found ? ", 1, 1" : ", 0, 0";
+    double k = frame.found ? mm_per_pixel(frame, eye_mm) : 0.0;
+    for (int a = 0; a < 2; a++)
+        for (int i = 0; i < FACE_LANDMARKS; i++)
+            append(&row, ", %.3f", frame.found ? frame.xy[2 * i + a] : 0.0);
+    double centre[2] = {frame.width / 2.0, frame.height / 2.0};
+    for (int a = 0; a < 2; a++)
+        for (int i = 0; i < FACE_LANDMARKS; i++)
+            append(&row, ", %.4f", frame.found ? (frame.xy[2 * i + a] - centre[a]) * k : 0.0);
+    for (int i = 0; i < FACE_LANDMARKS; i++)
+        row += ", 0";
+    return row + ", mienscope-track " + version + "\n";
+}
+
+std::string openface_table(const TrackedVideo &video, double eye_mm, const char *version)
+{
+    std::string table = header();
+    for (size_t f = 0; f < video.frames.size(); f++)
+        table += row_of(video.frames[f], f + 1, eye_mm, version);
+    return table;
+}
+
+bool is_tracker_table(const std::string &path)
+{
+    std::string first = header();
+    std::vector<char> start(first.size());
+    FILE *fp = fopen(path.c_str(), "rb");
+    bool same = fp && fread(start.data(), 1, start.size(), fp) == start.size() &&
+                first.compare(0, first.size(), start.data(), start.size()) == 0;
+    if (fp)
+        fclose(fp);
+    return same;
+}
+
+/* The fields of a row, which this table separates by ", ". */
+static std::vector<std::string> fields_of(const std::string &line)
+{
+    std::vector<std::string> fields;
+    size_t start = 0, comma;
+    while ((comma = line.find(", ", start)) != std::string::npos) {
+        fields.push_back(line.substr(start, comma - start));
+        start = comma + 2;
+    }
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+static bool number_of(const std::string &field, double *value)
+{
+    char *end;
+    *value = strtod(field.c_str(), &end);
+    return !field.empty() && *end == '\0' && isfinite(*value);
+}
+
+/* One row: its time, success and, on success, its pixels. */
+static bool read_row(const std::string &line, TrackedFrame *frame)
+{
+    std::vector<std::string> fields = fields_of(line);
+    double success, value;
+    if (fields.size() != 6 + 5 * FACE_LANDMARKS || !number_of(fields[2], &frame->seconds) ||
+        !number_of(fields[4], &success))
+        return false;
+    frame->found = success == 1;
+    frame->xy.assign(frame->found ? 2 * FACE_LANDMARKS : 0, 0.0);
+    for (int a = 0; a < 2 && frame->found; a++)
+        for (int i = 0; i < FACE_LANDMARKS; i++) {
+            if (!number_of(fields[5 + a * FACE_LANDMARKS + i], &value))
+                return false;
+            frame->xy[2 * i + a] = value;
+        }
+    return true;
+}
+
+bool read_openface_table(const std::string &text, TrackedVideo *video)
+{
+    *video = TrackedVideo();
+    std::string first = header();
+    if (text.compare(0, first.size(), first) != 0)
+        return false;
+    for (size_t at = first.size(), end; at < text.size(); at = end + 1) {
+        end = text.find('\n', at);
+        if (end == std::string::npos)
+            return false;
+        TrackedFrame frame;
+        if (!read_row(text.substr(at, end - at), &frame))
+            return false;
+        video->frames.push_back(std::move(frame));
+    }
+    return !video->frames.empty();
+}

@@ -1,0 +1,266 @@
+/* mienscope-track's command line and flow. */
+#include "track_program.h"
+
+#include <getopt.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include "cache.h"
+#include "detect.h"
+#include "encode.h"
+#include "file_io.h"
+#include "openface_table.h"
+#include "text.h"
+
+const char default_landmark_model[] = "/usr/share/dlib/shape_predictor_68_face_landmarks.dat";
+
+const char track_usage[] =
+    "Usage: mienscope-track [--eye-distance MM] [--model FILE] [--no-cache] [--overlay OUT.mp4]\n"
+    "                       [--still SECONDS:OUT.png]... [--force] VIDEO [OUTPUT.csv]\n"
+    "  or:  mienscope-track --help | --version\n";
+
+const char track_help[] =
+    "Tracks the face in a video (MP4, MOV, MKV, WebM, AVI: whatever FFmpeg opens) and\n"
+    "writes its 68 landmarks in every frame as the CSV file OpenFace's FeatureExtraction\n"
+    "writes, which every Mienscope program reads as a recording. The video is turned\n"
+    "upright as its display rotation says. The face is the largest in the first frame\n"
+    "where one is found, then the one nearest its last place; a frame where the\n"
+    "detector finds no face there is failed (success 0, every coordinate 0). Faces\n"
+    "smaller than the detector's 80-pixel window are not found, and frames larger than\n"
+    "640 pixels are searched scaled down to 640 until the face is found.\n"
+    "\n"
+    "OUTPUT.csv: frame, face_id, timestamp, confidence, success, x_0 .. x_67 and\n"
+    "y_0 .. y_67 (pixels, with their fractions), X_0 .. X_67, Y_0 .. Y_67 and Z_0 .. Z_67\n"
+    "(millimetres), and mienscope_track; \"-\" writes it to standard output. X and Y are\n"
+    "the picture's axes about its centre, scaled in each frame so that the eyes' centres\n"
+    "lie --eye-distance apart, so a head that comes nearer does not seem to move; Z is\n"
+    "0, since one camera does not see depth. OUTPUT.csv may be left out when --overlay\n"
+    "or --still is given.\n"
+    "\n"
+    "Options:\n"
+    "  --eye-distance MM    the distance between the eyes' centres in millimetres\n"
+    "                       (default 63, the adult mean; a measured one is better)\n"
+    "  --model FILE         a 68-point dlib shape predictor (default Debian's, in\n"
+    "                       libdlib-data)\n"
+    "  --no-cache           track the video even if it was tracked before, and keep\n"
+    "                       nothing: without it, a video tracked before with the same\n"
+    "                       model and options is read from $XDG_CACHE_HOME/mienscope\n"
+    "                       (else ~/.cache/mienscope)\n"
+    "  --overlay OUT.mp4    also write the video upright, at its own frame times and\n"
+    "                       without sound, with the points drawn on every frame with\n"
+    "                       the face\n"
+    "  --still SECONDS:OUT.png  also write the frame nearest SECONDS from the first,\n"
+    "                       whole, with its points (may be given again)\n"
+    "  --force              replace files that exist (never the video or the model, nor\n"
+    "                       a recording or a video that Mienscope did not make)\n"
+    "  --help               print this help\n"
+    "  --version            print the version\n"
+    "\n"
+    "Exit status:\n"
+    "  0  done\n"
+    "  1  the video, the model or an output file can't be used, or no frame has a face;\n"
+    "     nothing was written\n"
+    "  2  a usage error\n";
+
+int track_usage_error(const std::string &message)
+{
+    fprintf(stderr, "mienscope-track: %s\n%s", message.c_str(), track_usage);
+    return TRACK_USAGE;
+}
+
+static int unusable(const std::string &message)
+{
+    fprintf(stderr, "%s\n", message.c_str());
+    return TRACK_UNUSABLE;
+}
+
+static bool take_still(const char *arg, TrackRequest *r, std::string *error)
+{
+    std::string text = arg;
+    size_t colon = text.find(':');
+    StillRequest still;
+    if (colon == std::string::npos || !parse_number(text.substr(0, colon), &still.seconds) || still.seconds < 0 ||
+        colon + 1 == text.size()) {
+        *error = "--still \"" + printable(text) + "\" is not SECONDS:OUT.png with SECONDS from 0";
+        return false;
+    }
+    still.path = text.substr(colon + 1);
+    r->stills.push_back(still);
+    return true;
+}
+
+static bool take_option(int code, const char *arg, TrackRequest *r, std::string *error)
+{
+    switch (code) {
+    case 'h': r->help = true; return true;
+    case 'v': r->version = true; return true;
+    case 'f': r->force = true; return true;
+    case 'n': r->no_cache = true; return true;
+    case 'm': r->model = arg; return true;
+    case 'o': r->overlay = arg; return true;
+    case 's': return take_still(arg, r, error);
+    case 'e':
+        if (parse_number(arg, &r->eye_mm) && r->eye_mm > 0)
+            return true;
+        *error = "--eye-distance \"" + printable(arg) + "\" is not a number of millimetres above 0";
+        return false;
+    default: return false;
+    }
+}
+
+static bool take_operands(const std::vector<std::string> &operands, TrackRequest *r, std::string *error)
+{
+    bool informational = r->help || r->version;
+    bool drawing = !r->overlay.empty() || !r->stills.empty();
+    if (informational && !operands.empty())
+        *error = "--help and --version take no files";
+    else if (!informational && operands.empty())
+        *error = "no VIDEO given";
+    else if (operands.size() == 1 && !informational && !drawing)
+        *error = "no OUTPUT.csv given (nor --overlay or --still)";
+    else if (operands.size() > 2)
+        *error = "one VIDEO and one OUTPUT.csv at a time";
+    else {
+        r->video = operands.empty() ? "" : operands[0];
+        r->output = operands.size() == 2 ? operands[1] : "";
+        return true;
+    }
+    return false;
+}
+
+bool parse_track_command(int argc, char **argv, TrackRequest *request, std::string *error)
+{
+    static const struct option options[] = {
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
+        {"force", no_argument, nullptr, 'f'},
+        {"no-cache", no_argument, nullptr, 'n'},
+        {"model", required_argument, nullptr, 'm'},
+        {"overlay", required_argument, nullptr, 'o'},
+        {"still", required_argument, nullptr, 's'},
+        {"eye-distance", required_argument, nullptr, 'e'},
+        {nullptr, 0, nullptr, 0},
+    };
+    std::vector<std::string> operands;
+    return read_options(argc, argv, options,
+                        [&](int code, const char *arg) { return take_option(code, arg, request, error); },
+                        &operands, error) &&
+           take_operands(operands, request, error);
+}
+
+/* A recording or a video that Mienscope did not make: a table or an overlay this program wrote may be
+ * replaced with --force, so that a video can be tracked again. */
+static bool is_foreign_recording(const std::string &path)
+{
+    return file_is_recording(path) && !is_tracker_table(path) && !made_by_mienscope(path);
+}
+
+/* The files the run writes, as given; "-" is standard output and no file. */
+static std::vector<std::string> output_paths(const TrackRequest &r)
+{
+    std::vector<std::string> paths;
+    if (!r.output.empty() && r.output != "-")
+        paths.push_back(r.output);
+    if (!r.overlay.empty())
+        paths.push_back(r.overlay);
+    for (const StillRequest &still : r.stills)
+        paths.push_back(still.path);
+    return paths;
+}
+
+static bool load_model(const std::string &path, LandmarkModel *model, std::string *error)
+{
+    std::vector<uint8_t> bytes;
+    std::string what;
+    if (!read_whole_file(path, (size_t)1 << 30, "is over 1 GiB; not a 68-point dlib shape predictor", &bytes, error))
+        return false;
+    if (parse_landmark_model(bytes.data(), bytes.size(), model, &what) && model->points == FACE_LANDMARKS)
+        return true;
+    *error = path + ": not a 68-point dlib shape predictor";
+    return false;
+}
+
+/* The table of the video: from the cache, else tracked (and kept there); warnings on standard error. */
+static int tracked_table(const TrackRequest &r, const char *version, std::string *table, TrackedVideo *tracked)
+{
+    std::string key, error, folder = r.no_cache ? "" : cache_folder();
+    size_t undecodable = 0;
+    if (!cache_key(r.video, r.model, r.eye_mm, version, &key, &error))
+        return unusable(error);
+    if (folder.empty() || !cached_table(folder, key, table, &undecodable)) {
+        auto loader = [&](LandmarkModel *model, std::string *why) { return load_model(r.model, model, why); };
+        if (!track_video(r.video, loader, tracked, &error))
+            return unusable(error);
+        if (frames_found(*tracked) == 0)
+            return unusable(r.video + ": no face found in any of " + count_of(tracked->frames.size(), "frame", "frames"));
+        if (!tracked->stopped.empty())
+            fprintf(stderr, "%s: reading stopped after %s: %s\n", r.video.c_str(),
+                    count_of(tracked->frames.size(), "frame", "frames").c_str(), tracked->stopped.c_str());
+        *table = openface_table(*tracked, r.eye_mm, version);
+        undecodable = tracked->undecodable;
+        keep_table(folder, key, *table, undecodable);
+    }
+    if (undecodable > 0)
+        fprintf(stderr, "%s: %s could not be decoded; skipped %s\n", r.video.c_str(),
+                count_of(undecodable, "frame", "frames").c_str(), undecodable == 1 ? "it" : "them");
+    return TRACK_DONE;
+}
+
+/* The table, the overlay and the stills written beside their places, then put there together. */
+static int write_outputs(const TrackRequest &r, const OutputGuard &guard, const std::string &table,
+                         const TrackedVideo &tracked)
+{
+    std::vector<std::string> paths = output_paths(r), temporaries;
+    std::string error;
+    bool ok = true;
+    for (size_t i = 0; i < paths.size() && ok; i++) {
+        std::string temporary;
+        ok = make_temporary_beside(paths[i], &temporary, &error);
+        if (ok)
+            temporaries.push_back(temporary);
+    }
+    size_t next = 0;
+    if (!r.output.empty() && r.output != "-") {
+        FILE *fp = fopen(temporaries[next++].c_str(), "w");
+        ok = fp && fwrite(table.data(), 1, table.size(), fp) == table.size();
+        ok = fp && fclose(fp) == 0 && ok;
+        if (!ok)
+            error = r.output + ": can't be written; nothing was written";
+    }
+    std::string overlay = r.overlay.empty() || !ok ? "" : temporaries[next++];
+    std::vector<StillRequest> stills = ok ? r.stills : std::vector<StillRequest>();
+    for (StillRequest &still : stills)
+        still.path = temporaries[next++];
+    if (ok && (!overlay.empty() || !stills.empty()))
+        ok = draw_tracking(r.video, tracked, overlay, stills, &error);
+    if (!ok || !place_files(temporaries, paths, guard, &error)) {
+        for (const std::string &t : temporaries)
+            unlink(t.c_str());
+        return unusable(error);
+    }
+    if (r.output == "-")
+        fwrite(table.data(), 1, table.size(), stdout);
+    return TRACK_DONE;
+}
+
+int run_track(const TrackRequest &r, const char *version)
+{
+    OutputGuard guard;
+    guard.force = r.force;
+    guard.is_kept = is_foreign_recording;
+    guard.writes = "a table or video mienscope-track made";
+    guard_input(&guard, r.video, "video");
+    guard_input(&guard, r.model, "model");
+    std::string error, table;
+    for (const std::string &path : output_paths(r))
+        if (!check_output(path, guard, &error))
+            return unusable(error);
+    TrackedVideo tracked;
+    int status = tracked_table(r, version, &table, &tracked);
+    if (status != TRACK_DONE)
+        return status;
+    bool drawing = !r.overlay.empty() || !r.stills.empty();
+    if (drawing && tracked.frames.empty() && !read_openface_table(table, &tracked))
+        return unusable(r.video + ": its cached table can't be read");
+    return write_outputs(r, guard, table, tracked);
+}

@@ -1,0 +1,33 @@
+/* mienscope-track: its command line, and the road from a video to the
+ * OpenFace table of its face, with the cache, the overlay and the
+ * messages and exit statuses it documents. */
+#ifndef MIENSCOPE_TRACK_PROGRAM_H
+#define MIENSCOPE_TRACK_PROGRAM_H
+
+#include <string>
+#include <vector>
+
+#include "overlay.h"
+
+enum { TRACK_DONE = 0, TRACK_UNUSABLE = 1, TRACK_USAGE = 2 };
+
+extern const char default_landmark_model[]; /* Debian's libdlib-data 68-point model */
+
+/* What the command line asks for. */
+struct TrackRequest {
+    bool help = false, version = false, force = false, no_cache = false;
+    double eye_mm = 63.0;          /* --eye-distance: the adult mean */
+    std::string model = default_landmark_model;
+    std::string video, output;     /* output: "" for none, "-" for standard output */
+    std::string overlay;           /* --overlay OUT.mp4; "" for none */
+    std::vector<StillRequest> stills; /* --still SECONDS:OUT.png */
+};
+
+extern const char track_usage[]; /* the usage lines */
+extern const char track_help[];  /* what --help prints after them */
+/* The command line; error: a usage message. */
+bool parse_track_command(int argc, char **argv, TrackRequest *request, std::string *error);
+int track_usage_error(const std::string &message); /* the message and the usage; returns TRACK_USAGE */
+int run_track(const TrackRequest &request, const char *version); /* messages on standard error; the status */
+
+#endif

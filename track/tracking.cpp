@@ -1,0 +1,262 @@
+/* Three threads and the caller's: one decodes; one finds the face, frame
+ * by frame in order, so that every choice depends only on the frames
+ * before it and a video gives the same rows on every run; the caller's
+ * loads the landmark model and then places the landmarks of each frame
+ * whose face is settled.
+ *
+ * Once the face is found (in frame f0), the detector confirms it in
+ * every other frame, f0 + 2, f0 + 4, ..., searching near where it was two
+ * frames before. A frame between two confirmed ones takes the middle of
+ * their boxes; where either of them failed, the frame between is
+ * searched itself. So no frame next to a failed one is given the face
+ * without the detector seeing it there, and the detector's work, the
+ * larger part of the time, is halved. */
+#include "tracking.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "decode.h"
+#include "faces.h"
+
+namespace {
+
+/* A frame on its way: decoded, then given its face's box, then its landmarks. */
+struct Job {
+    size_t index = 0;
+    VideoFrame frame;
+    bool found = false;
+    FaceBox box;
+};
+
+/* A queue between two threads, holding at most `room` jobs. */
+struct Queue {
+    std::deque<Job> jobs;
+    size_t room = 4;
+    bool closed = false; /* no job will come */
+};
+
+struct Pipeline {
+    std::mutex lock;
+    std::condition_variable changed;
+    Queue decoded, settled;
+    bool failed = false;      /* stop: the model could not be loaded */
+    TrackedVideo *out = nullptr;
+};
+
+/* Puts the job at the end of the queue when there is room; false when the run stopped. */
+bool put(Pipeline *p, Queue *q, Job job)
+{
+    std::unique_lock<std::mutex> hold(p->lock);
+    p->changed.wait(hold, [&] { return q->jobs.size() < q->room || p->failed; });
+    if (p->failed)
+        return false;
+    q->jobs.push_back(std::move(job));
+    p->changed.notify_all();
+    return true;
+}
+
+/* The queue's first job; false when it is closed and empty, or the run stopped. */
+bool take(Pipeline *p, Queue *q, Job *job)
+{
+    std::unique_lock<std::mutex> hold(p->lock);
+    p->changed.wait(hold, [&] { return !q->jobs.empty() || q->closed || p->failed; });
+    if (q->jobs.empty() || p->failed)
+        return false;
+    *job = std::move(q->jobs.front());
+    q->jobs.pop_front();
+    p->changed.notify_all();
+    return true;
+}
+
+void close_queue(Pipeline *p, Queue *q)
+{
+    std::lock_guard<std::mutex> hold(p->lock);
+    q->closed = true;
+    p->changed.notify_all();
+}
+
+void decode_frames(VideoReader *reader, Pipeline *p)
+{
+    std::string reason;
+    Job job;
+    int got;
+    while ((got = next_video_frame(reader, &job.frame, &reason)) > 0 && put(p, &p->decoded, std::move(job)))
+        job.index++;
+    std::lock_guard<std::mutex> hold(p->lock);
+    p->out->stopped = got < 0 ? reason : "";
+    p->out->undecodable = video_frames_failed(reader);
+    p->decoded.closed = true;
+    p->changed.notify_all();
+}
+
+long centre_distance_squared(const FaceBox &a, const FaceBox &b)
+{
+    long dx = (a.left + a.right) - (b.left + b.right), dy = (a.top + a.bottom) - (b.top + b.bottom);
+    return dx * dx + dy * dy;
+}
+
+long area(const FaceBox &b)
+{
+    return (b.right - b.left + 1) * (b.bottom - b.top + 1);
+}
+
+/* What the detector has seen so far, frame by frame in order. */
+struct Follower {
+    FaceFinder *finder = nullptr;
+    bool seen = false;    /* the face was found in some frame already */
+    FaceBox last_place;   /* where it was last found */
+    size_t first = 0;     /* the frame it was first found in; the confirmed frames are first + 2k */
+};
+
+/* The face in the job's frame, searched near `near` when given, else in the whole frame: before any was
+ * seen the largest, then the one nearest the last place (the first of equals). */
+void search(Follower *f, Job *job, const FaceBox *near)
+{
+    GrayView view = {job->frame.gray.data(), job->frame.width, job->frame.height};
+    std::vector<FaceBox> faces = near ? faces_near(f->finder, view, *near) : faces_in_frame(f->finder, view);
+    job->found = false;
+    for (const FaceBox &face : faces) {
+        bool better = !job->found || (f->seen ? centre_distance_squared(face, f->last_place) <
+                                                    centre_distance_squared(job->box, f->last_place)
+                                              : area(face) > area(job->box));
+        if (better)
+            job->box = face;
+        job->found = true;
+    }
+    if (job->found && !f->seen) {
+        f->seen = true;
+        f->first = job->index;
+    }
+    if (job->found)
+        f->last_place = job->box;
+}
+
+/* A frame between two confirmed ones: the middle of their boxes when both have the face, else searched
+ * near whichever has it. */
+void settle_between(Follower *f, const Job &before, Job *between, const Job *after)
+{
+    bool both = before.found && after && after->found;
+    if (both) {
+        between->found = true;
+        between->box = {(before.box.left + after->box.left) / 2, (before.box.top + after->box.top) / 2,
+                        (before.box.right + after->box.right) / 2, (before.box.bottom + after->box.bottom) / 2};
+        return;
+    }
+    const FaceBox *near = before.found ? &before.box : after && after->found ? &after->box : nullptr;
+    FaceBox keep = f->last_place;
+    if (near)
+        f->last_place = *near;
+    search(f, between, near);
+    f->last_place = after && after->found ? after->box : keep;
+}
+
+bool settled(Pipeline *p, Job *job)
+{
+    return put(p, &p->settled, std::move(*job));
+}
+
+/* Every frame given its box, in order; a frame between two confirmed ones waits for the second. */
+void follow(Pipeline *p)
+{
+    Follower f;
+    f.finder = open_face_finder();
+    Job job, between, confirmed; /* confirmed: the last confirmed frame */
+    bool waiting = false, going = true;
+    while (going && take(p, &p->decoded, &job)) {
+        if (!f.seen || (job.index - f.first) % 2 == 0) {
+            bool near = f.seen && confirmed.found && confirmed.index + 2 == job.index;
+            search(&f, &job, near ? &confirmed.box : nullptr);
+            if (waiting) {
+                settle_between(&f, confirmed, &between, &job);
+                going = settled(p, &between);
+                waiting = false;
+            }
+            confirmed.index = job.index;
+            confirmed.found = job.found;
+            confirmed.box = job.box;
+            going = going && settled(p, &job);
+        } else {
+            between = std::move(job);
+            waiting = true;
+        }
+    }
+    if (going && waiting) {
+        settle_between(&f, confirmed, &between, nullptr);
+        settled(p, &between);
+    }
+    close_face_finder(f.finder);
+    close_queue(p, &p->settled);
+}
+
+/* The landmarks of every settled frame, as the frames come. */
+void place_all(Pipeline *p, const LandmarkModel &model)
+{
+    Job job;
+    while (take(p, &p->settled, &job)) {
+        TrackedFrame tracked;
+        tracked.seconds = job.frame.seconds;
+        tracked.width = job.frame.width;
+        tracked.height = job.frame.height;
+        tracked.found = job.found;
+        if (job.found) {
+            GrayView view = {job.frame.gray.data(), job.frame.width, job.frame.height};
+            place_landmarks(model, view, job.box, &tracked.xy);
+        }
+        std::lock_guard<std::mutex> hold(p->lock);
+        if (p->out->frames.size() <= job.index)
+            p->out->frames.resize(job.index + 1);
+        p->out->frames[job.index] = std::move(tracked);
+    }
+}
+
+void stop(Pipeline *p)
+{
+    std::lock_guard<std::mutex> hold(p->lock);
+    p->failed = true;
+    p->changed.notify_all();
+}
+
+} // namespace
+
+bool track_video(const std::string &video, const ModelLoader &load, TrackedVideo *out, std::string *error)
+{
+    VideoReader *reader = nullptr;
+    std::string reason;
+    *out = TrackedVideo();
+    if (!open_video(video, false, &reader, &reason)) {
+        *error = video + ": can't be read as a video: " + reason;
+        return false;
+    }
+    Pipeline p;
+    p.out = out;
+    std::thread decoder(decode_frames, reader, &p);
+    std::thread follower(follow, &p);
+    LandmarkModel model;
+    bool loaded = load(&model, error);
+    if (loaded)
+        place_all(&p, model);
+    else
+        stop(&p);
+    follower.join();
+    decoder.join();
+    close_video(reader);
+    if (!loaded)
+        return false;
+    if (out->frames.empty()) {
+        *error = video + ": can't be read as a video: " +
+                 (out->stopped.empty() ? "none of its frames could be decoded" : out->stopped);
+        return false;
+    }
+    return true;
+}
+
+size_t frames_found(const TrackedVideo &video)
+{
+    size_t n = 0;
+    for (const TrackedFrame &frame : video.frames)
+        n += frame.found;
+    return n;
+}
