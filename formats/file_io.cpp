@@ -3,16 +3,50 @@
 #include <dirent.h>
 #include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sstream>
 #include <vector>
 
 std::string base_name(const std::string &path)
 {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+static bool is_program(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::string find_on_path(const std::string &program)
+{
+    const char *path = getenv("PATH");
+    std::stringstream folders(path ? path : "");
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+        std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
+        if (is_program(candidate))
+            return candidate;
+    }
+    return "";
+}
+
+std::string find_beside_or_on_path(const std::string &program)
+{
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        std::string own(self, (size_t)n);
+        std::string beside = own.substr(0, own.rfind('/') + 1) + program;
+        if (is_program(beside))
+            return beside;
+    }
+    return find_on_path(program);
 }
 
 bool read_whole_file(const std::string &path, size_t limit, const char *too_large, std::vector<uint8_t> *bytes,

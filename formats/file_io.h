@@ -34,6 +34,9 @@ struct OutputGuard {
 };
 
 std::string base_name(const std::string &path); /* what follows the last '/' */
+std::string find_on_path(const std::string &program); /* its full path, or "" when no folder of PATH has it */
+/* The program of that name in the folder of the running program's own file, else on PATH; "" for none. */
+std::string find_beside_or_on_path(const std::string &program);
 /* Notes a file the run reads, as `what`; a path that can't be looked at is left out, as nothing can
  * replace what is not there. */
 void guard_input(OutputGuard *guard, const std::string &path, const char *what);

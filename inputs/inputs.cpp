@@ -21,12 +21,12 @@ static bool is_regular_file(const std::string &path)
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-/* Names that a recording or a marker file goes by, in any case. */
+/* Names that a recording, a video or a marker file goes by, in any case. */
 static bool takes_name(const std::string &name)
 {
     std::string low = lower(name);
-    for (const char *extension : {".c3d", ".trc", ".csv", ".dat"})
-        if (low.size() > 4 && low.compare(low.size() - 4, 4, extension) == 0)
+    for (std::string extension : {".c3d", ".trc", ".csv", ".dat", ".mp4", ".mov", ".m4v", ".mkv", ".webm", ".avi"})
+        if (low.size() > extension.size() && low.compare(low.size() - extension.size(), extension.size(), extension) == 0)
             return true;
     return false;
 }
@@ -46,7 +46,7 @@ static bool folder_files(const std::string &folder, std::vector<std::string> *fi
             names.push_back(entry->d_name);
     closedir(dir);
     if (names.empty()) {
-        *error = folder + ": holds no .c3d, .trc, .csv or .dat file";
+        *error = folder + ": holds no .c3d, .trc, .csv or .dat file, nor a video";
         return false;
     }
     std::sort(names.begin(), names.end());
@@ -108,6 +108,8 @@ static int read_input(const std::string &name, const InputOptions &options, cons
     input->frames = opened.frames;
     input->positions = std::move(opened.positions);
     input->seconds = opened.kind == INPUT_RECORDING ? opened.seconds : options.duration;
+    input->from = opened.from;
+    input->video = opened.video;
     *brought = std::move(opened.set);
     return EXIT_DONE;
 }

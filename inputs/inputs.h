@@ -30,6 +30,8 @@ struct Input {
     size_t frames = FACE_FRAMES;         /* the frames the file holds */
     FacePositions positions;   /* FACE_FRAMES x FACE_MARKERS x 3, mm, the viewer's axes */
     double seconds = NAN;      /* a recording's span, or --duration for a marker file; NAN when unknown */
+    double from = 0.0;         /* a recording's: when its 180 frames start, from its first frame */
+    bool video = false;        /* a video, tracked by mienscope-track */
 };
 
 /* The markers' names, and the segments and pairs among them. */
@@ -43,8 +45,9 @@ struct MarkerNames {
 /* The guard of a run's outputs (output_guard's) with every file and the --markers set it reads. */
 OutputGuard inputs_guard(bool force, const std::string &writes, const std::vector<std::string> &files,
                          const InputOptions &options);
-/* Folders replaced by their files whose names end in .c3d, .trc, .csv or .dat (any case), hidden ones
- * skipped, in byte order of the names; false naming a folder that holds none. */
+/* Folders replaced by their files whose names end in .c3d, .trc, .csv, .dat or a video's extension (.mp4,
+ * .mov, .m4v, .mkv, .webm, .avi; any case), hidden ones skipped, in byte order of the names; false naming a
+ * folder that holds none. */
 bool expand_folders(const std::vector<std::string> &operands, std::vector<std::string> *files, std::string *error);
 /* Every file in order, and the names: --markers's set, else the first set a recording brings (OpenFace's
  * built-in one), else "0" to "23". Returns the exit status of the first that fails, its message in error

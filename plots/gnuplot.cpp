@@ -13,20 +13,6 @@ const char gnuplot_missing[] =
     "gnuplot is not on PATH, so the plots were not drawn; the tables and plots.gp are written. "
     "Install gnuplot (on Debian: apt install gnuplot-nox) and run \"gnuplot plots.gp\" in this folder";
 
-std::string find_on_path(const std::string &program)
-{
-    const char *path = getenv("PATH");
-    std::stringstream folders(path ? path : "");
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
-        struct stat st;
-        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return "";
-}
-
 std::string gnuplot_string(const std::string &text)
 {
     std::string quoted = "'";

@@ -9,7 +9,6 @@
 #include "file_io.h"
 
 extern const char gnuplot_missing[]; /* what to say when gnuplot is not on PATH, after "FOLDER: " */
-std::string find_on_path(const std::string &program);        /* its full path, or "" when no folder of PATH has it */
 std::string gnuplot_string(const std::string &text);         /* a single-quoted gnuplot string; control bytes as '?' */
 std::string gnuplot_array(const std::string &name, const std::vector<std::string> &texts); /* "array name[n] = [...]" */
 std::string gnuplot_number_array(const std::string &name, const std::vector<std::string> &numbers); /* unquoted */

@@ -55,6 +55,8 @@ static double norm_z(const NormComparison *norm, size_t recording, MeasureKind k
 
 static std::string format_of(const Input &input)
 {
+    if (input.video)
+        return "video, tracked by mienscope-track";
     return input.kind == INPUT_RECORDING ? format_name(input.format) : "marker file";
 }
 
@@ -94,6 +96,26 @@ static std::string still(const std::vector<uint8_t> &png, const std::string &cap
            "\"><figcaption>" + html_text(caption) + "</figcaption></figure>";
 }
 
+static std::string video_frame(const std::vector<uint8_t> &png, const std::string &caption, const char *name)
+{
+    return std::string("<figure class=\"video-frame\"><img class=\"") + name + "\" alt=\"" + html_text(caption) +
+           "\" src=\"data:image/png;base64," + base64_text(png.data(), png.size()) + "\"><figcaption>" +
+           html_text(caption) + "</figcaption></figure>";
+}
+
+/* The video's own frames at rest and at the peak, when the recording is a video. */
+static std::string video_frames(const RecordingStills &stills)
+{
+    if (stills.video_rest.empty())
+        return "";
+    char rest[96], peak[96];
+    snprintf(rest, sizeof rest, "The video at rest, frame %d (%.2f s)", stills.rest_frame, stills.rest_seconds);
+    snprintf(peak, sizeof peak, "The video at its peak, frame %d (%.2f s)", stills.peak_frame, stills.peak_seconds);
+    return "<div class=\"video-frames\">" + video_frame(stills.video_rest, rest, "video-rest") +
+           video_frame(stills.video_peak, peak, "video-peak") +
+           "<p class=\"note\">The points the tracker placed are drawn in green.</p></div>\n";
+}
+
 static std::string movement(const RecordingStills &stills, const PageData &view)
 {
     std::string rest = "At rest, frame " + std::to_string(stills.rest_frame),
@@ -103,7 +125,8 @@ static std::string movement(const RecordingStills &stills, const PageData &view)
            "move the camera with <kbd>&lt;</kbd> and <kbd>&gt;</kbd>.</p>\n<div class=\"movement-row\">"
            "<div class=\"mienscope-view screen\" id=\"view\"></div>\n<div class=\"stills\">" +
            still(stills.rest, rest, "rest") + still(stills.peak, peak, "peak") +
-           still(stills.both, "Rest (green) and peak (red)", "both") + "</div></div>\n<script>\nmienscopeView(document."
+           still(stills.both, "Rest (green) and peak (red)", "both") + "</div></div>\n" + video_frames(stills) +
+           "<script>\nmienscopeView(document."
            "getElementById('view'), " + page_view_data(view, false) + ");\n</script></section>\n";
 }
 
@@ -203,6 +226,10 @@ tr > th:first-child, tr > th:nth-child(2) { text-align: left; }
 .still { margin: 0; }
 .still img { display: block; width: 400px; height: 640px; }
 .still figcaption { font-size: 12px; color: #333; }
+.video-frames { display: flex; gap: 10px; flex-wrap: wrap; align-items: flex-start; margin-top: 8px; }
+.video-frame { margin: 0; }
+.video-frame img { display: block; max-width: 640px; max-height: 480px; }
+.video-frame figcaption { font-size: 12px; color: #333; }
 .mienscope-view { background: #1c1c1c; color: #e6e6e6; padding: 8px; border-radius: 4px; margin-bottom: 8px; }
 .plot svg { max-width: 100%; height: auto; }
 kbd { border: 1px solid #999; border-radius: 3px; padding: 0 4px; font: 12px monospace; }
@@ -215,6 +242,8 @@ kbd { border: 1px solid #999; border-radius: 3px; padding: 0 4px; font: 12px mon
   dl { grid-template-columns: max-content auto max-content auto; font-size: 8.5pt; }
   .still img { width: 29mm; height: 46.4mm; }
   .still figcaption { font-size: 7.5pt; }
+  .video-frame img { max-width: 90mm; max-height: 40mm; }
+  .video-frame figcaption { font-size: 7.5pt; }
   table.pairs { width: 100%; }
   th, td { padding: 0 3px; font-size: 7.5pt; }
   .note { font-size: 8pt; margin: 2px 0; }

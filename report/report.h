@@ -19,10 +19,13 @@ struct ReportInfo {
     std::string date;    /* YYYY-MM-DD */
 };
 
-/* The three stills of a recording: at rest, at its peak, and the two overlaid; PNG files. */
+/* The three stills of a recording: at rest, at its peak, and the two overlaid; PNG files. A video's own
+ * frames at rest and at the peak, with the tracked points drawn, beside them. */
 struct RecordingStills {
     int rest_frame = 0, peak_frame = 0;
     std::vector<uint8_t> rest, peak, both;
+    std::vector<uint8_t> video_rest, video_peak; /* empty unless the recording is a video */
+    double rest_seconds = 0.0, peak_seconds = 0.0; /* the video frames' times from its first frame */
 };
 
 /* One recording's page: its facts, the view and stills, the pairs, the plot (an SVG document, or "" when

@@ -196,10 +196,27 @@ static PageData view_of(const StudyRecording &r, const FACE *face, int rest, Cap
     return view;
 }
 
-/* Every page of the report, in order, and last the index; false when there is no memory for a face. */
-static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, Painter *painter,
-                         const std::vector<std::string> &plots, const ReportInfo &info, std::vector<OutputFile> *pages,
-                         std::string *error)
+/* A video's own frames at the stills' frames, from mienscope-track; returns the exit status. */
+static int add_video_frames(const StudyRecording &r, const TrackingOptions &tracking, RecordingStills *stills,
+                            std::string *error)
+{
+    const Input &in = r.input;
+    stills->rest_seconds = in.from + stills->rest_frame * in.seconds / (FACE_FRAMES - 1);
+    stills->peak_seconds = in.from + stills->peak_frame * in.seconds / (FACE_FRAMES - 1);
+    std::vector<std::vector<uint8_t>> pngs;
+    int status = video_stills(r.row.path, tracking, {stills->rest_seconds, stills->peak_seconds}, &pngs, error);
+    if (status != REPORT_DONE)
+        return status;
+    stills->video_rest = std::move(pngs[0]);
+    stills->video_peak = std::move(pngs[1]);
+    return REPORT_DONE;
+}
+
+/* Every page of the report, in order, and last the index; false when there is no memory for a face or a
+ * video's frames can't be had. */
+static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, const TrackingOptions &tracking,
+                         Painter *painter, const std::vector<std::string> &plots, const ReportInfo &info,
+                         std::vector<OutputFile> *pages, std::string *error)
 {
     int rest = s.study.settings.rest_first;
     for (size_t r = 0; r < s.recordings.size(); r++) {
@@ -208,6 +225,10 @@ static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, Pai
         if (!face || !draw_stills(painter, face, rest, peak_frame(s.recordings[r].measured), &stills)) {
             free(face);
             *error = s.recordings[r].row.file + ": no memory for a face record; nothing was written";
+            return false;
+        }
+        if (s.recordings[r].input.video && add_video_frames(s.recordings[r], tracking, &stills, error) != REPORT_DONE) {
+            free(face);
             return false;
         }
         PageData view = view_of(s.recordings[r], face, rest, painter->font);
@@ -256,7 +277,8 @@ int run_report(const ReportRequest &r, const ReportInfo &info)
         return unusable(error);
     Painter painter;
     std::vector<OutputFile> pages;
-    bool painted = open_painter(&painter, &error) && report_pages(s, against, &painter, plots, info, &pages, &error);
+    bool painted = open_painter(&painter, &error) &&
+                   report_pages(s, against, r.options.inputs.recording.tracking, &painter, plots, info, &pages, &error);
     close_painter(&painter);
     if (!painted || !write_pages(r, s, pages, &error))
         return unusable(error);

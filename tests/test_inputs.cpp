@@ -212,7 +212,7 @@ TEST(Inputs, BadFilesAndFoldersGetTheImportersMessages)
         int status;
         std::string message;
     } bad[] = {
-        {{empty}, 1, empty + ": holds no .c3d, .trc, .csv or .dat file\n"},
+        {{empty}, 1, empty + ": holds no .c3d, .trc, .csv or .dat file, nor a video\n"},
         {{binary}, 1, binary + ": not a recording (C3D, TRC, OpenFace CSV) nor a marker file\n"},
         {{c3d}, 1, c3d + ": holds 28 markers, not 24; --markers SET chooses 24 of them\n"},
         {{"--markers", set, c3d}, 1, c3d + ": " + set + ":3: \"ASISr\" matches no point of the recording"},

@@ -40,12 +40,22 @@ static int read_recording_bytes(const std::string &path, const std::vector<uint8
     return EXIT_DONE;
 }
 
-int read_recording_file(const std::string &path, const ReadOptions &options, Recording *rec, std::string *error)
+/* The file's bytes, or for a video the table mienscope-track makes of it. */
+static int recording_bytes(const std::string &path, const TrackingOptions &tracking, std::vector<uint8_t> *bytes,
+                           bool *video, std::string *error)
+{
+    *video = file_is_video(path);
+    if (*video)
+        return track_video_file(path, tracking, bytes, error);
+    return read_input_file(path, bytes, error) ? EXIT_DONE : EXIT_UNUSABLE;
+}
+
+int read_recording_file(const std::string &path, const RecordingOptions &options, Recording *rec, std::string *error)
 {
     std::vector<uint8_t> bytes;
-    if (!read_input_file(path, &bytes, error))
-        return EXIT_UNUSABLE;
-    return read_recording_bytes(path, bytes, options, rec, error);
+    bool video;
+    int status = recording_bytes(path, options.tracking, &bytes, &video, error);
+    return status == EXIT_DONE ? read_recording_bytes(path, bytes, options.read, rec, error) : status;
 }
 
 /* The points of the given set (--markers), else of the set the format
@@ -67,7 +77,7 @@ int open_recording(const std::string &path, const RecordingOptions &options, Ope
 {
     MarkerSet given;
     opened->path = path;
-    int status = read_recording_file(path, options.read, &opened->rec, error);
+    int status = read_recording_file(path, options, &opened->rec, error);
     if (status != EXIT_DONE)
         return status;
     return load_marker_set(options.markers, &given, error) ? choose_points(opened, given, error) : EXIT_UNUSABLE;
@@ -119,6 +129,7 @@ static int open_recording_input(const std::vector<uint8_t> &bytes, const Recordi
     input->frames = opened.rec.frames;
     input->positions = std::move(converted.positions);
     input->seconds = converted.seconds;
+    input->from = converted.from;
     input->set = opened.set;
     return EXIT_DONE;
 }
@@ -129,9 +140,12 @@ int open_input(const std::string &path, const RecordingOptions &options, const M
     std::vector<uint8_t> bytes;
     *input = OpenedInput();
     input->path = path;
-    if (!read_input_file(path, &bytes, error))
-        return EXIT_UNUSABLE;
-    if (is_recording(bytes.data(), bytes.size()))
+    bool video;
+    int status = recording_bytes(path, options.tracking, &bytes, &video, error);
+    if (status != EXIT_DONE)
+        return status;
+    input->video = video;
+    if (video || is_recording(bytes.data(), bytes.size()))
         return open_recording_input(bytes, options, given, input, error);
     if (memchr(bytes.data(), 0, bytes.size())) {
         *error = path + ": not a recording (C3D, TRC, OpenFace CSV) nor a marker file";

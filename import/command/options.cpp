@@ -16,7 +16,9 @@ const char import_help[] =
     "Turns one recording of a face into a marker file that the mienscope viewer shows:\n"
     "180 frames of 24 markers, each line a marker's (-z, y, x) in millimetres.\n"
     "\n"
-    "RECORDING is a C3D file, a TRC file or an OpenFace CSV file, told apart by content.\n"
+    "RECORDING is a C3D file, a TRC file, an OpenFace CSV file or a video (MP4, MOV,\n"
+    "MKV, WebM, AVI), told apart by content; a video's face is tracked by\n"
+    "mienscope-track and read as the OpenFace CSV file it writes.\n"
     "OUTPUT is the marker file to write, such as face-data/sm1.dat; the viewer reads\n"
     "face-data/ below the folder it is started in.\n"
     "\n"
@@ -41,6 +43,8 @@ const char import_help[] =
     "                       face_id column holds face 0 only\n"
     "  --min-confidence C   OpenFace: rows below this confidence, 0 to 1, are missing\n"
     "                       (default 0.8)\n"
+    "  --eye-distance MM, --model FILE, --no-cache\n"
+    "                       a video: passed on to mienscope-track, which tracks it\n"
     "  --force              replace OUTPUT and the line file if they exist; never the\n"
     "                       recording or set being read, nor any recording or video\n"
     "  --help               print this help\n"
@@ -109,13 +113,27 @@ static bool option_face(const char *text, long *face_id, std::string *error)
     return true;
 }
 
+/* getopt codes of the tracking options, beyond every letter the programs use. */
+enum { EYE_DISTANCE_OPTION = 1001, MODEL_OPTION, NO_CACHE_OPTION };
+
 /* getopt codes of the recording options: the option's first letter, or a capital where two share one. */
 static const struct option recording_long_options[] = {
     {"markers", required_argument, nullptr, 'm'}, {"from", required_argument, nullptr, 'F'},
     {"to", required_argument, nullptr, 'T'},      {"right", required_argument, nullptr, 'r'},
     {"up", required_argument, nullptr, 'u'},      {"face", required_argument, nullptr, 'i'},
     {"min-confidence", required_argument, nullptr, 'c'},
+    {"eye-distance", required_argument, nullptr, EYE_DISTANCE_OPTION},
+    {"model", required_argument, nullptr, MODEL_OPTION},
+    {"no-cache", no_argument, nullptr, NO_CACHE_OPTION},
 };
+
+static bool option_eye_distance(const char *text, double *mm, std::string *error)
+{
+    if (parse_number(text, mm) && *mm > 0.0)
+        return true;
+    *error = std::string("--eye-distance \"") + printable(text) + "\" is not a number of millimetres above 0";
+    return false;
+}
 
 std::vector<struct option> with_recording_options(const std::vector<struct option> &own)
 {
@@ -135,6 +153,9 @@ bool take_recording_option(int code, const char *arg, RecordingOptions *o, std::
     case 'T': return option_number("--to", arg, &o->convert.to, error);
     case 'c': return option_confidence(arg, &o->read.min_confidence, error);
     case 'i': return option_face(arg, &o->read.face_id, error);
+    case EYE_DISTANCE_OPTION: return option_eye_distance(arg, &o->tracking.eye_mm, error);
+    case MODEL_OPTION: o->tracking.model = arg; return true;
+    case NO_CACHE_OPTION: o->tracking.no_cache = true; return true;
     default: *error = "unknown option or a missing value"; return false;
     }
 }

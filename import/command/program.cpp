@@ -9,7 +9,7 @@ static int list_recording(const ImportRequest &r)
 {
     Recording rec;
     std::string error;
-    if (read_recording_file(r.recording, r.options.read, &rec, &error) != EXIT_DONE)
+    if (read_recording_file(r.recording, r.options, &rec, &error) != EXIT_DONE)
         return unusable(error);
     fputs(recording_listing(rec).c_str(), stdout);
     return EXIT_DONE;

@@ -8,6 +8,7 @@
 #define MIENSCOPE_PROGRAM_H
 
 #include <getopt.h>
+#include <math.h>
 
 #include <string>
 #include <vector>
@@ -19,11 +20,19 @@
 
 enum { EXIT_DONE = 0, EXIT_UNUSABLE = 1, EXIT_USAGE = 2 };
 
+/* How a video is tracked: mienscope-track's options, passed on to it. */
+struct TrackingOptions {
+    double eye_mm = NAN;   /* --eye-distance; NAN for the tracker's own default */
+    std::string model;     /* --model FILE; "" for the tracker's own */
+    bool no_cache = false; /* --no-cache */
+};
+
 /* How a recording is read and converted: the options every program that opens recordings shares. */
 struct RecordingOptions {
     std::string markers;    /* --markers SET; "" for none */
     ReadOptions read;       /* --face, --min-confidence */
     ConvertOptions convert; /* --from, --to, --right, --up */
+    TrackingOptions tracking; /* --eye-distance, --model, --no-cache, for videos */
 };
 
 /* What mienscope-import's command line asks for. */
@@ -57,6 +66,8 @@ struct OpenedInput {
     FacePositions positions;             /* mm, the viewer's axes; empty for a marker file left to the caller */
     double seconds = NAN;                /* a recording's span (--to less --from); NAN for a marker file */
     MarkerSet set;                       /* what a recording was converted with: --markers's, the format's, or none */
+    bool video = false;                  /* a video, read as the OpenFace table mienscope-track made of it */
+    double from = 0.0;                   /* a recording's: when its 180 frames start, from its first frame */
 };
 
 extern const char import_usage[]; /* the usage lines, for usage errors and --help */
@@ -73,8 +84,18 @@ bool check_recording_options(const RecordingOptions &options, std::string *error
 bool parse_import_command(int argc, char **argv, ImportRequest *request, std::string *error);
 /* The set of --markers; "" gives an empty set. Errors name the set and the line. */
 bool load_marker_set(const std::string &path, MarkerSet *set, std::string *error);
-/* Reads the file; its warnings on standard error; returns the exit status, error holding the message. */
-int read_recording_file(const std::string &path, const ReadOptions &options, Recording *rec, std::string *error);
+/* Reads the file (a video: the table mienscope-track makes of it); its warnings on standard error; returns
+ * the exit status, error holding the message. */
+int read_recording_file(const std::string &path, const RecordingOptions &options, Recording *rec, std::string *error);
+/* The video's face as mienscope-track's OpenFace table, mienscope-track run as a process of its own (found
+ * beside this program, else on PATH); its warnings on standard error; returns the exit status, the message
+ * in error. */
+int track_video_file(const std::string &path, const TrackingOptions &options, std::vector<uint8_t> *table,
+                     std::string *error);
+/* The video's frames nearest these times (seconds from its first frame), whole, with the tracked points drawn,
+ * as PNG files' bytes, from mienscope-track likewise; returns the exit status, the message in error. */
+int video_stills(const std::string &path, const TrackingOptions &options, const std::vector<double> &seconds,
+                 std::vector<std::vector<uint8_t>> *pngs, std::string *error);
 /* Reads the file and chooses its points; warnings on standard error; returns the exit status. */
 int open_recording(const std::string &path, const RecordingOptions &options, OpenedRecording *opened, std::string *error);
 /* Converts what open_recording gave; gap reports on standard error; returns the exit status. For

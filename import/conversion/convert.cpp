@@ -212,6 +212,7 @@ ConvertResult convert_recording(const Recording &rec, const Selection &selection
         return CONVERT_BAD_SET;
     out->positions = resample(rec, tracks, span);
     out->seconds = span.to - span.from;
+    out->from = span.from;
     turn_to_viewer(axes, &out->positions);
     if (positions_fit_marker_file(out->positions))
         return CONVERTED;

@@ -44,6 +44,7 @@ struct Converted {
     FacePositions positions;     /* FACE_FRAMES x FACE_MARKERS x 3, millimetres, viewer's axes */
     std::vector<GapReport> gaps; /* selected points with missing samples in the span, in selection order */
     double seconds = 0.0;        /* how long the span lasts: --to less --from */
+    double from = 0.0;           /* when the span starts, from the recording's first frame: --from */
 };
 
 /* Who is at fault when a conversion fails, for the message and exit status. */

@@ -50,6 +50,17 @@ bool file_is_recording(const std::string &path)
     return is_recording(start.data(), got) || is_video(start.data(), got);
 }
 
+bool file_is_video(const std::string &path)
+{
+    uint8_t start[12];
+    FILE *fp = fopen(path.c_str(), "rb");
+    if (!fp)
+        return false;
+    size_t got = fread(start, 1, sizeof start, fp);
+    fclose(fp);
+    return is_video(start, got);
+}
+
 bool read_recording(const uint8_t *data, size_t size, const ReadOptions &options, Recording *rec, std::string *error)
 {
     if (is_c3d(data, size))

@@ -11,6 +11,7 @@ bool is_recording(const uint8_t *data, size_t size); /* C3D, TRC or OpenFace CSV
 bool is_video(const uint8_t *data, size_t size);
 /* Whether the file at path is a recording or a video, by its first bytes; false when it can't be read. */
 bool file_is_recording(const std::string &path);
+bool file_is_video(const std::string &path); /* the same for a video alone */
 /* A whole recording or set file into memory, up to 512 MiB; errors start with the path. */
 bool read_input_file(const std::string &path, std::vector<uint8_t> *bytes, std::string *error);
 
