@@ -119,6 +119,8 @@ TEST_F(WindowTest, RecordingsOpenAsTheirImportedMarkerFilesShow)
     if (access(csv.c_str(), R_OK) != 0)
         GTEST_SKIP() << "no " << csv << ": the shared test recordings are not beside this checkout";
     expect_same_picture(server, {csv, "--to", "5.9"}, {"--to", "5.9", csv}, "an OpenFace CSV");
+    std::string video = source + "/../shared/testdata/video/single_face.mp4";
+    expect_same_picture(server, {video}, {video}, "a video, tracked by mienscope-track");
 }
 
 TEST_F(WindowTest, PlaybackKeepsThePaceAndTheNewKeysWork)

@@ -27,30 +27,6 @@ static ProgramRun render(const std::string &folder, const std::vector<std::strin
     return run_program(RENDER_BINARY, args, "", folder, true);
 }
 
-static Image read_png_image(const std::string &path)
-{
-    Image image;
-    FILE *fp = fopen(path.c_str(), "rb");
-    png_structp png = fp ? png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr) : nullptr;
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (info && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, fp);
-        png_read_info(png, info);
-        if (png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB && png_get_bit_depth(png, info) == 8) {
-            image.width = (int)png_get_image_width(png, info);
-            image.height = (int)png_get_image_height(png, info);
-            image.rgb.resize((size_t)image.width * image.height * 3);
-            for (int y = 0; y < image.height; y++)
-                png_read_row(png, &image.rgb[(size_t)y * image.width * 3], nullptr);
-        }
-    }
-    if (png)
-        png_destroy_read_struct(&png, &info, nullptr);
-    if (fp)
-        fclose(fp);
-    return image;
-}
-
 TEST_F(WindowTest, StillsAreTheViewersPictures)
 {
     ASSERT_TRUE(start_viewer());

@@ -50,5 +50,6 @@ void close_window(const Viewer &viewer);                    /* as a window manag
 std::string window_title(const Viewer &viewer);             /* WM_NAME */
 long resident_kib(pid_t pid);                               /* VmRSS from /proc, -1 if unknown */
 bool write_png(const Image &image, const std::string &path); /* libpng, 8-bit RGB */
+Image read_png_image(const std::string &path); /* an 8-bit RGB PNG; empty when it is not one */
 
 #endif

@@ -1,0 +1,157 @@
+/* The landmark model read from dlib's files and run here: small models
+ * whose answer is worked out by hand, Debian's 68-point model against
+ * dlib's own predictor (which rounds to whole pixels), damaged models,
+ * and the cache's files. */
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <dirent.h>
+#include <math.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <dlib/image_processing.h>
+#include <dlib/image_processing/frontal_face_detector.h>
+
+#include "cache.h"
+#include "decode.h"
+#include "landmarks.h"
+#include "models.h"
+#include "openface_table.h"
+#include "testfiles.h"
+
+static const char model_path[] = "/usr/share/dlib/shape_predictor_68_face_landmarks.dat";
+
+static bool parse(const std::string &bytes, LandmarkModel *model, std::string *what)
+{
+    return parse_landmark_model((const uint8_t *)bytes.data(), bytes.size(), model, what);
+}
+
+TEST(Landmarks, ATinyModelPlacesItsPointsAsWorkedOutByHand)
+{
+    LandmarkModel model;
+    std::string what;
+    ASSERT_TRUE(parse(two_point_model(), &model, &what)) << what;
+    ASSERT_EQ(model.points, 2);
+    ASSERT_EQ(model.cascades.size(), 1u);
+    /* dlib anchors each feature pixel on the nearest point: (0.2, 0.2) on point 0, (0.8, 0.2) on point 1. */
+    EXPECT_EQ(model.cascades[0].anchors, (std::vector<uint32_t>{0, 1}));
+    EXPECT_NEAR(model.cascades[0].offsets[1], -0.3, 1e-7);
+
+    /* In the box (0, 0)-(100, 100) the pixels are (20, 20) and (80, 20). */
+    std::vector<uint8_t> pixels(120 * 120, 0);
+    GrayView view = {pixels.data(), 120, 120};
+    FaceBox box = {0, 0, 100, 100};
+    std::vector<double> xy;
+    pixels[20 * 120 + 20] = 200;
+    pixels[20 * 120 + 80] = 50;
+    place_landmarks(model, view, box, &xy);
+    std::vector<double> left = {35, 45, 75, 50}; /* point 0 moved by (0.1, -0.05) of the box */
+    for (size_t i = 0; i < 4; i++)
+        EXPECT_NEAR(xy[i], left[i], 1e-5) << i;
+    pixels[20 * 120 + 20] = 50;
+    pixels[20 * 120 + 80] = 200;
+    place_landmarks(model, view, box, &xy);
+    std::vector<double> right = {25, 50, 65, 70}; /* point 1 moved by (-0.1, 0.2) */
+    for (size_t i = 0; i < 4; i++)
+        EXPECT_NEAR(xy[i], right[i], 1e-5) << i;
+
+    /* The box scales and moves the shape: (10, 30)-(210, 130) is 200 wide and 100 high. */
+    box = {10, 30, 210, 130};
+    pixels.assign(pixels.size(), 0); /* both pixels 0: the right leaf */
+    place_landmarks(model, view, box, &xy);
+    EXPECT_NEAR(xy[0], 10 + 0.25 * 200, 1e-5);
+    EXPECT_NEAR(xy[3], 30 + 0.7 * 100, 1e-5);
+}
+
+TEST(Landmarks, DebiansModelPlacesWhatDlibPlacesBeforeItRounds)
+{
+    if (access(model_path, R_OK) != 0)
+        GTEST_SKIP() << "no " << model_path << ": libdlib-data is not installed";
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string bytes = read_file(model_path), what;
+    LandmarkModel model;
+    ASSERT_TRUE(parse(bytes, &model, &what)) << what;
+    ASSERT_EQ(model.points, 68);
+    dlib::shape_predictor predictor;
+    dlib::deserialize(model_path) >> predictor;
+    dlib::frontal_face_detector detector = dlib::get_frontal_face_detector();
+
+    VideoReader *reader = nullptr;
+    ASSERT_TRUE(open_video(testdata_path("video/single_face.mp4"), false, &reader, &what)) << what;
+    VideoFrame frame;
+    for (int f = 0; f < 72 && next_video_frame(reader, &frame, &what) == 1; f++) {
+        if (f % 20 != 0)
+            continue;
+        dlib::array2d<unsigned char> image(frame.height, frame.width);
+        std::copy(frame.gray.begin(), frame.gray.end(), &image[0][0]);
+        std::vector<dlib::rectangle> faces = detector(image);
+        ASSERT_EQ(faces.size(), 1u) << "frame " << f;
+        dlib::full_object_detection rounded = predictor(image, faces[0]);
+        std::vector<double> xy;
+        GrayView view = {frame.gray.data(), frame.width, frame.height};
+        place_landmarks(model, view, {faces[0].left(), faces[0].top(), faces[0].right(), faces[0].bottom()}, &xy);
+        size_t whole = 0;
+        for (int i = 0; i < 68; i++) {
+            EXPECT_LE(fabs(xy[2 * i] - rounded.part(i).x()), 0.5 + 1e-3) << "frame " << f << " point " << i;
+            EXPECT_LE(fabs(xy[2 * i + 1] - rounded.part(i).y()), 0.5 + 1e-3) << "frame " << f << " point " << i;
+            whole += xy[2 * i] == floor(xy[2 * i]);
+        }
+        EXPECT_LT(whole, 5u) << "the fractions are kept";
+    }
+    close_video(reader);
+}
+
+TEST(Landmarks, ModelsThatAreNotOneAreRefusedWithoutReadingPastThem)
+{
+    std::string model = two_point_model(), what;
+    LandmarkModel parsed;
+    for (size_t size = 0; size < model.size(); size++) {
+        std::string cut = model.substr(0, size);
+        EXPECT_FALSE(parse(cut, &parsed, &what)) << size;
+    }
+    EXPECT_FALSE(parse(two_point_model(2), &parsed, &what));
+    EXPECT_EQ(what, "a split names a feature pixel it does not have");
+    EXPECT_FALSE(parse("frame, face_id\n", &parsed, &what));
+    EXPECT_FALSE(parse(std::string("\x01\x01\x81\x03\x01\x01", 6), &parsed, &what)) << "3 rows claimed, none there";
+    EXPECT_EQ(what, "it counts more than it holds");
+    ASSERT_TRUE(parse(five_point_model(), &parsed, &what)) << what;
+    EXPECT_EQ(parsed.points, 5);
+}
+
+TEST(TrackCache, OnlyAWholeFileWithItsOwnKeyIsRead)
+{
+    std::string folder = make_temp_folder(), table = "frame, face_id\n1, 0\n", key = "video 00\nmodel m 1 2.0\n", read;
+    size_t undecodable = 0;
+    ASSERT_TRUE(keep_table(folder, key, table, 3));
+    ASSERT_TRUE(cached_table(folder, key, &read, &undecodable));
+    EXPECT_EQ(read, table);
+    EXPECT_EQ(undecodable, 3u);
+    EXPECT_FALSE(cached_table(folder, "video 01\nmodel m 1 2.0\n", &read, &undecodable)) << "another key";
+
+    std::string text = "mienscope-track cache\nkey video 00\nkey model m 1 2.0\nundecodable 3\nchecksum ";
+    std::string file = read_file(folder + "/" + [&] {
+        DIR *dir = opendir(folder.c_str());
+        std::string name;
+        while (struct dirent *e = readdir(dir))
+            if (e->d_name[0] != '.')
+                name = e->d_name;
+        closedir(dir);
+        return name;
+    }());
+    ASSERT_EQ(file.compare(0, text.size(), text), 0) << file;
+    EXPECT_TRUE(parse_cache_file(file, key, &read, &undecodable));
+    const struct {
+        const char *from, *to;
+    } changes[] = {{"undecodable 3\n", "undecodable -3\n"}, {"undecodable 3\n", "undecodable 3x\n"},
+                   {"\n\nframe", "\nframe"}, {"key video 00", "key video 01"}};
+    for (const auto &c : changes) {
+        std::string changed = file;
+        changed.replace(changed.find(c.from), strlen(c.from), c.to);
+        EXPECT_FALSE(parse_cache_file(changed, key, &read, &undecodable)) << c.to;
+    }
+    for (size_t size = 0; size < file.size(); size++)
+        EXPECT_FALSE(parse_cache_file(file.substr(0, size), key, &read, &undecodable)) << size;
+    std::string flipped = file;
+    flipped[flipped.size() - 2] ^= 1;
+    EXPECT_FALSE(parse_cache_file(flipped, key, &read, &undecodable)) << "its checksum";
+}

@@ -1,0 +1,446 @@
+/* mienscope-track as a user runs it, on the shared test videos and on
+ * videos FFmpeg makes from them: what a user would notice (a smile widens
+ * the mouth, a mirrored video swaps the sides, a moved, turned or zoomed
+ * picture measures the same, frames without the face fail), the cache,
+ * the pictures to trust it by, and bad input. */
+#include <dirent.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <math.h>
+#include <stdlib.h>
+
+#include "decode.h"
+#include "models.h"
+#include "testfiles.h"
+#include "videos.h"
+#include "xharness.h"
+
+using testing::HasSubstr;
+using testing::StartsWith;
+
+static const char model_path[] = "/usr/share/dlib/shape_predictor_68_face_landmarks.dat";
+
+/* Each test has a cache of its own. */
+class Track : public testing::Test {
+  protected:
+    std::string cache;
+    void SetUp() override
+    {
+        cache = make_temp_folder();
+        setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    }
+};
+
+static ProgramRun track(const std::vector<std::string> &args)
+{
+    return run_program(TRACK_BINARY, args);
+}
+
+static std::vector<std::string> entries(const std::string &folder)
+{
+    std::vector<std::string> names;
+    DIR *dir = opendir(folder.c_str());
+    while (struct dirent *e = dir ? readdir(dir) : nullptr)
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+            names.push_back(e->d_name);
+    if (dir)
+        closedir(dir);
+    return names;
+}
+
+/* The tracker's table of a video, to standard output. */
+static FaceTable tracked(const std::string &video, const std::vector<std::string> &options = {})
+{
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {video, "-"});
+    ProgramRun run = track(args);
+    EXPECT_EQ(run.status, 0) << video << ": " << run.err;
+    return face_table(run.out);
+}
+
+TEST_F(Track, ASmileWidensTheMouthFrameByFrameInItsOwnTime)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    FaceTable t = tracked(testdata_path("video/single_face.mp4"));
+    ASSERT_EQ(t.rows.size(), 72u) << "one row a frame";
+    ASSERT_EQ(t.columns.size(), 5u + 5 * 68 + 1);
+    EXPECT_EQ(t.columns[0], "frame");
+    EXPECT_EQ(t.columns[5], "x_0");
+    EXPECT_EQ(t.columns[5 + 4 * 68], "Z_0");
+    size_t fractions = 0;
+    for (size_t f = 0; f < t.rows.size(); f++) {
+        const auto &row = t.rows[f];
+        EXPECT_EQ(row.at("frame"), std::to_string(f + 1));
+        EXPECT_EQ(row.at("success"), "1");
+        EXPECT_EQ(row.at("confidence"), "1") << "the importer drops rows below 0.8";
+        char time[32]; /* 30 frames a second, timed from the first */
+        snprintf(time, sizeof time, "%.6f", f / 30.0);
+        EXPECT_EQ(row.at("timestamp"), time);
+        fractions += number(row, "x_48") != floor(number(row, "x_48"));
+        EXPECT_EQ(number(row, "Z_30"), 0.0);
+        /* The eyes' centres (means of 36-41 and 42-47) lie the eye distance apart in millimetres. */
+        double centre[2][2] = {{0, 0}, {0, 0}};
+        for (int eye = 0; eye < 2; eye++)
+            for (int i = 36 + 6 * eye; i < 42 + 6 * eye; i++) {
+                centre[eye][0] += number(row, "X_" + std::to_string(i)) / 6;
+                centre[eye][1] += number(row, "Y_" + std::to_string(i)) / 6;
+            }
+        EXPECT_NEAR(hypot(centre[1][0] - centre[0][0], centre[1][1] - centre[0][1]), 63.0, 0.002);
+    }
+    EXPECT_GT(fractions, 60u) << "points keep their fractions of a pixel";
+    /* Neutral at first, a broad smile at the end: the mouth corners (48, 54) far further apart. */
+    double neutral = mean_distance(t, 0, 10, 48, 54), smile = mean_distance(t, 52, 72, 48, 54);
+    EXPECT_GT(smile / neutral, 1.25) << neutral << " mm, then " << smile << " mm";
+    /* The image's right is the subject's left: 54 lies right of 48, the eyes above the mouth. */
+    EXPECT_GT(number(t.rows[0], "x_54"), number(t.rows[0], "x_48"));
+    EXPECT_LT(number(t.rows[0], "y_36"), number(t.rows[0], "y_48"));
+
+    /* Another eye distance scales every millimetre by its ratio. */
+    FaceTable wide = tracked(testdata_path("video/single_face.mp4"), {"--eye-distance", "70"});
+    EXPECT_NEAR(mean_distance(wide, 0, 10, 48, 54), neutral * 70 / 63, 0.01);
+    EXPECT_EQ(wide.rows[5].at("x_48"), t.rows[5].at("x_48")) << "pixels stay as they are";
+}
+
+TEST_F(Track, FramesWithoutTheFaceAreFailedAndACoveredFaceToo)
+{
+    REQUIRE_TESTDATA("video/face_noface.mov");
+    FaceTable t = tracked(testdata_path("video/face_noface.mov"));
+    ASSERT_EQ(t.rows.size(), 169u);
+    for (size_t f = 0; f < t.rows.size(); f++) {
+        const auto &row = t.rows[f];
+        EXPECT_EQ(row.at("success"), f < 72 ? "1" : "0") << "frame " << f + 1;
+        if (f >= 72) {
+            EXPECT_EQ(row.at("confidence"), "0");
+            EXPECT_EQ(number(row, "x_30") + number(row, "X_30") + number(row, "Y_67"), 0.0);
+        }
+        if (f > 0) {
+            EXPECT_GT(number(row, "timestamp"), number(t.rows[f - 1], "timestamp"));
+        }
+    }
+
+    /* A black box over the whole face in frames 30 to 45 (from 0): those fail, none else. A small one over
+     * the mouth alone leaves the face to the detector, and no frame fails. */
+    std::string folder = make_temp_folder();
+    std::string covered = filtered_video(folder, "covered.mp4", "drawbox=x=150:y=40:w=300:h=320:c=black:t=fill:"
+                                                                "enable='between(n,30,45)'");
+    std::string hand = filtered_video(folder, "hand.mp4", "drawbox=x=255:y=225:w=90:h=45:c=black:t=fill:"
+                                                          "enable='between(n,30,45)'");
+    ASSERT_FALSE(covered.empty() || hand.empty());
+    t = tracked(covered);
+    ASSERT_EQ(t.rows.size(), 72u);
+    for (size_t f = 0; f < t.rows.size(); f++)
+        EXPECT_EQ(t.rows[f].at("success"), f >= 30 && f <= 45 ? "0" : "1") << "frame " << f;
+    t = tracked(hand);
+    for (size_t f = 0; f < t.rows.size(); f++)
+        EXPECT_EQ(t.rows[f].at("success"), "1") << "frame " << f;
+}
+
+TEST_F(Track, AMovedTurnedZoomedOrMirroredPictureMeasuresTheSame)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string folder = make_temp_folder();
+    FaceTable original = tracked(testdata_path("video/single_face.mp4"));
+    double neutral = mean_distance(original, 0, 10, 48, 54), smile = mean_distance(original, 52, 72, 48, 54);
+    double nose = mean_distance(original, 0, 72, 27, 33);
+    const struct {
+        const char *name, *filters;
+    } variants[] = {
+        {"moved.mp4", "pad=800:450:100:60"},
+        {"zoomed.mp4", "scale=832:468,crop=640:360"},
+        {"smaller.mp4", "scale=480:270"},
+        {"turned.mp4", "rotate=10*PI/180"},
+        {"mirrored.mp4", "hflip"},
+    };
+    for (const auto &v : variants) {
+        std::string video = filtered_video(folder, v.name, v.filters);
+        ASSERT_FALSE(video.empty()) << v.name;
+        FaceTable t = tracked(video);
+        ASSERT_EQ(t.rows.size(), 72u) << v.name;
+        EXPECT_NEAR(mean_distance(t, 0, 10, 48, 54), neutral, 0.03 * neutral) << v.name;
+        EXPECT_NEAR(mean_distance(t, 52, 72, 48, 54), smile, 0.03 * smile) << v.name;
+        EXPECT_NEAR(mean_distance(t, 0, 72, 27, 33), nose, 0.03 * nose) << v.name;
+    }
+
+    /* Mirrored, the subject's left corner is where the right one was, across the picture (x to 639 - x). */
+    FaceTable mirrored = tracked(folder + "/mirrored.mp4");
+    double apart = 0;
+    for (size_t f = 0; f < 72; f++)
+        for (const auto &pair : {std::make_pair(48, 54), std::make_pair(36, 45)})
+            apart += fabs(number(mirrored.rows[f], "x_" + std::to_string(pair.first)) -
+                          (639 - number(original.rows[f], "x_" + std::to_string(pair.second)))) / (72 * 2);
+    EXPECT_LT(apart, 3.0) << "pixels, on average";
+
+    /* The head coming nearer: the picture grows by a third over the video; millimetres stay, pixels grow. */
+    std::string nearer = filtered_video(folder, "nearer.mp4",
+                                        "scale=w='trunc(640*(1+t/7)/2)*2':h=-2:eval=frame,crop=640:360");
+    ASSERT_FALSE(nearer.empty());
+    FaceTable t = tracked(nearer);
+    EXPECT_GT(mean_distance(t, 62, 72, 27, 33, 'x') / mean_distance(t, 0, 10, 27, 33, 'x'), 1.25);
+    for (size_t first : {0, 31, 62}) {
+        double steady = mean_distance(original, first, first + 10, 27, 33);
+        EXPECT_NEAR(mean_distance(t, first, first + 10, 27, 33), steady, 0.03 * steady) << "frames from " << first;
+        steady = mean_distance(original, first, first + 10, 48, 54);
+        EXPECT_NEAR(mean_distance(t, first, first + 10, 48, 54), steady, 0.03 * steady) << "frames from " << first;
+    }
+}
+
+/* The video's first frame as this program decodes it, against FFmpeg's own command line. */
+static void expect_decoded_as_ffmpeg_does(const std::string &video)
+{
+    int width = 0, height = 0;
+    std::vector<unsigned char> expected = ffmpeg_gray_frame(video, &width, &height);
+    VideoReader *reader = nullptr;
+    std::string reason;
+    ASSERT_TRUE(open_video(video, false, &reader, &reason)) << reason;
+    VideoFrame frame;
+    ASSERT_EQ(next_video_frame(reader, &frame, &reason), 1) << reason;
+    close_video(reader);
+    ASSERT_EQ(frame.width, width) << video;
+    ASSERT_EQ(frame.height, height) << video;
+    size_t off = 0;
+    for (size_t i = 0; i < expected.size(); i++)
+        off += abs((int)expected[i] - (int)frame.gray[i]) > 2;
+    EXPECT_LT(off, expected.size() / 1000) << video;
+}
+
+TEST_F(Track, APhonesTurnedVideoIsReadUprightAsFFmpegShowsIt)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string folder = make_temp_folder(), messages;
+    FaceTable original = tracked(testdata_path("video/single_face.mp4"));
+    const struct {
+        const char *stored, *rotate;
+    } cases[] = {{"transpose=clock", "90"}, {"transpose=cclock", "270"}, {"hflip,vflip", "180"}};
+    for (const auto &c : cases) {
+        std::string stored = filtered_video(folder, "stored.mp4", c.stored);
+        std::string turned = folder + "/turned" + c.rotate + ".mp4";
+        ASSERT_TRUE(ffmpeg({"-i", stored, "-c", "copy", "-metadata:s:v:0", std::string("rotate=") + c.rotate, turned},
+                           &messages)) << messages;
+        expect_decoded_as_ffmpeg_does(turned);
+        FaceTable t = tracked(turned);
+        ASSERT_EQ(t.rows.size(), 72u);
+        double off = 0;
+        for (size_t f = 0; f < 72; f++)
+            off += fabs(number(t.rows[f], "x_48") - number(original.rows[f], "x_48")) / 72;
+        EXPECT_LT(off, 3.0) << "rotate " << c.rotate << ": the face upright, where it was";
+    }
+}
+
+/* The cache's one file, by name; "" when there is none or more. */
+static std::string cache_file(const std::string &cache)
+{
+    std::vector<std::string> names = entries(cache + "/mienscope");
+    return names.size() == 1 ? cache + "/mienscope/" + names[0] : "";
+}
+
+/* The text with its table's checksum made to fit again, as sha256sum computes it. */
+static std::string with_checksum(const std::string &text)
+{
+    size_t blank = text.find("\n\n"), line = text.find("checksum ");
+    std::string body = temp_file(text.substr(blank + 2));
+    ProgramRun sum = run_program("/usr/bin/sha256sum", {body});
+    return text.substr(0, line) + "checksum " + sum.out.substr(0, 64) + text.substr(line + 9 + 64);
+}
+
+TEST_F(Track, TheCacheIsReadThenRefusedWhenDamagedOrAnothers)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string video = testdata_path("video/single_face.mp4");
+    ProgramRun first = track({video, "-"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    std::string kept = cache_file(cache);
+    ASSERT_FALSE(kept.empty()) << "the table is kept in $XDG_CACHE_HOME/mienscope";
+    std::string text = read_file(kept);
+    EXPECT_THAT(text, StartsWith("mienscope-track cache\nkey video "));
+    EXPECT_THAT(text, HasSubstr("\nkey model " + std::string(model_path) + " "));
+    EXPECT_THAT(text, HasSubstr("\nkey eye-distance 63\nkey tracker 1.0.0\nundecodable 0\nchecksum "));
+
+    /* A table planted under the key, with its checksum: what the next run gives, so the cache is read. */
+    std::string planted = text, first_row = "\n1, 0, 0.000000, 1, 1, ";
+    size_t x0 = planted.find(first_row);
+    ASSERT_NE(x0, std::string::npos);
+    x0 += first_row.size();
+    planted.replace(x0, planted.find(',', x0) - x0, "1.250");
+    write_file(kept, with_checksum(planted));
+    ProgramRun again = track({video, "-"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.out, first.out);
+    EXPECT_EQ(again.out, planted.substr(planted.find("\n\n") + 2));
+
+    /* A byte changed without its checksum: never trusted; tracked again, and the file replaced. */
+    std::string damaged = text;
+    damaged[damaged.size() - 10] ^= 1;
+    write_file(kept, damaged);
+    EXPECT_EQ(track({video, "-"}).out, first.out);
+    EXPECT_EQ(read_file(kept), text);
+
+    /* Another key's file under this key's name (another eye distance): ignored and replaced. */
+    std::string other = text;
+    other.replace(other.find("eye-distance 63"), 15, "eye-distance 70");
+    write_file(kept, with_checksum(other));
+    EXPECT_EQ(track({video, "-"}).out, first.out);
+    EXPECT_EQ(read_file(kept), text);
+
+    /* --no-cache reads none and keeps none. */
+    std::string fresh = make_temp_folder();
+    setenv("XDG_CACHE_HOME", fresh.c_str(), 1);
+    EXPECT_EQ(track({"--no-cache", video, "-"}).out, first.out);
+    EXPECT_TRUE(entries(fresh).empty());
+}
+
+TEST_F(Track, TheOverlayAndStillsShowThePointsOnTheFrameswithTheFace)
+{
+    REQUIRE_TESTDATA("video/face_noface.mov");
+    std::string video = testdata_path("video/face_noface.mov"), folder = make_temp_folder();
+    ProgramRun run = track({"--overlay", folder + "/overlay.mp4", "--still", "1.0:" + folder + "/face.png", "--still",
+                            "4:" + folder + "/cards.png", video, folder + "/table.csv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    FaceTable t = face_table(read_file(folder + "/table.csv"));
+    ASSERT_EQ(t.rows.size(), 169u);
+
+    /* The still at 1 s is frame 31 (30 a second): every point of it green, as drawn. */
+    Image face = read_png_image(folder + "/face.png");
+    ASSERT_EQ(face.width, 960);
+    ASSERT_EQ(face.height, 540);
+    for (int i = 0; i < 68; i++) {
+        const unsigned char *p = face.at((int)lround(number(t.rows[30], "x_" + std::to_string(i))),
+                                         (int)lround(number(t.rows[30], "y_" + std::to_string(i))));
+        EXPECT_TRUE(p[0] == 0 && p[1] == 255 && p[2] == 0) << "point " << i;
+    }
+    /* At 4 s, the cards: nothing drawn, the frame nearest 4 s as FFmpeg decodes it. */
+    size_t nearest = 0;
+    for (size_t f = 0; f < t.rows.size(); f++)
+        if (fabs(number(t.rows[f], "timestamp") - 4) < fabs(number(t.rows[nearest], "timestamp") - 4))
+            nearest = f;
+    Image cards = read_png_image(folder + "/cards.png");
+    std::string frame = folder + "/at4.png", messages;
+    ASSERT_TRUE(ffmpeg({"-i", video, "-vf", "select=eq(n\\," + std::to_string(nearest) + ")", "-frames:v", "1",
+                        "-pix_fmt", "rgb24", frame}, &messages)) << messages;
+    Image decoded = read_png_image(frame);
+    ASSERT_EQ(cards.rgb.size(), decoded.rgb.size());
+    size_t off = 0;
+    for (size_t i = 0; i < cards.rgb.size(); i++)
+        off += abs((int)cards.rgb[i] - (int)decoded.rgb[i]) > 12;
+    EXPECT_LT(off, cards.rgb.size() / 200);
+
+    /* The overlay: the video's frames, size and times, made by Mienscope; its frame 31 green where the
+     * points are, its frame 120 with no more green than the video has there. */
+    VideoReader *reader = nullptr;
+    std::string reason;
+    ASSERT_TRUE(open_video(folder + "/overlay.mp4", true, &reader, &reason)) << reason;
+    VideoFrame f;
+    size_t frames = 0, green_points = 0;
+    double drift = 0;
+    while (next_video_frame(reader, &f, &reason) == 1) {
+        drift = std::max(drift, fabs(f.seconds - number(t.rows[frames], "timestamp")));
+        for (int i = 0; frames == 30 && i < 68; i++) {
+            const uint8_t *p = &f.picture.rgb[3 * ((size_t)lround(number(t.rows[30], "y_" + std::to_string(i))) * 960 +
+                                                   (size_t)lround(number(t.rows[30], "x_" + std::to_string(i))))];
+            green_points += p[1] > 180 && p[0] < 110 && p[2] < 110;
+        }
+        frames++;
+    }
+    close_video(reader);
+    EXPECT_EQ(frames, 169u);
+    EXPECT_LT(drift, 0.001) << "seconds: the frames at their own times";
+    EXPECT_GE(green_points, 60u);
+    ProgramRun probe = run_program("/usr/bin/ffprobe", {"-v", "error", "-show_entries", "format_tags=comment:stream=codec_type",
+                                                        "-of", "compact", folder + "/overlay.mp4"});
+    EXPECT_THAT(probe.out, HasSubstr("comment=made by Mienscope"));
+    EXPECT_THAT(probe.out, testing::Not(HasSubstr("audio"))) << "no sound";
+}
+
+TEST_F(Track, BadInputSaysWhatAndWritesNothing)
+{
+    std::string folder = make_temp_folder(), messages;
+    std::string text = folder + "/clip.mp4", out = folder + "/out.csv", nothing = folder + "/pattern.mp4";
+    write_file(text, "frame, not a video\n");
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=10", "-t", "1", nothing}, &messages)) << messages;
+    std::string five = folder + "/five.dat";
+    write_file(five, five_point_model());
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{nothing, out}, 1, nothing + ": no face found in any of 10 frames\n"},
+        {{text, out}, 1, text + ": can't be read as a video: Invalid data found when processing input\n"},
+        {{folder + "/none.mp4", out}, 1, folder + "/none.mp4: can't be read as a video: No such file or directory\n"},
+        {{"--model", folder + "/none.dat", nothing, out}, 1, folder + "/none.dat: can't be read: No such file or directory\n"},
+        {{"--model", text, nothing, out}, 1, text + ": not a 68-point dlib shape predictor\n"},
+        {{"--model", five, nothing, out}, 1, five + ": not a 68-point dlib shape predictor\n"},
+        {{"--eye-distance", "0", nothing, out}, 2, "mienscope-track: --eye-distance \"0\" is not a number of millimetres above 0\nUsage: "},
+        {{"--eye-distance", "wide", nothing, out}, 2, "mienscope-track: --eye-distance \"wide\" is not a number"},
+        {{"--still", "soon:a.png", nothing, out}, 2,
+         "mienscope-track: --still \"soon:a.png\" is not SECONDS:OUT.png with SECONDS from 0\nUsage: "},
+        {{"--colour", nothing, out}, 2, "mienscope-track: \"--colour\" is not an option or lacks its value\nUsage: "},
+        {{nothing}, 2, "mienscope-track: no OUTPUT.csv given (nor --overlay or --still)\nUsage: "},
+        {{}, 2, "mienscope-track: no VIDEO given\nUsage: "},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), {"--overlay", folder + "/overlay.mp4"});
+        if (c.status == 2)
+            args = c.args;
+        ProgramRun run = track(args);
+        EXPECT_EQ(run.status, c.status) << c.message;
+        EXPECT_THAT(run.err, StartsWith(c.message)) << run.err;
+        EXPECT_EQ(entries(folder).size(), 3u) << c.message << ": no output, overlay or temporary file";
+        EXPECT_TRUE(entries(cache).empty()) << c.message << ": nothing kept";
+    }
+    /* A model with a damaged byte anywhere is refused, never read past its end. */
+    std::string model = read_file(model_path);
+    std::string cut = folder + "/cut.dat";
+    write_file(cut, model.substr(0, model.size() / 3));
+    ProgramRun run = track({"--model", cut, nothing, out});
+    EXPECT_EQ(run.err, cut + ": not a 68-point dlib shape predictor\n");
+}
+
+TEST_F(Track, OutputsThatExistAreLeftAloneAndRecordingsNeverReplaced)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string video = testdata_path("video/single_face.mp4"), folder = make_temp_folder();
+    std::string out = folder + "/face.csv", overlay = folder + "/face.mp4";
+    write_file(out, "mine\n");
+    ProgramRun run = track({video, out});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, out + ": exists; --force replaces it, and without it the file is left untouched\n");
+    EXPECT_EQ(read_file(out), "mine\n");
+    ASSERT_EQ(track({"--force", "--overlay", overlay, video, out}).status, 0);
+    ASSERT_EQ(track({"--force", "--overlay", overlay, video, out}).status, 0) << "its own table and overlay again";
+
+    /* OpenFace's own table, a recording, and a video Mienscope did not make: refused even with --force. */
+    std::string recording = folder + "/openface.csv";
+    write_file(recording, "frame, face_id, timestamp, confidence, success, " + [] {
+        std::string columns;
+        for (const char *block : {"X", "Y", "Z"})
+            for (int i = 0; i < 68; i++)
+                columns += std::string(block) + "_" + std::to_string(i) + (block[0] == 'Z' && i == 67 ? "\n" : ", ");
+        return columns;
+    }());
+    run = track({"--force", video, recording});
+    EXPECT_EQ(run.err, recording + ": is a recording, not a table or video mienscope-track made; it is not replaced\n");
+    std::string copy = folder + "/copy.mp4";
+    write_file(copy, read_file(video));
+    run = track({"--force", "--overlay", copy, video, folder + "/other.csv"});
+    EXPECT_EQ(run.err, copy + ": is a recording, not a table or video mienscope-track made; it is not replaced\n");
+    run = track({"--force", "--overlay", video, video, folder + "/other.csv"});
+    EXPECT_EQ(run.err, video + ": is the video being read; choose another name\n");
+    EXPECT_EQ(read_file(copy), read_file(video));
+}
+
+TEST_F(Track, DamagedFramesAreSkippedWithOneWarning)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string video = read_file(testdata_path("video/single_face.mp4"));
+    for (size_t at : {60000, 120000})
+        video.replace(at, 3000, std::string(3000, '\0'));
+    std::string damaged = make_temp_folder() + "/damaged.mp4";
+    write_file(damaged, video);
+    ProgramRun run = track({damaged, "-"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    FaceTable t = face_table(run.out);
+    EXPECT_LT(t.rows.size(), 72u);
+    EXPECT_GT(t.rows.size(), 60u);
+    EXPECT_EQ(run.err, damaged + ": " + std::to_string(72 - t.rows.size()) + " frames could not be decoded; skipped them\n");
+}

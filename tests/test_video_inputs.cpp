@@ -1,0 +1,130 @@
+/* Every program opens a video wherever it takes a recording: told by its
+ * content, tracked by mienscope-track as a process of its own, and read as
+ * the OpenFace table that writes, with the options passed on. */
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <math.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include "testfiles.h"
+#include "videos.h"
+
+using testing::HasSubstr;
+using testing::StartsWith;
+
+static std::string program(const char *name)
+{
+    std::string track = TRACK_BINARY;
+    return track.substr(0, track.rfind('/') + 1) + name;
+}
+
+/* Each test has a cache of its own. */
+class VideoInputs : public testing::Test {
+  protected:
+    void SetUp() override { setenv("XDG_CACHE_HOME", make_temp_folder().c_str(), 1); }
+};
+
+TEST_F(VideoInputs, TheImporterGivesTheSameMarkerFileFromTheVideoAsFromItsTable)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string video = testdata_path("video/single_face.mp4"), folder = make_temp_folder();
+    ASSERT_EQ(run_program(TRACK_BINARY, {video, folder + "/table.csv"}).status, 0);
+    ProgramRun from_video = run_program(program("mienscope-import"), {video, folder + "/video.dat"});
+    ProgramRun from_table = run_program(program("mienscope-import"), {folder + "/table.csv", folder + "/table.dat"});
+    ASSERT_EQ(from_video.status, 0) << from_video.err;
+    ASSERT_EQ(from_table.status, 0) << from_table.err;
+    EXPECT_EQ(read_file(folder + "/video.dat"), read_file(folder + "/table.dat"));
+    EXPECT_EQ(from_video.err, video + ": no --markers given, so the built-in openface-24.set was used\n");
+
+    ProgramRun list = run_program(program("mienscope-import"), {"--list", video});
+    EXPECT_THAT(list.out, StartsWith("format: OpenFace CSV\npoints: 68\nframes: 72\n"));
+}
+
+TEST_F(VideoInputs, AVideoIsToldByItsContentAndFoldersHoldThem)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string folder = make_temp_folder(), video = testdata_path("video/single_face.mp4");
+    write_file(folder + "/clip.dat.bin", read_file(video));
+    write_file(folder + "/TAKE.MOV", read_file(video));
+    write_file(folder + "/notes.mp4", "frame, a text file with a video's name\n");
+    ProgramRun named = run_program(program("mienscope-measure"), {folder + "/clip.dat.bin"});
+    ASSERT_EQ(named.status, 0) << named.err;
+    auto markers = table_rows(named.out);
+    ASSERT_EQ(markers.size(), 24u);
+    EXPECT_EQ(markers[15]["label"], "48");
+    EXPECT_GT(strtod(markers[15]["peak_mm"].c_str(), nullptr), 5.0) << "the mouth corner moves in the smile";
+
+    ProgramRun text = run_program(program("mienscope-measure"), {folder + "/notes.mp4"});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_THAT(text.err, HasSubstr(folder + "/notes.mp4: \"frame,\" in position 0 (frame 0, marker 0) is not a number"));
+
+    unlink((folder + "/notes.mp4").c_str());
+    unlink((folder + "/clip.dat.bin").c_str());
+    ProgramRun whole = run_program(program("mienscope-measure"), {folder});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    EXPECT_THAT(whole.out, HasSubstr("\n" + folder + "/TAKE.MOV,15,48,"));
+}
+
+TEST_F(VideoInputs, TheTrackersOptionsArePassedOnAndItsAbsenceSaid)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string video = testdata_path("video/single_face.mp4");
+    auto peak = [&](const std::vector<std::string> &options) {
+        std::vector<std::string> args = options;
+        args.push_back(video);
+        ProgramRun run = run_program(program("mienscope-measure"), args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        return strtod(table_rows(run.out)[19]["peak_mm"].c_str(), nullptr);
+    };
+    double usual = peak({}), wide = peak({"--eye-distance", "70", "--no-cache"});
+    EXPECT_NEAR(wide, usual * 70 / 63, 2e-4) << "every millimetre scales with the eye distance";
+    ProgramRun run = run_program(program("mienscope-measure"), {"--model", "/nonexistent.dat", "--no-cache", video});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "/nonexistent.dat: can't be read: No such file or directory\n");
+    run = run_program(program("mienscope-measure"), {"--eye-distance", "-4", video});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.err, StartsWith("mienscope-measure: --eye-distance \"-4\" is not a number of millimetres above 0\n"));
+
+    /* A program alone, mienscope-track neither beside it nor on PATH. */
+    std::string alone = make_temp_folder() + "/mienscope-measure";
+    write_file(alone, read_file(program("mienscope-measure")));
+    chmod(alone.c_str(), 0755);
+    run = run_program(alone, {video}, "/nonexistent");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, video + ": opening a video needs mienscope-track (package mienscope-track)\n");
+}
+
+TEST_F(VideoInputs, AverageCompareRenderAndReportTakeVideos)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string folder = make_temp_folder(), messages;
+    std::string video = testdata_path("video/single_face.mp4");
+    std::string moved = filtered_video(folder, "moved.mp4", "pad=720:400:40:20");
+    std::string smaller = filtered_video(folder, "smaller.mp4", "scale=560:316");
+    ASSERT_FALSE(moved.empty() || smaller.empty());
+    ProgramRun run = run_program(program("mienscope-average"), {"--out", folder + "/average", video, moved, smaller});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(table_rows(read_file(folder + "/average/scores.csv")).size(), 3u);
+
+    write_file(folder + "/study.csv", "file,group\n" + video + ",norm\nmoved.mp4,norm\nsmaller.mp4,patients\n" +
+                                          "again.mp4,norm\n");
+    write_file(folder + "/again.mp4", read_file(video));
+    run = run_program(program("mienscope-compare"), {"--norm", "norm", "--out", folder + "/norm", folder + "/study.csv"},
+                      "/nonexistent");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.out, StartsWith("smaller.mp4: "));
+    EXPECT_THAT(read_file(folder + "/norm/norm.csv"), HasSubstr("\nsmaller.mp4,patients,,,marker,48,peak_mm,"));
+
+    run = run_program(program("mienscope-render"), {video, folder + "/still.png"}, "", "", true);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(png_size(folder + "/still.png"), std::make_pair(640u, 1024u));
+
+    run = run_program(program("mienscope-report"), {"--out", folder + "/report", video}, "/nonexistent", "", true);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string page = read_file(folder + "/report/single_face.html");
+    EXPECT_THAT(page, HasSubstr("<dt>Format</dt><dd>video, tracked by mienscope-track</dd>"));
+    EXPECT_THAT(page, HasSubstr("<img class=\"video-rest\" alt=\"The video at rest, frame 0 (0.00 s)\" "
+                                "src=\"data:image/png;base64,iVBOR"));
+    EXPECT_THAT(page, HasSubstr("<img class=\"video-peak\" alt=\"The video at its peak, frame "));
+}
