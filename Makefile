@@ -21,10 +21,11 @@ RUN_PACKAGES = cmake make g++ libglut-dev libglu1-mesa-dev libgl-dev libeigen3-d
 RENDER_PACKAGES = pkg-config libegl-dev libopengl-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev \
   libgif-dev libpng-dev libfreetype-dev fonts-dejavu-core
 COMPARE_PACKAGES = libboost-math-dev
+TRACK_PACKAGES = libdlib-dev libdlib-data
 DOC_PACKAGES = help2man dpkg-dev
 TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind gnuplot-nox \
   chromium chromium-driver python3-selenium python3-pil python3-numpy poppler-utils python3-matplotlib ffmpeg
-PACKAGES = $(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
+PACKAGES = $(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(TRACK_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 # A first configure of $(BUILD) by `make run` or `make install` leaves the
 # tests out; `make test` brings them in.
@@ -157,10 +158,10 @@ manpages:
 # The folders the install makes are noted first (from a trial install
 # into a scratch folder), so that uninstall can take them away again.
 install:
-	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) help2man"
+	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(TRACK_PACKAGES) help2man"
 	cmake -S . -B $(BUILD) $(NEW_BUILD_OPTIONS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DMIENSCOPE_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS) --target mienscope mienscope-import mienscope-measure mienscope-average \
-	  mienscope-compare mienscope-render mienscope-report manpages
+	  mienscope-compare mienscope-render mienscope-report mienscope-track manpages
 	@trial=$$(mktemp -d) && DESTDIR=$$trial cmake --install $(BUILD) >/dev/null && \
 	  (cd $$trial && find . -mindepth 1 -type d | sed 's|^\.||' | sort -r) | \
 	  while read -r d; do [ -d "$$d" ] || echo "$$d"; done > $(BUILD)/install_folders.txt; rm -rf $$trial
@@ -174,10 +175,10 @@ uninstall:
 	@if [ -f $(BUILD)/install_folders.txt ]; then \
 	  while read -r d; do $(SUDO) rmdir "$$d" 2>/dev/null; done < $(BUILD)/install_folders.txt; fi; true
 
-# Two .deb files for Debian 12 in $(PACKAGE_BUILD): mienscope_VERSION_ARCH.deb
-# and mienscope-render_VERSION_ARCH.deb.
+# Three .deb files for Debian 12 in $(PACKAGE_BUILD): mienscope_VERSION_ARCH.deb,
+# mienscope-render_VERSION_ARCH.deb and mienscope-track_VERSION_ARCH.deb.
 package:
-	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(DOC_PACKAGES)"
+	@$(MAKE) --no-print-directory deps PACKAGES="$(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(TRACK_PACKAGES) $(DOC_PACKAGES)"
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DMIENSCOPE_WERROR=$(WERROR)
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)

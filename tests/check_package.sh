@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the two .deb files as `make package` does, then reads them as
+# Builds the three .deb files as `make package` does, then reads them as
 # dpkg does: their names, their dependencies (the runtime libraries, no
-# development packages; the viewer's package without what only pictures
-# and videos need), their descriptions and the files they install.
+# development packages; the viewer's package without what only pictures,
+# videos and tracking need), their descriptions and the files they install.
 #
 #   tests/check_package.sh SOURCE-FOLDER PACKAGE-BUILD-FOLDER
 set -u
@@ -15,6 +15,7 @@ fi
 version=$(sed -n 's/^project(mienscope VERSION \([0-9.]*\) .*/\1/p' "$source/CMakeLists.txt")
 arch=$(dpkg --print-architecture)
 base=$build/mienscope_${version}_$arch.deb render=$build/mienscope-render_${version}_$arch.deb
+track=$build/mienscope-track_${version}_$arch.deb
 failed=0
 fail() {
   echo "FAIL: $*"
@@ -27,10 +28,12 @@ has() { # has FIELD-VALUE PACKAGE...: each of them among the comma-separated dep
     grep -Eq "(^|, )($p)( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
   done
 }
-for deb in "$base" "$render"; do
+for deb in "$base" "$render" "$track"; do
   [ -f "$deb" ] || { echo "FAIL: no $deb; the folder holds: $(ls "$build")"; exit 1; }
   dpkg-deb --info "$deb"
   grep -q -- '-dev' <<<"$(dpkg-deb --field "$deb" Depends)" && fail "$deb depends on a development package"
+done
+for deb in "$base" "$render"; do
   grep -q 'gnuplot-nox' <<<"$(dpkg-deb --field "$deb" Recommends)" || fail "$deb does not recommend gnuplot-nox"
 done
 
@@ -38,10 +41,17 @@ done
 # encoding videos needs.
 depends=$(dpkg-deb --field "$base" Depends)
 has "$depends" libglut3.12 libglu1-mesa 'libopengl0|libgl1'
-grep -Eq 'libavcodec|libegl1|libgif|fonts-dejavu' <<<"$depends" && fail "mienscope needs what only mienscope-render does: $depends"
+grep -Eq 'libavcodec|libegl1|libgif|fonts-dejavu|libdlib' <<<"$depends" &&
+  fail "mienscope needs what only mienscope-render or mienscope-track does: $depends"
 # mienscope-render: EGL, FFmpeg, giflib, the caption's font, and mienscope of the same version.
 depends=$(dpkg-deb --field "$render" Depends)
 has "$depends" libegl1 libavcodec59 libgif7 fonts-dejavu-core "mienscope \\(= $version\\)"
+# mienscope-track: FFmpeg and dlib's 68-point model (dlib's detector and templates are compiled in), and no
+# display library.
+depends=$(dpkg-deb --field "$track" Depends)
+has "$depends" libavcodec59 libavformat59 libswscale6 libdlib-data
+grep -Eq 'libglut|libegl1|libgl1' <<<"$depends" && fail "mienscope-track needs a display library: $depends"
+grep -q 'mienscope-track' <<<"$(dpkg-deb --field "$track" Description)" || fail "mienscope-track's description does not name it"
 description=$(dpkg-deb --field "$base" Description)
 for program in mienscope-import mienscope-measure mienscope-average mienscope-compare; do
   grep -q "$program" <<<"$description" || fail "mienscope's description does not name $program"
@@ -58,7 +68,7 @@ for program in mienscope-render mienscope-report; do
   grep -Eq 'libglut|libGLX|libGL\.so' <<<"$needed" && fail "$program needs a display library: $needed"
 done
 contents() { dpkg-deb --contents "$1" | awk '{print $NF}'; }
-base_files=$(contents "$base") render_files=$(contents "$render")
+base_files=$(contents "$base") render_files=$(contents "$render") track_files=$(contents "$track")
 for file in usr/bin/mienscope usr/bin/mienscope-import usr/bin/mienscope-measure usr/bin/mienscope-average \
   usr/bin/mienscope-compare usr/share/mienscope/face-data/line.dat usr/share/mienscope/face-data/sm1.dat \
   usr/share/mienscope/face-data/sm2.dat usr/share/mienscope/face-data/smaa.dat usr/share/mienscope/face-data/smnn.dat \
@@ -74,11 +84,15 @@ for file in usr/bin/mienscope-render usr/bin/mienscope-report usr/share/man/man1
   grep -qx "./$file" <<<"$render_files" || fail "mienscope-render does not install /$file"
   grep -qx "./$file" <<<"$base_files" && fail "mienscope installs /$file too"
 done
+for file in usr/bin/mienscope-track usr/share/man/man1/mienscope-track.1 usr/share/doc/mienscope-track/copyright; do
+  grep -qx "./$file" <<<"$track_files" || fail "mienscope-track does not install /$file"
+  grep -qx "./$file" <<<"$base_files$render_files" && fail "another package installs /$file too"
+done
 copyright=$(dpkg-deb --fsys-tarfile "$base" | tar -xO ./usr/share/doc/mienscope/copyright)
 head -1 <<<"$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
   fail "the copyright file is not in Debian's machine-readable format"
 grep -q '^License: Expat' <<<"$copyright" || fail "the copyright file names no MIT (Expat) licence"
 grep -q '/usr/share/mienscope/face-data' <(dpkg-deb --fsys-tarfile "$base" | tar -xO ./usr/share/man/man1/mienscope.1) ||
   fail "the viewer's manual page does not name /usr/share/mienscope/face-data"
-[ $failed -eq 0 ] && echo "$base and $render: names, dependencies, descriptions and files as expected"
+[ $failed -eq 0 ] && echo "$base, $render and $track: names, dependencies, descriptions and files as expected"
 exit $failed
