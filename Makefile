@@ -121,18 +121,21 @@ bench: build
 	./$(BUILD)/bench/render_bench ./$(BUILD)/mienscope-render
 	./$(BUILD)/bench/report_bench ./$(BUILD)/mienscope-report ./$(BUILD)/make_face_data
 	./$(BUILD)/bench/files_bench
+	./$(BUILD)/bench/track_bench ./$(BUILD)/mienscope-track ./$(BUILD)/mienscope-measure
 
 # Feeds arbitrary bytes to every reader for FUZZ_SECONDS each: the
 # viewer's loader (a line file and a marker file), the C3D, TRC and
 # OpenFace CSV readers, the marker-set parser, the strict marker-file
 # reader and the study-table parser. Seeds are fuzz/seeds,
 # the sample data, the examples and, where they are beside the checkout,
-# the shared test recordings.
+# the shared test recordings; then the tracker's landmark model and cache
+# files, seeded by small models and a cache file the tests' way makes.
 fuzz:
-	$(MAKE) deps PACKAGES="clang libclang-rt-14-dev cmake make libglut-dev libglu1-mesa-dev libgl-dev libeigen3-dev"
+	$(MAKE) deps PACKAGES="clang libclang-rt-14-dev cmake make libglut-dev libglu1-mesa-dev libgl-dev libeigen3-dev \
+	  $(RENDER_PACKAGES) $(TRACK_PACKAGES)"
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMIENSCOPE_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_new_face fuzz_c3d fuzz_trc fuzz_openface fuzz_marker_set fuzz_marker_file \
-	  fuzz_study_table
+	  fuzz_study_table fuzz_landmark_model fuzz_track_cache
 	mkdir -p $(FUZZ_BUILD)/sample-seeds
 	n=$$(wc -c < face-data/line.dat); \
 	  { printf "\\$$(printf %03o $$((n % 256)))\\$$(printf %03o $$((n / 256)))"; cat face-data/line.dat face-data/sm1.dat; } \
@@ -145,6 +148,8 @@ fuzz:
 	fuzz/run.sh $(FUZZ_BUILD) marker_set $(FUZZ_SECONDS) 8192 fuzz/seeds/marker_set examples/face24.set examples/openface-24.set tests/data || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) marker_file $(FUZZ_SECONDS) 262144 face-data/sm1.dat face-data/smaa.dat || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) study_table $(FUZZ_SECONDS) 16384 fuzz/seeds/study_table || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) landmark_model $(FUZZ_SECONDS) 4096 fuzz/seeds/landmark_model || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) track_cache $(FUZZ_SECONDS) 65536 fuzz/seeds/track_cache || status=1; \
 	exit $$status
 
 # The manual pages, filled in, in $(BUILD): man $(BUILD)/mienscope.1 reads one.

@@ -118,6 +118,23 @@ TEST(Landmarks, ModelsThatAreNotOneAreRefusedWithoutReadingPastThem)
     EXPECT_EQ(parsed.points, 5);
 }
 
+/* Inputs the fuzzer found: a float cut at the end of the bytes, and a model whose sums overflow to
+ * infinities; under the sanitizers, neither reads outside what it has. */
+TEST(Landmarks, WhatTheFuzzerFoundStaysMended)
+{
+    LandmarkModel model;
+    std::string what, seeds = std::string(SOURCE_DIR) + "/fuzz/seeds/landmark_model/";
+    EXPECT_FALSE(parse(read_file(seeds + "read-past-a-float.dat"), &model, &what));
+    std::string overflowing = read_file(seeds + "overflowing-sums.dat");
+    ASSERT_FALSE(overflowing.empty());
+    if (parse(overflowing, &model, &what)) {
+        std::vector<uint8_t> pixels(16 * 16, 128);
+        std::vector<double> xy;
+        place_landmarks(model, {pixels.data(), 16, 16}, {2, 2, 13, 13}, &xy);
+        EXPECT_EQ(xy.size(), model.mean_shape.size());
+    }
+}
+
 TEST(TrackCache, OnlyAWholeFileWithItsOwnKeyIsRead)
 {
     std::string folder = make_temp_folder(), table = "frame, face_id\n1, 0\n", key = "video 00\nmodel m 1 2.0\n", read;

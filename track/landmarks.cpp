@@ -100,11 +100,12 @@ inline bool read_float(Cursor *c, float *value)
     const uint8_t *p = c->at;
     if (c->end - p < 16)
         return read_any_float(c, value);
-    unsigned mantissa_size = p[0] & 0x0f;
+    unsigned mantissa_size = p[0] & 0x0f; /* at most 3 below, so q[0] to q[2] lie within the 16 bytes */
+    if ((p[0] & 0x70) || mantissa_size == 0 || mantissa_size > 3)
+        return read_any_float(c, value);
     const uint8_t *q = p + 1 + mantissa_size;
     unsigned exponent_size = q[0] & 0x0f;
-    if ((p[0] & 0x70) || mantissa_size == 0 || mantissa_size > 3 || (q[0] & 0x70) || exponent_size == 0 ||
-        exponent_size > 2)
+    if ((q[0] & 0x70) || exponent_size == 0 || exponent_size > 2)
         return read_any_float(c, value);
     uint32_t magnitude = (p[1] | (uint32_t)p[2] << 8 | (uint32_t)p[3] << 16) & ((1u << (8 * mantissa_size)) - 1);
     int exponent = exponent_size == 1 ? q[1] : q[1] | q[2] << 8;
@@ -309,10 +310,12 @@ void shape_transform(const std::vector<float> &from, const std::vector<float> &t
     m[3] = (float)(cosine / spread);
 }
 
-/* dlib's rounding of a position to a pixel. */
-long nearest_pixel(double v)
+/* dlib's rounding of a position to a pixel, of 0 .. size - 1; -1 outside, NaN and infinities included (a
+ * damaged model's sums may overflow). */
+long nearest_pixel(double v, int size)
 {
-    return (long)floor(v + 0.5);
+    double pixel = floor(v + 0.5);
+    return pixel >= 0 && pixel < size ? (long)pixel : -1;
 }
 
 /* The grey value under each of the cascade's feature pixels, 0 outside the picture. */
@@ -330,9 +333,9 @@ void feature_pixels(const LandmarkCascade &cascade, const std::vector<float> &me
         uint32_t anchor = cascade.anchors[i];
         float u = m[0] * dx + m[1] * dy + shape[2 * anchor];
         float v = m[2] * dx + m[3] * dy + shape[2 * anchor + 1];
-        long x = nearest_pixel(box_width * u + (double)box.left), y = nearest_pixel(box_height * v + (double)box.top);
-        bool inside = x >= 0 && y >= 0 && x < picture.width && y < picture.height;
-        (*values)[i] = inside ? picture.pixels[(size_t)y * picture.width + x] : 0.0f;
+        long x = nearest_pixel(box_width * u + (double)box.left, picture.width);
+        long y = nearest_pixel(box_height * v + (double)box.top, picture.height);
+        (*values)[i] = x >= 0 && y >= 0 ? picture.pixels[(size_t)y * picture.width + x] : 0.0f;
     }
 }
 

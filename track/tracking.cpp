@@ -13,6 +13,9 @@
  * larger part of the time, is halved. */
 #include "tracking.h"
 
+#include <math.h>
+
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -204,6 +207,9 @@ void place_all(Pipeline *p, const LandmarkModel &model)
         if (job.found) {
             GrayView view = {job.frame.gray.data(), job.frame.width, job.frame.height};
             place_landmarks(model, view, job.box, &tracked.xy);
+            tracked.found = std::all_of(tracked.xy.begin(), tracked.xy.end(), [](double v) { return isfinite(v); });
+            if (!tracked.found) /* a model whose sums overflow: no place to give */
+                tracked.xy.clear();
         }
         std::lock_guard<std::mutex> hold(p->lock);
         if (p->out->frames.size() <= job.index)
