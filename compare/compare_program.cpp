@@ -4,21 +4,24 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "changes.h"
 #include "compare_plots.h"
 #include "file_io.h"
 #include "gnuplot.h"
 #include "group_tests.h"
+#include "reliability.h"
 #include "text.h"
 
 const char compare_usage[] =
-    "Usage: mienscope-compare [OPTION]... [--norm GROUP] [--groups A B] [--paired BEFORE AFTER]\n"
-    "         [--permutations N] [--seed S] [--modes K] --out DIR [--force] STUDY.csv\n"
+    "Usage: mienscope-compare [OPTION]... [--norm GROUP] [--groups A B] [--paired BEFORE AFTER [--mdc FILE]]\n"
+    "         [--reliability A B] [--permutations N] [--seed S] [--modes K] --out DIR [--force] STUDY.csv\n"
     "  or:  mienscope-compare --help | --version\n";
 
 static const char compare_help[] =
     "Measures every recording of a study table as mienscope-measure does, and compares\n"
     "them: each recording against a normal group (--norm), one group against another\n"
-    "(--groups) and before against after (--paired), in any combination.\n"
+    "(--groups), before against after (--paired) and a second recording of the same\n"
+    "faces against the first (--reliability), in any combination.\n"
     "\n"
     "STUDY.csv: comma-separated (RFC 4180 quoting), a header naming at least the\n"
     "columns file and group, optionally subject and condition, in any order; other\n"
@@ -41,6 +44,14 @@ static const char compare_help_end[] =
     "  --paired BEFORE AFTER  each subject's recording in condition AFTER against the one\n"
     "                       in BEFORE: paired.csv (paired t, a sign-flip p, q),\n"
     "                       paired.png and .svg\n"
+    "  --mdc FILE           with --paired: each subject's change of each measure against\n"
+    "                       its smallest detectable change in FILE (a reliability.csv,\n"
+    "                       perhaps of another study): changes.csv, and a line a subject\n"
+    "  --reliability A B    test-retest: each subject's recording in condition B against\n"
+    "                       the one in A (3 subjects or more): reliability.csv (ICC(A,1)\n"
+    "                       and ICC(C,1) with 95% intervals, SEM, MDC95, Bland-Altman\n"
+    "                       bias and limits), bland-altman.csv, reliability.png and\n"
+    "                       bland-altman.png (.svg)\n"
     "  --permutations N     relabellings for a p, 100 to 1000000 (default 10000); all of\n"
     "                       them when there are at most N, else N drawn at random\n"
     "  --seed S             the random draws' seed, a whole number (default 1)\n"
@@ -87,7 +98,9 @@ static bool take_two_valued(std::vector<char *> *args, const char *name, std::st
         if (i + 2 >= args->size() || !first->empty()) {
             *error = !first->empty() ? std::string(name) + " is given twice"
                                      : std::string(name) + " takes two values, such as " + name +
-                                           (strcmp(name, "--groups") == 0 ? " controls patients" : " before after");
+                                           (strcmp(name, "--groups") == 0    ? " controls patients"
+                                            : strcmp(name, "--paired") == 0 ? " before after"
+                                                                             : " session1 session2");
             return false;
         }
         *first = (*args)[i + 1];
@@ -124,6 +137,7 @@ static bool take_option(int code, const char *arg, CompareRequest *r, std::strin
     case 'f': r->force = true; return true;
     case 'o': r->out = arg; return true;
     case 'N': r->norm = arg; return true;
+    case 'D': r->mdc = arg; return true;
     case 'P': return option_whole("--permutations", arg, 100, 1000000, &r->permutations, error);
     case 'E': return option_seed(arg, &r->seed, error);
     case 'K': return option_whole("--modes", arg, 1, 1000000, &r->modes, error);
@@ -139,8 +153,10 @@ static bool check_request(CompareRequest *r, const std::vector<std::string> &ope
         *error = operands.empty() ? "" : "--help and --version take no STUDY";
     else if (operands.size() != 1)
         *error = operands.empty() ? "no STUDY.csv given" : "one STUDY.csv at a time";
-    else if (r->norm.empty() && r->group_a.empty() && r->before.empty())
-        *error = "nothing to compare: give --norm GROUP, --groups A B or --paired BEFORE AFTER";
+    else if (r->norm.empty() && r->group_a.empty() && r->before.empty() && r->session_a.empty())
+        *error = "nothing to compare: give --norm GROUP, --groups A B, --paired BEFORE AFTER or --reliability A B";
+    else if (!r->mdc.empty() && r->before.empty())
+        *error = "--mdc FILE needs --paired BEFORE AFTER: it judges each subject's change";
     else if (r->out.empty())
         *error = "--out DIR is required";
     if (!operands.empty())
@@ -156,13 +172,15 @@ bool parse_compare_command(int argc, char **argv, CompareRequest *request, std::
         {"force", no_argument, nullptr, 'f'},
         {"out", required_argument, nullptr, 'o'},
         {"norm", required_argument, nullptr, 'N'},
+        {"mdc", required_argument, nullptr, 'D'},
         {"permutations", required_argument, nullptr, 'P'},
         {"seed", required_argument, nullptr, 'E'},
         {"modes", required_argument, nullptr, 'K'},
     });
     std::vector<char *> args(argv, argv + argc);
     if (!take_two_valued(&args, "--groups", &request->group_a, &request->group_b, error) ||
-        !take_two_valued(&args, "--paired", &request->before, &request->after, error))
+        !take_two_valued(&args, "--paired", &request->before, &request->after, error) ||
+        !take_two_valued(&args, "--reliability", &request->session_a, &request->session_b, error))
         return false;
     args.push_back(nullptr);
     std::vector<std::string> operands;
@@ -179,6 +197,8 @@ struct Analyses {
     NormComparison norm;
     GroupComparison groups;
     PairedComparison paired;
+    ReliabilityComparison reliability;
+    MdcTable mdc; /* --mdc's */
 };
 
 /* Each recording's group, subject and condition, for the columns after "file". */
@@ -231,6 +251,14 @@ static void output_files(const CompareRequest &r, const Analyses &a, std::vector
                                      "change and its 95 % interval", 7, 9, 10, 13);
         pictures->insert(pictures->end(), {"paired.png", "paired.svg"});
     }
+    if (!r.mdc.empty())
+        texts->push_back({"changes.csv", changes_table(s, a.paired, a.mdc)});
+    if (!r.session_a.empty()) {
+        texts->push_back({"reliability.csv", reliability_table(a.reliability)});
+        texts->push_back({"bland-altman.csv", bland_altman_table(s, a.reliability)});
+        script += reliability_plot_script(s, a.reliability);
+        pictures->insert(pictures->end(), {"reliability.png", "reliability.svg", "bland-altman.png", "bland-altman.svg"});
+    }
     texts->push_back({"plots.gp", script});
 }
 
@@ -238,6 +266,8 @@ static void output_files(const CompareRequest &r, const Analyses &a, std::vector
 static int analyse(const CompareRequest &r, Analyses *a, std::string *error)
 {
     Permutations how = {r.permutations, r.seed};
+    if (!r.mdc.empty() && !read_mdc_table(r.mdc, &a->mdc, error))
+        return COMPARE_UNUSABLE;
     int status = measure_study(r.study, r.options, &a->study, error);
     if (status != COMPARE_DONE)
         return status;
@@ -247,6 +277,8 @@ static int analyse(const CompareRequest &r, Analyses *a, std::string *error)
         (status = compare_groups(a->study, r.group_a, r.group_b, r.modes, how, &a->groups, error)) != COMPARE_DONE)
         return status;
     if (!r.before.empty() && !compare_paired(a->study, r.before, r.after, how, &a->paired, error))
+        return COMPARE_UNUSABLE;
+    if (!r.session_a.empty() && !compare_reliability(a->study, r.session_a, r.session_b, &a->reliability, error))
         return COMPARE_UNUSABLE;
     return COMPARE_DONE;
 }
@@ -267,12 +299,17 @@ int run_compare(const CompareRequest &r)
     if (gnuplot.empty())
         pictures.clear();
     OutputGuard guard = study_guard(r.force, "a file mienscope-compare writes", a.study, r.options);
+    if (!r.mdc.empty())
+        guard_input(&guard, r.mdc, "MDC table");
     if (!write_with_plots(r.out, guard, texts, gnuplot, pictures, &error))
         return unusable(error);
     if (gnuplot.empty())
         fprintf(stderr, "%s: %s\n", r.out.c_str(), gnuplot_missing);
-    fputs(left_out_warning(a.study, a.paired).c_str(), stderr);
+    fputs(left_out_warning(a.study, "--paired", r.before, r.after, a.paired.left_out).c_str(), stderr);
+    fputs(left_out_warning(a.study, "--reliability", r.session_a, r.session_b, a.reliability.left_out).c_str(), stderr);
     if (!r.norm.empty())
         fputs(norm_summary(a.study, a.norm).c_str(), stdout);
+    if (!r.mdc.empty())
+        fputs(changes_summary(a.study, a.paired, a.mdc).c_str(), stdout);
     return COMPARE_DONE;
 }

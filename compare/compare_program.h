@@ -20,6 +20,8 @@ struct CompareRequest {
     std::string norm;                 /* --norm GROUP; "" for none */
     std::string group_a, group_b;     /* --groups A B; "" for none */
     std::string before, after;        /* --paired BEFORE AFTER; "" for none */
+    std::string session_a, session_b; /* --reliability A B; "" for none */
+    std::string mdc;                  /* --mdc FILE, a reliability.csv; "" for none */
     long permutations = 10000;        /* --permutations N */
     unsigned long seed = 1;           /* --seed S */
     long modes = 0;                   /* --modes K; 0 for the smaller of 3 and n_a + n_b - 3 */

@@ -118,14 +118,19 @@ int compare_groups(const MeasuredStudy &s, const std::string &a, const std::stri
     return test_shape(s, c, how, error) ? EXIT_DONE : EXIT_UNUSABLE;
 }
 
-/* Each subject's recordings in the two conditions; false when a subject has two in one. */
-static bool find_pairs(const MeasuredStudy &s, PairedComparison *c, std::string *error)
+bool pair_subjects(const MeasuredStudy &s, const std::string &first, const std::string &second, const char *option,
+                   std::vector<std::array<size_t, 2>> *pairs, std::vector<std::string> *left_out, std::string *error)
 {
+    if (!s.table.has_subject || !s.table.has_condition) {
+        *error = s.table.name + ": " + option + " needs a \"" + (s.table.has_subject ? "condition" : "subject") +
+                 "\" column, and the table has none";
+        return false;
+    }
     std::vector<std::string> order;
     std::map<std::string, std::array<long, 2>> found;
     for (size_t r = 0; r < s.recordings.size(); r++) {
         const StudyRow &row = s.recordings[r].row;
-        int side = row.condition == c->before ? 0 : row.condition == c->after ? 1 : -1;
+        int side = row.condition == first ? 0 : row.condition == second ? 1 : -1;
         if (row.subject.empty() || side < 0)
             continue;
         auto slot = found.emplace(row.subject, std::array<long, 2>{-1, -1});
@@ -143,9 +148,9 @@ static bool find_pairs(const MeasuredStudy &s, PairedComparison *c, std::string 
     for (const std::string &subject : order) {
         const std::array<long, 2> &pair = found[subject];
         if (pair[0] >= 0 && pair[1] >= 0)
-            c->pairs.push_back({(size_t)pair[0], (size_t)pair[1]});
+            pairs->push_back({(size_t)pair[0], (size_t)pair[1]});
         else
-            c->left_out.push_back(subject);
+            left_out->push_back(subject);
     }
     return true;
 }
@@ -182,12 +187,7 @@ bool compare_paired(const MeasuredStudy &s, const std::string &before, const std
 {
     c->before = before;
     c->after = after;
-    if (!s.table.has_subject || !s.table.has_condition) {
-        *error = s.table.name + ": --paired needs a \"" + (s.table.has_subject ? "condition" : "subject") +
-                 "\" column, and the table has none";
-        return false;
-    }
-    if (!find_pairs(s, c, error))
+    if (!pair_subjects(s, before, after, "--paired", &c->pairs, &c->left_out, error))
         return false;
     if (c->pairs.size() < 2) {
         *error = s.table.name + ": " + count_of(c->pairs.size(), "subject has", "subjects have") +
@@ -199,11 +199,6 @@ bool compare_paired(const MeasuredStudy &s, const std::string &before, const std
         c->rows.push_back(test_change(s, *c, m, how));
     fill_q(&c->rows);
     return true;
-}
-
-static std::string measure_fields(const ComparedMeasure &m)
-{
-    return std::string(m.kind == MARKER_MEASURE ? "marker" : "pair") + "," + csv_field(m.name) + "," + m.measure;
 }
 
 std::string groups_table(const GroupComparison &c)
@@ -255,13 +250,14 @@ std::string paired_table(const PairedComparison &c)
     return text;
 }
 
-std::string left_out_warning(const MeasuredStudy &s, const PairedComparison &c)
+std::string left_out_warning(const MeasuredStudy &s, const char *option, const std::string &first,
+                             const std::string &second, const std::vector<std::string> &left_out)
 {
-    if (c.left_out.empty())
+    if (left_out.empty())
         return "";
     std::string names;
-    for (const std::string &subject : c.left_out)
+    for (const std::string &subject : left_out)
         names += (names.empty() ? "" : ", ") + subject;
-    return s.table.name + ": left out of --paired, with a recording in only one of \"" + c.before + "\" and \"" +
-           c.after + "\": " + names + "\n";
+    return s.table.name + ": left out of " + option + ", with a recording in only one of \"" + first + "\" and \"" +
+           second + "\": " + names + "\n";
 }

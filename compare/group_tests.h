@@ -52,6 +52,12 @@ struct PairedComparison {
  * (1); modes outside 1 .. n_a + n_b - 3 (2, a usage message). modes 0: the smaller of 3 and n_a + n_b - 3. */
 int compare_groups(const MeasuredStudy &s, const std::string &a, const std::string &b, long modes,
                    const Permutations &how, GroupComparison *out, std::string *error);
+/* The subjects with a recording in each of two conditions (pairs: first, second; in order of the subjects'
+ * first lines), and those with only one (left_out); false with a message naming `option` when the table
+ * has no subject or condition column, or a subject has two recordings in one condition. A row with an
+ * empty subject or condition takes no part. */
+bool pair_subjects(const MeasuredStudy &s, const std::string &first, const std::string &second, const char *option,
+                   std::vector<std::array<size_t, 2>> *pairs, std::vector<std::string> *left_out, std::string *error);
 /* Returns false with a message when the table has no subject or condition column, a subject has two
  * recordings in one condition, or fewer than 2 subjects have both. */
 bool compare_paired(const MeasuredStudy &s, const std::string &before, const std::string &after,
@@ -59,6 +65,8 @@ bool compare_paired(const MeasuredStudy &s, const std::string &before, const std
 std::string groups_table(const GroupComparison &c); /* groups.csv */
 std::string shape_table(const GroupComparison &c);  /* shape.csv */
 std::string paired_table(const PairedComparison &c); /* paired.csv */
-std::string left_out_warning(const MeasuredStudy &s, const PairedComparison &c); /* "" when none is */
+/* The subjects left out of an analysis (option) of two conditions; "" when none is. */
+std::string left_out_warning(const MeasuredStudy &s, const char *option, const std::string &first,
+                             const std::string &second, const std::vector<std::string> &left_out);
 
 #endif

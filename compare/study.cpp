@@ -1,5 +1,7 @@
 #include "study.h"
 
+#include "csv.h"
+
 int measure_study(const std::string &table_path, const MeasureOptions &o, MeasuredStudy *s, std::string *error)
 {
     return read_study_table(table_path, &s->table, error) ? measure_table(o, s, error) : EXIT_UNUSABLE;
@@ -114,4 +116,14 @@ std::vector<size_t> recordings_of_group(const MeasuredStudy &s, const std::strin
         if (s.recordings[i].row.group == group)
             members.push_back(i);
     return members;
+}
+
+const char *kind_name(MeasureKind kind)
+{
+    return kind == MARKER_MEASURE ? "marker" : "pair";
+}
+
+std::string measure_fields(const ComparedMeasure &m)
+{
+    return std::string(kind_name(m.kind)) + "," + csv_field(m.name) + "," + m.measure;
 }

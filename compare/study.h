@@ -47,6 +47,8 @@ bool every_time_known(const MeasuredStudy &s); /* the seconds measures are compa
  * in marker order; then pairs' asymmetry_pct, ratio, difference_mm, direction_cos, lag_frames (and lag_s). */
 std::vector<ComparedMeasure> compared_measures(const Study &study, bool timed);
 double measure_value(const MeasuredFile &file, const ComparedMeasure &m); /* NAN where the measure is empty */
+const char *kind_name(MeasureKind kind); /* "marker" or "pair", as the tables write it */
+std::string measure_fields(const ComparedMeasure &m); /* "kind,name,measure" as the tables' first columns */
 std::vector<size_t> recordings_of_group(const MeasuredStudy &s, const std::string &group); /* in table order */
 
 #endif

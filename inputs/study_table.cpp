@@ -9,13 +9,6 @@
 #include "inputs.h"
 #include "text.h"
 
-/* One row as the text holds it. */
-struct Record {
-    int line = 0;
-    std::vector<std::string> fields;
-    bool quoted = false; /* a field was quoted: a row of one empty quoted field is not blank */
-};
-
 /* An unquoted field without the blanks around it, as a table written by hand has them. */
 static std::string unquoted(const std::string &text)
 {
@@ -41,14 +34,13 @@ static bool read_quoted(const std::string &text, size_t *at, int *line, std::str
     return false;
 }
 
-/* The records of the text in order, each with the line it starts on. */
-static bool split_records(const std::string &text, const std::string &name, std::vector<Record> *records,
-                          std::string *error)
+bool csv_records(const std::string &text, const std::string &name, std::vector<CsvRecord> *records,
+                 std::string *error)
 {
     int line = 1;
     size_t at = 0;
     while (at < text.size()) {
-        Record record;
+        CsvRecord record;
         record.line = line;
         for (bool more = true; more;) {
             std::string field;
@@ -93,7 +85,7 @@ struct Columns {
     int file = -1, group = -1, subject = -1, condition = -1;
 };
 
-static bool find_columns(const Record &header, const std::string &name, Columns *c, std::string *error)
+static bool find_columns(const CsvRecord &header, const std::string &name, Columns *c, std::string *error)
 {
     std::map<std::string, int *> wanted = {
         {"file", &c->file}, {"group", &c->group}, {"subject", &c->subject}, {"condition", &c->condition}};
@@ -128,7 +120,7 @@ static std::string same_file_key(const std::string &path)
     return resolved.empty() ? path : resolved.lexically_normal().string();
 }
 
-static bool take_row(const Record &r, const Columns &c, const std::string &name, StudyTable *table, std::string *error)
+static bool take_row(const CsvRecord &r, const Columns &c, const std::string &name, StudyTable *table, std::string *error)
 {
     std::string where = name + ":" + std::to_string(r.line) + ": ";
     StudyRow row;
@@ -162,11 +154,11 @@ static bool check_repeats(const StudyTable &table, std::string *error)
 
 bool parse_study_table(const std::string &text, const std::string &name, StudyTable *table, std::string *error)
 {
-    std::vector<Record> records;
+    std::vector<CsvRecord> records;
     Columns c;
     *table = StudyTable();
     table->name = name;
-    if (!split_records(text, name, &records, error))
+    if (!csv_records(text, name, &records, error))
         return false;
     if (records.empty()) {
         *error = name + ":1: the table is empty; a study table needs a header naming \"file\" and \"group\"";
@@ -224,9 +216,9 @@ bool is_study_table(const std::string &path)
     if (!read_input_file(path, &bytes, &error) || is_recording(bytes.data(), bytes.size()))
         return false;
     std::string text(bytes.begin(), bytes.end());
-    std::vector<Record> records;
+    std::vector<CsvRecord> records;
     Columns columns;
-    return split_records(text.substr(0, text.find('\n') + 1), path, &records, &error) && !records.empty() &&
+    return csv_records(text.substr(0, text.find('\n') + 1), path, &records, &error) && !records.empty() &&
            find_columns(records[0], path, &columns, &error);
 }
 

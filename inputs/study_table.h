@@ -25,6 +25,17 @@ struct StudyTable {
     std::vector<StudyRow> rows;
 };
 
+/* One row of a CSV text as the text holds it. */
+struct CsvRecord {
+    int line = 0;                    /* the physical line it starts on, from 1 */
+    std::vector<std::string> fields; /* unquoted; an unquoted field without the blanks around it */
+    bool quoted = false;             /* a field was quoted: a row of one empty quoted field is not blank */
+};
+
+/* A CSV text's records (RFC 4180: a field in double quotes may hold commas, line breaks and doubled quotes),
+ * blank lines skipped; false with "NAME:LINE: what is wrong" for a quote not closed or text after one. */
+bool csv_records(const std::string &text, const std::string &name, std::vector<CsvRecord> *records,
+                 std::string *error);
 /* The table's text parsed; false with "NAME:LINE: what is wrong" (no file or group column, a row with
  * another number of fields, an empty file or group, a file twice, a quote not closed). */
 bool parse_study_table(const std::string &text, const std::string &name, StudyTable *table, std::string *error);

@@ -271,7 +271,7 @@ TEST(CompareStudy, BadTablesAndGroupsAreNamedWithTheirLines)
         std::vector<std::string> args;
         std::string message;
     } usage[] = {
-        {{"--out", folder + "/out", folder + "/study.csv"}, "mienscope-compare: nothing to compare: give --norm GROUP, --groups A B or --paired BEFORE AFTER\nUsage: "},
+        {{"--out", folder + "/out", folder + "/study.csv"}, "mienscope-compare: nothing to compare: give --norm GROUP, --groups A B, --paired BEFORE AFTER or --reliability A B\nUsage: "},
         {{"--norm", "n", folder + "/study.csv"}, "mienscope-compare: --out DIR is required\n"},
         {{"--norm", "n", "--out", folder + "/out"}, "mienscope-compare: no STUDY.csv given\n"},
         {{"--norm", "n", "--out", folder + "/out", "a.csv", "b.csv"}, "mienscope-compare: one STUDY.csv at a time\n"},

@@ -11,6 +11,12 @@
  *                                     side by F (0 < F <= 1) of the other, as
  *                                     facial palsy does; the same people for
  *                                     every F, so a larger F is their recovery
+ *   ... --session S                   the same people recorded again (S a whole
+ *                                     number from 1; each S another recording):
+ *                                     their smiles' size within a few per cent,
+ *                                     their onsets within a few frames, and noise
+ *                                     of its own, as a second recording of one
+ *                                     person differs from the first
  *   ... --table STUDY.csv --as GROUP[:CONDITION]
  *                                     also a row per file in the study table
  *                                     STUDY.csv (made with its header when it
@@ -371,9 +377,29 @@ static Recording group_member(int k, const char *name, char *file, size_t file_s
     return r;
 }
 
+/* Person k again in session S: what differs between two recordings of one
+ * face made minutes apart, drawn from a seed of S and k. */
+static void record_again(Recording *r, int session, int k)
+{
+    unsigned int state = 90001u + (unsigned int)session * 7919u + (unsigned int)k * 104729u;
+    next_random(&state);
+    double size = 1.0 + noise_sample(&state, 0.04);
+    r->amplitude_start *= size;
+    r->amplitude_end *= size;
+    int shift = (int)noise_sample(&state, 4.0);
+    r->onset += shift;
+    r->apex += shift;
+    r->release += shift;
+    r->rest += shift;
+    for (int a = 0; a < 3; a++)
+        r->offset[a] += noise_sample(&state, 3.0);
+    r->seed += 7777u * (unsigned int)session;
+}
+
 /* What --group asks for. */
 typedef struct {
     int people;
+    int session;               /* --session S; 0 for the first recording */
     int weak_side;             /* 0 none, -1 the subject's right, +1 the subject's left */
     double weak;               /* F: the weak side moves F of the other */
     bool weak_given;           /* --weak, which needs --weak-side */
@@ -385,7 +411,7 @@ typedef struct {
 static int usage(void)
 {
     fprintf(stderr, "usage: make_face_data [FACE-DATA-FOLDER [EXAMPLES-FOLDER]]\n"
-                    "   or: make_face_data --group N [--weak-side left|right --weak F]\n"
+                    "   or: make_face_data --group N [--weak-side left|right --weak F] [--session S]\n"
                     "                      [--table STUDY.csv --as GROUP[:CONDITION]] FOLDER\n");
     return 2;
 }
@@ -398,6 +424,8 @@ static bool take_group_option(const char *name, const char *value, GroupRequest 
         return (g->weak_side = strcmp(value, "right") == 0 ? -1 : strcmp(value, "left") == 0 ? 1 : 0) != 0;
     if (strcmp(name, "--weak") == 0)
         return (g->weak_given = true) && (g->weak = atof(value)) > 0.0 && g->weak <= 1.0;
+    if (strcmp(name, "--session") == 0)
+        return (g->session = atoi(value)) > 0 && g->session < 1000000;
     if (strcmp(name, "--table") == 0)
         return (g->table = value) != NULL;
     if (strcmp(name, "--as") != 0)
@@ -412,6 +440,7 @@ static bool take_group_option(const char *name, const char *value, GroupRequest 
 static bool parse_group(int argc, char **argv, GroupRequest *g)
 {
     g->people = 0;
+    g->session = 0;
     g->weak_side = 0;
     g->weak = 1.0;
     g->weak_given = false;
@@ -456,12 +485,20 @@ static int write_group(const GroupRequest &g)
 {
     static FACE face;
     std::vector<std::string> files;
+    std::error_code failed;
+    std::filesystem::create_directories(g.folder, failed); /* as the programs make their --out */
+    if (failed) {
+        fprintf(stderr, "%s: can't be created: %s; nothing is written\n", g.folder, failed.message().c_str());
+        return 1;
+    }
     for (int i = 0; i < g.people; i++) {
         char file[32];
         Recording r = group_member(g.weak_side ? 1000 + i : i, g.weak_side ? "patient" : "subject", file, sizeof file);
         r.weak_side = g.weak_side;
         r.weak_loss = 1.0 - g.weak;
         r.seed += (unsigned int)(1000.0 * r.weak_loss); /* another recording of the person, with its own noise */
+        if (g.session > 0)
+            record_again(&r, g.session, g.weak_side ? 1000 + i : i);
         make_recording(&r, &face);
         if (!write_markers(g.folder, r.file, &face))
             return 1;
