@@ -101,6 +101,13 @@ screenshots: build
 	./$(BUILD)/mienscope-compare --markers examples/face24.set --smooth 6 --duration 3 --groups controls patients \
 	  --paired before after --out $(BUILD)/study/tests $(BUILD)/study/study.csv
 	cp $(BUILD)/study/tests/groups.png docs/screenshots/compare-groups.png
+	./$(BUILD)/make_face_data --group 20 --table $(BUILD)/study/retest.csv --as controls:session1 $(BUILD)/study/controls
+	./$(BUILD)/make_face_data --group 20 --session 1 --table $(BUILD)/study/retest.csv --as controls:session2 \
+	  $(BUILD)/study/again
+	./$(BUILD)/mienscope-compare --markers examples/face24.set --smooth 6 --duration 3 --reliability session1 session2 \
+	  --out $(BUILD)/study/retest $(BUILD)/study/retest.csv
+	cp $(BUILD)/study/retest/reliability.png docs/screenshots/compare-reliability.png
+	cp $(BUILD)/study/retest/bland-altman.png docs/screenshots/compare-bland-altman.png
 	./$(BUILD)/mienscope-render --force --size 480x768 --duration 3 --frame 120 --turn-y -25 --turn-x -8 \
 	  face-data/sm1.dat face-data/sm2.dat $(BUILD)/smiles.html
 	/usr/bin/python3 tools/page-screenshot.py $(BUILD)/smiles.html 560x1100 docs/screenshots/page-in-browser.png

@@ -111,7 +111,7 @@ std::string changes_summary(const MeasuredStudy &s, const PairedComparison &c, c
         size_t beyond = 0;
         for (const ComparedMeasure &m : c.measures) {
             Change ch = change_of(s, pair, m, mdc);
-            if (*ch.beyond == '\0')
+            if (*ch.beyond == '\0' || m.in_seconds) /* a measure once: its seconds form is its frame form again */
                 continue;
             beyond += *ch.beyond == 'y';
             ratios.push_back({fabs(ch.change) / ch.mdc, m.name + " " + m.measure});

@@ -35,9 +35,9 @@ Summary summarise(const std::vector<double> &values)
     return s;
 }
 
-bool is_outside(double z)
+bool is_outside(const ComparedMeasure &m, double z)
 {
-    return fabs(z) > outside_z;
+    return m.measure == "asymmetry_pct" ? z > outside_z : fabs(z) > outside_z;
 }
 
 static double z_score(double value, const Summary &norm)
@@ -114,7 +114,7 @@ std::string norm_table(const MeasuredStudy &s, const NormComparison &c)
         append_decimal(&text, score.norm.mean, 4);
         append_decimal(&text, score.norm.sd, 4);
         append_decimal(&text, score.z, 4);
-        text += isnan(score.z) ? ",\n" : is_outside(score.z) ? ",yes\n" : ",no\n";
+        text += isnan(score.z) ? ",\n" : is_outside(m, score.z) ? ",yes\n" : ",no\n";
     }
     return text;
 }
@@ -137,16 +137,19 @@ std::string bands_table(const MeasuredStudy &s, const NormComparison &c)
     return text;
 }
 
-/* One recording's line: how many of its z-scores are outside, and the three largest. */
+/* One recording's line: how many of its measures are outside (each once: its seconds form is its frame
+ * form again), and the three largest |z|. */
 static std::string summary_line(const MeasuredStudy &s, const NormComparison &c, size_t first, size_t end)
 {
     std::vector<const NormScore *> scored;
     size_t outside = 0;
-    for (size_t i = first; i < end; i++)
-        if (!isnan(c.scores[i].z)) {
-            scored.push_back(&c.scores[i]);
-            outside += is_outside(c.scores[i].z);
-        }
+    for (size_t i = first; i < end; i++) {
+        const ComparedMeasure &m = c.measures[c.scores[i].measure];
+        if (isnan(c.scores[i].z) || m.in_seconds)
+            continue;
+        scored.push_back(&c.scores[i]);
+        outside += is_outside(m, c.scores[i].z);
+    }
     std::stable_sort(scored.begin(), scored.end(),
                      [](const NormScore *a, const NormScore *b) { return fabs(a->z) > fabs(b->z); });
     std::string line = s.recordings[c.scores[first].recording].row.file + ": " + std::to_string(outside) + " of " +

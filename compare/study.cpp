@@ -61,17 +61,17 @@ std::vector<ComparedMeasure> compared_measures(const Study &study, bool timed)
     const MarkerNames &n = study.markers;
     for (int m = 0; m < FACE_MARKERS; m++) {
         for (const char *measure : {"peak_mm", "onset_frame", "peak_speed_mm_per_frame"})
-            list.push_back({MARKER_MEASURE, m, n.labels[(size_t)m], measure, std::string(measure) == "onset_frame"});
+            list.push_back({MARKER_MEASURE, m, n.labels[(size_t)m], measure, std::string(measure) == "onset_frame", false});
         if (timed)
             for (const char *measure : {"onset_s", "peak_speed_mm_per_s"})
-                list.push_back({MARKER_MEASURE, m, n.labels[(size_t)m], measure, false});
+                list.push_back({MARKER_MEASURE, m, n.labels[(size_t)m], measure, false, true});
     }
     for (size_t p = 0; p < n.pairs.size(); p++) {
         std::string name = n.labels[(size_t)n.pairs[p][0]] + "/" + n.labels[(size_t)n.pairs[p][1]];
         for (const char *measure : {"asymmetry_pct", "ratio", "difference_mm", "direction_cos", "lag_frames"})
-            list.push_back({PAIR_MEASURE, (int)p, name, measure, std::string(measure) == "lag_frames"});
+            list.push_back({PAIR_MEASURE, (int)p, name, measure, std::string(measure) == "lag_frames", false});
         if (timed)
-            list.push_back({PAIR_MEASURE, (int)p, name, "lag_s", false});
+            list.push_back({PAIR_MEASURE, (int)p, name, "lag_s", false, true});
     }
     return list;
 }

@@ -32,6 +32,7 @@ struct ComparedMeasure {
     std::string name;    /* the marker's label, or LEFT/RIGHT */
     std::string measure; /* its column: peak_mm, onset_frame, asymmetry_pct, ... */
     bool whole;          /* frames, written as whole numbers */
+    bool in_seconds;     /* a frame measure again in seconds: counted once, as its frame form, in the summaries */
 };
 
 /* The table read and every recording measured; returns the exit status, error holding "STUDY:LINE: " and

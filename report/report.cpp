@@ -138,7 +138,7 @@ static std::string pair_row(const MeasuredStudy &s, size_t r, size_t p, const No
     std::string row = "<tr>" + cell(n.labels[(size_t)n.pairs[p][0]], "th") + cell(n.labels[(size_t)n.pairs[p][1]], "th");
     double z = norm_z(norm, r, PAIR_MEASURE, (int)p, "asymmetry_pct");
     std::string asymmetry = decimal(m.asymmetry);
-    bool outside = !isnan(z) && is_outside(z);
+    bool outside = !isnan(z) && is_outside({PAIR_MEASURE, (int)p, "", "asymmetry_pct", false, false}, z);
     for (double v : {m.left_peak, m.right_peak, m.difference, m.ratio})
         row += cell(decimal(v));
     row += outside ? "<td class=\"outside\"><strong>" + asymmetry + " !</strong></td>" : cell(asymmetry);
@@ -167,7 +167,8 @@ static std::string sides(const MeasuredStudy &s, size_t r, const NormComparison 
     for (size_t p = 0; p < s.study.markers.pairs.size(); p++)
         rows += pair_row(s, r, p, norm, timed);
     std::string note = norm ? "<p class=\"note\">Against the normal range of the group &ldquo;" + html_text(norm->group) +
-                                  "&rdquo;: an asymmetry outside it (|z| &gt; 1.96) is bold and marked !</p>"
+                                  "&rdquo;: an asymmetry above it (z &gt; 1.96; a face more symmetric than the group is not "
+                                  "abnormal) is bold and marked !</p>"
                             : "";
     return "<section class=\"sides\"><h2>Left and right</h2><table class=\"pairs\">" + head + rows + "</table>" + note +
            "</section>\n";
@@ -291,8 +292,10 @@ static std::string outside_count(const NormComparison *norm, const MeasuredStudy
     if (!norm || s.recordings[r].row.group == norm->group)
         return "";
     size_t outside = 0;
-    for (const NormScore &score : norm->scores)
-        outside += score.recording == r && !isnan(score.z) && is_outside(score.z);
+    for (const NormScore &score : norm->scores) {
+        const ComparedMeasure &m = norm->measures[score.measure];
+        outside += score.recording == r && !isnan(score.z) && !m.in_seconds && is_outside(m, score.z);
+    }
     return std::to_string(outside);
 }
 
@@ -309,7 +312,9 @@ std::string index_page(const MeasuredStudy &s, const NormComparison *norm, const
                 cell(largest.first) + cell(largest.second) + (norm ? cell(outside_count(norm, s, r)) : "") + "</tr>\n";
     }
     std::string against = norm ? "<p>Measures outside the normal range: against the group &ldquo;" +
-                                     html_text(norm->group) + "&rdquo;, |z| &gt; 1.96.</p>"
+                                     html_text(norm->group) + "&rdquo;: |z| &gt; 1.96, an asymmetry z &gt; 1.96 (a face more symmetric "
+                                     "than the group is not abnormal), each measure once (its time in seconds is its "
+                                     "frame again).</p>"
                                : "";
     return document("Mienscope report", "<h1>Mienscope report</h1><p>" + std::to_string(s.recordings.size()) +
                                             " recordings, made by mienscope-report " + html_text(info.version) +
