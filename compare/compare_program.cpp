@@ -104,8 +104,9 @@ static bool take_two_valued(std::vector<char *> *args, const char *name, std::st
                                                                              : " session1 session2");
             return false;
         }
-        *first = (*args)[i + 1];
-        *second = (*args)[i + 2];
+        const char *what = strcmp(name, "--groups") == 0 ? "two groups" : "two conditions";
+        if (!take_name(name, what, (*args)[i + 1], first, error) || !take_name(name, what, (*args)[i + 2], second, error))
+            return false;
         args->erase(args->begin() + (long)i, args->begin() + (long)i + 3);
         i--;
     }
@@ -137,7 +138,7 @@ static bool take_option(int code, const char *arg, CompareRequest *r, std::strin
     case 'v': r->version = true; return true;
     case 'f': r->force = true; return true;
     case 'o': r->out = arg; return true;
-    case 'N': r->norm = arg; return true;
+    case 'N': return take_name("--norm", "a group", arg, &r->norm, error);
     case 'D': r->mdc = arg; return true;
     case 'P': return option_whole("--permutations", arg, 100, 1000000, &r->permutations, error);
     case 'E': return option_seed(arg, &r->seed, error);

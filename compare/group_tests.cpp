@@ -83,9 +83,10 @@ static bool check_groups(const MeasuredStudy &s, const GroupComparison &c, std::
     for (const auto &group : {std::make_pair(c.a, c.members_a.size()), std::make_pair(c.b, c.members_b.size())}) {
         if (group.second >= 2)
             continue;
-        *error = s.table.name + ": the group \"" + group.first + "\" " +
-                 (group.second == 0 ? std::string("is not in the table")
-                                    : "holds 1 recording; --groups needs at least 2 in each group");
+        *error = s.table.name + ": " +
+                 (group.second == 0 ? not_in_table(s, group.first, false)
+                                    : "the group \"" + group.first + "\" holds 1 recording; --groups needs at least 2 "
+                                      "in each group");
         return false;
     }
     return true;
@@ -189,6 +190,11 @@ bool compare_paired(const MeasuredStudy &s, const std::string &before, const std
     c->after = after;
     if (!pair_subjects(s, before, after, "--paired", &c->pairs, &c->left_out, error))
         return false;
+    for (const std::string &condition : {before, after})
+        if (!has_condition(s, condition)) {
+            *error = s.table.name + ": " + not_in_table(s, condition, true);
+            return false;
+        }
     if (c->pairs.size() < 2) {
         *error = s.table.name + ": " + count_of(c->pairs.size(), "subject has", "subjects have") +
                  " a recording in both \"" + before + "\" and \"" + after + "\"; --paired needs at least 2";

@@ -67,11 +67,13 @@ bool compare_with_norm(const MeasuredStudy &s, const std::string &group, NormCom
 {
     c->group = group;
     c->members = recordings_of_group(s, group);
+    if (c->members.empty()) {
+        *error = s.table.name + ": " + not_in_table(s, group, false);
+        return false;
+    }
     if (c->members.size() < least_norm_n) {
-        *error = s.table.name + ": the group \"" + group + "\" " +
-                 (c->members.empty() ? std::string("is not in the table") :
-                                       "holds " + count_of(c->members.size(), "recording", "recordings")) +
-                 "; a normal range needs at least 3";
+        *error = s.table.name + ": the group \"" + group + "\" holds " +
+                 count_of(c->members.size(), "recording", "recordings") + "; a normal range needs at least 3";
         return false;
     }
     c->measures = compared_measures(s.study, every_time_known(s));

@@ -29,15 +29,6 @@ static void paired_values(const MeasuredStudy &s, const ReliabilityComparison &c
     }
 }
 
-/* A condition the table's rows name. */
-static bool has_condition(const MeasuredStudy &s, const std::string &condition)
-{
-    for (const StudyRecording &r : s.recordings)
-        if (r.row.condition == condition)
-            return true;
-    return false;
-}
-
 bool compare_reliability(const MeasuredStudy &s, const std::string &a, const std::string &b, ReliabilityComparison *c,
                          std::string *error)
 {
@@ -51,7 +42,7 @@ bool compare_reliability(const MeasuredStudy &s, const std::string &a, const std
         return false;
     for (const std::string &condition : {a, b})
         if (!has_condition(s, condition)) {
-            *error = s.table.name + ": the condition \"" + condition + "\" is not in the table";
+            *error = s.table.name + ": " + not_in_table(s, condition, true);
             return false;
         }
     if (c->pairs.size() < 3) {

@@ -1,5 +1,7 @@
 #include "study.h"
 
+#include <algorithm>
+
 #include "csv.h"
 
 int measure_study(const std::string &table_path, const MeasureOptions &o, MeasuredStudy *s, std::string *error)
@@ -116,6 +118,29 @@ std::vector<size_t> recordings_of_group(const MeasuredStudy &s, const std::strin
         if (s.recordings[i].row.group == group)
             members.push_back(i);
     return members;
+}
+
+std::string not_in_table(const MeasuredStudy &s, const std::string &name, bool condition)
+{
+    std::vector<std::string> present;
+    for (const StudyRecording &r : s.recordings) {
+        const std::string &value = condition ? r.row.condition : r.row.group;
+        if (!value.empty() && std::find(present.begin(), present.end(), value) == present.end())
+            present.push_back(value);
+    }
+    std::string list;
+    for (const std::string &value : present)
+        list += (list.empty() ? "\"" : ", \"") + value + "\"";
+    return std::string("the ") + (condition ? "condition" : "group") + " \"" + name + "\" is not in the table" +
+           (list.empty() ? std::string("; it has none") : "; it has " + list);
+}
+
+bool has_condition(const MeasuredStudy &s, const std::string &condition)
+{
+    for (const StudyRecording &r : s.recordings)
+        if (r.row.condition == condition)
+            return true;
+    return false;
 }
 
 const char *kind_name(MeasureKind kind)

@@ -51,5 +51,9 @@ double measure_value(const MeasuredFile &file, const ComparedMeasure &m); /* NAN
 const char *kind_name(MeasureKind kind); /* "marker" or "pair", as the tables write it */
 std::string measure_fields(const ComparedMeasure &m); /* "kind,name,measure" as the tables' first columns */
 std::vector<size_t> recordings_of_group(const MeasuredStudy &s, const std::string &group); /* in table order */
+/* "the group "G" is not in the table; it has "A", "B"" (or the condition's, with a condition's true), the
+ * table's ones in order of their first rows. */
+std::string not_in_table(const MeasuredStudy &s, const std::string &name, bool condition);
+bool has_condition(const MeasuredStudy &s, const std::string &condition); /* some row of the table has it */
 
 #endif

@@ -81,7 +81,7 @@ static void names_from_set(const MarkerSet &set, MarkerNames *names)
     names->set = set.name;
     names->labels.clear();
     for (const SetLabel &marker : set.markers)
-        names->labels.push_back(marker.label);
+        names->labels.push_back(marker_name(marker));
     names->segments = set.segments;
     names->pairs = set.pairs;
 }
@@ -114,14 +114,31 @@ static int read_input(const std::string &name, const InputOptions &options, cons
     return EXIT_DONE;
 }
 
+/* How a message names a set a file was measured with. */
+static std::string set_description(const MarkerSet &set)
+{
+    if (set.markers.empty())
+        return "no set";
+    return set.name == openface_set_name ? "the built-in OpenFace set" : "the set " + set.name;
+}
+
+static bool same_markers(const MarkerSet &a, const MarkerSet &b)
+{
+    if (a.markers.size() != b.markers.size())
+        return false;
+    for (size_t m = 0; m < a.markers.size(); m++)
+        if (marker_name(a.markers[m]) != marker_name(b.markers[m]))
+            return false;
+    return true;
+}
+
 int read_inputs(const std::vector<std::string> &files, const InputOptions &options, std::vector<Input> *inputs,
                 MarkerNames *names, std::string *error, const std::function<std::string(size_t)> &where)
 {
-    MarkerSet given, brought;
+    MarkerSet given, brought, first;
     if (!load_marker_set(options.recording.markers, &given, error))
         return EXIT_UNUSABLE;
-    bool named = !given.markers.empty();
-    if (named)
+    if (!given.markers.empty())
         names_from_set(given, names);
     else
         numbered_names(names);
@@ -132,9 +149,14 @@ int read_inputs(const std::vector<std::string> &files, const InputOptions &optio
             *error = where(i) + *error;
         if (status != EXIT_DONE)
             return status;
-        if (!named && !brought.markers.empty()) {
+        if (given.markers.empty() && i == 0 && !brought.markers.empty())
             names_from_set(brought, names);
-            named = true;
+        if (i == 0)
+            first = brought;
+        else if (given.markers.empty() && !same_markers(first, brought)) {
+            *error = files[0] + " (" + set_description(first) + ") and " + files[i] + " (" +
+                     set_description(brought) + ") are not measured alike: give --markers, or keep them apart";
+            return EXIT_UNUSABLE;
         }
     }
     return EXIT_DONE;

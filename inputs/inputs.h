@@ -49,9 +49,10 @@ OutputGuard inputs_guard(bool force, const std::string &writes, const std::vecto
  * .mov, .m4v, .mkv, .webm, .avi; any case), hidden ones skipped, in byte order of the names; false naming a
  * folder that holds none. */
 bool expand_folders(const std::vector<std::string> &operands, std::vector<std::string> *files, std::string *error);
-/* Every file in order, and the names: --markers's set, else the first set a recording brings (OpenFace's
- * built-in one), else "0" to "23". Returns the exit status of the first that fails, its message in error
- * after where(its index) when where is given. */
+/* Every file in order, and the names: --markers's set, else the set the files bring (OpenFace's built-in
+ * one), else "0" to "23". Without --markers every file must bring the same set, or none: files measured
+ * alike. Returns the exit status of the first that fails, its message in error after where(its index) when
+ * where is given. */
 int read_inputs(const std::vector<std::string> &files, const InputOptions &options, std::vector<Input> *inputs,
                 MarkerNames *names, std::string *error,
                 const std::function<std::string(size_t)> &where = std::function<std::string(size_t)>());

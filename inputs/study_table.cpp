@@ -34,11 +34,28 @@ static bool read_quoted(const std::string &text, size_t *at, int *line, std::str
     return false;
 }
 
+/* The separator a table uses: ';' where its first line has semicolons and no comma, as spreadsheets in
+ * much of Europe write it; else ','. */
+static char separator_of(const std::string &text, size_t from)
+{
+    size_t end = text.find('\n', from);
+    std::string first = text.substr(from, end == std::string::npos ? std::string::npos : end - from);
+    return first.find(',') == std::string::npos && first.find(';') != std::string::npos ? ';' : ',';
+}
+
+/* Where a table's text starts: after the byte-order mark a spreadsheet's "CSV UTF-8" writes first. */
+static size_t text_start(const std::string &text)
+{
+    return text.compare(0, 3, "\xef\xbb\xbf") == 0 ? 3 : 0;
+}
+
 bool csv_records(const std::string &text, const std::string &name, std::vector<CsvRecord> *records,
                  std::string *error)
 {
     int line = 1;
-    size_t at = 0;
+    size_t at = text_start(text);
+    const char separator = separator_of(text, at);
+    const char stops[] = {separator, '\n', '\0'};
     while (at < text.size()) {
         CsvRecord record;
         record.line = line;
@@ -54,12 +71,12 @@ bool csv_records(const std::string &text, const std::string &name, std::vector<C
                 record.quoted = true;
                 while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\r'))
                     at++;
-                if (at < text.size() && text[at] != ',' && text[at] != '\n') {
+                if (at < text.size() && text[at] != separator && text[at] != '\n') {
                     *error = name + ":" + std::to_string(line) + ": text follows a quoted field's closing quote";
                     return false;
                 }
             } else {
-                size_t stop = text.find_first_of(",\n", at);
+                size_t stop = text.find_first_of(stops, at);
                 stop = stop == std::string::npos ? text.size() : stop;
                 field = text.substr(at, stop - at);
                 if (!field.empty() && field.back() == '\r' && (stop == text.size() || text[stop] == '\n'))
@@ -68,7 +85,7 @@ bool csv_records(const std::string &text, const std::string &name, std::vector<C
                 at = stop;
             }
             record.fields.push_back(field);
-            more = at < text.size() && text[at] == ',';
+            more = at < text.size() && text[at] == separator;
             if (at < text.size()) {
                 line += text[at] == '\n';
                 at++;
@@ -90,7 +107,7 @@ static bool find_columns(const CsvRecord &header, const std::string &name, Colum
     std::map<std::string, int *> wanted = {
         {"file", &c->file}, {"group", &c->group}, {"subject", &c->subject}, {"condition", &c->condition}};
     for (size_t i = 0; i < header.fields.size(); i++) {
-        auto column = wanted.find(header.fields[i]);
+        auto column = wanted.find(lower(header.fields[i]));
         if (column == wanted.end())
             continue;
         if (*column->second >= 0) {
@@ -166,6 +183,10 @@ bool parse_study_table(const std::string &text, const std::string &name, StudyTa
     }
     if (!find_columns(records[0], name, &c, error))
         return false;
+    if (records.size() == 1) {
+        *error = name + ": no recordings in the table";
+        return false;
+    }
     table->has_subject = c.subject >= 0;
     table->has_condition = c.condition >= 0;
     for (size_t i = 1; i < records.size(); i++) {
@@ -211,15 +232,18 @@ bool table_of_files(const std::vector<std::string> &operands, StudyTable *table,
 bool is_study_table(const std::string &path)
 {
     std::vector<uint8_t> bytes;
-    std::string error;
-    StudyTable table;
-    if (!read_input_file(path, &bytes, &error) || is_recording(bytes.data(), bytes.size()))
+    std::string error, low = lower(path);
+    if (low.size() < 4 || low.compare(low.size() - 4, 4, ".csv") != 0 || !read_input_file(path, &bytes, &error) ||
+        is_recording(bytes.data(), bytes.size()))
         return false;
     std::string text(bytes.begin(), bytes.end());
     std::vector<CsvRecord> records;
-    Columns columns;
-    return csv_records(text.substr(0, text.find('\n') + 1), path, &records, &error) && !records.empty() &&
-           find_columns(records[0], path, &columns, &error);
+    if (!csv_records(text.substr(0, text.find('\n') + 1), path, &records, &error) || records.empty())
+        return false;
+    for (const std::string &field : records[0].fields)
+        if (lower(field) == "file" || lower(field) == "group")
+            return true;
+    return false;
 }
 
 /* The base name without its last extension; a name that starts with its only dot keeps it. */

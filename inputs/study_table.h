@@ -2,8 +2,8 @@
  * and condition of each. Comma-separated with RFC 4180 quoting (a field
  * in double quotes may hold commas, line breaks and doubled quotes), a
  * header row that names at least the columns "file" and "group", in any
- * order, and optionally "subject" and "condition"; other columns are
- * ignored, blank lines skipped. A file is relative to the table's folder
+ * order and any case, and optionally "subject" and "condition"; other
+ * columns are ignored, blank lines skipped. A file is relative to the table's folder
  * unless absolute. */
 #ifndef MIENSCOPE_STUDY_TABLE_H
 #define MIENSCOPE_STUDY_TABLE_H
@@ -32,8 +32,10 @@ struct CsvRecord {
     bool quoted = false;             /* a field was quoted: a row of one empty quoted field is not blank */
 };
 
-/* A CSV text's records (RFC 4180: a field in double quotes may hold commas, line breaks and doubled quotes),
- * blank lines skipped; false with "NAME:LINE: what is wrong" for a quote not closed or text after one. */
+/* A CSV text's records (RFC 4180: a field in double quotes may hold the separator, line breaks and doubled
+ * quotes), blank lines skipped, CR before LF dropped, a UTF-8 byte-order mark at the start skipped, and ';'
+ * the separator throughout when the first line has semicolons and no comma (as spreadsheets in much of
+ * Europe save); false with "NAME:LINE: what is wrong" for a quote not closed or text after one. */
 bool csv_records(const std::string &text, const std::string &name, std::vector<CsvRecord> *records,
                  std::string *error);
 /* The table's text parsed; false with "NAME:LINE: what is wrong" (no file or group column, a row with
@@ -42,8 +44,9 @@ bool parse_study_table(const std::string &text, const std::string &name, StudyTa
 bool read_study_table(const std::string &path, StudyTable *table, std::string *error); /* the file read, then parsed */
 /* Files and folders of a command line as a table without a name: a row each, no group, subject or condition. */
 bool table_of_files(const std::vector<std::string> &operands, StudyTable *table, std::string *error);
-/* Whether a file is a study table rather than a recording: not a recording, and its header names "file" and
- * "group". */
+/* Whether a file is a study table rather than a recording: a .csv file (any case) that is not a recording
+ * and whose header names "file" or "group" (any case), so that a typo in the other gets the table's own
+ * message. */
 bool is_study_table(const std::string &path);
 std::string study_location(const StudyTable &table, const StudyRow &row); /* "NAME:LINE: ", or "" without a name */
 /* Each row's file's base name without its extension, with -2, -3 ... after names met before, in order. */

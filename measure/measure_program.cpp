@@ -2,6 +2,7 @@
 #include "measure_program.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "file_io.h"
 #include "gnuplot.h"
@@ -114,6 +115,16 @@ static bool option_smooth(const char *text, MeasureSettings *s, std::string *err
     }
     *error = "--smooth \"" + printable(text) + "\" is not a number of hertz above 0";
     return false;
+}
+
+bool take_name(const char *option, const char *what, const char *value, std::string *out, std::string *error)
+{
+    if (strncmp(value, "--", 2) == 0) {
+        *error = std::string(option) + " needs " + what + ", and \"" + printable(value) + "\" is an option";
+        return false;
+    }
+    *out = value;
+    return true;
 }
 
 std::vector<struct option> with_measure_options(const std::vector<struct option> &own)

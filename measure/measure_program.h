@@ -35,6 +35,9 @@ extern const char measure_options_help[]; /* the lines of --help that describe t
 extern const char measure_help_end[];     /* the rest of --help */
 /* A program's own long options, then --rest, --threshold, --smooth, --duration and the recording options. */
 std::vector<struct option> with_measure_options(const std::vector<struct option> &own);
+/* A name an option takes (a group, a condition) into out; false with "OPTION needs WHAT, and "--out" is an
+ * option" when it starts with "--", as when the name was left out. */
+bool take_name(const char *option, const char *what, const char *value, std::string *out, std::string *error);
 /* One shaping option's value into options; error: a usage message. */
 bool take_measure_option(int code, const char *arg, MeasureOptions *options, std::string *error);
 /* What a file's time allows: --smooth needs it, below half its frames' rate; error: a usage message. */

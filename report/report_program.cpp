@@ -69,7 +69,7 @@ static bool take_option(int code, const char *arg, ReportRequest *r, std::string
     case 'v': r->version = true; return true;
     case 'f': r->force = true; return true;
     case 'o': r->out = arg; return true;
-    case 'N': r->norm = arg; return true;
+    case 'N': return take_name("--norm", "a group", arg, &r->norm, error);
     default: return take_measure_option(code, arg, &r->options, error);
     }
 }

@@ -224,6 +224,63 @@ TEST(CompareStudy, NeitherTheTableNorARecordingIsWrittenOver)
     EXPECT_EQ(read_file(folder + "/norm.csv"), "");
 }
 
+/* A table as spreadsheets save it: a UTF-8 byte-order mark (Excel's "CSV UTF-8"), the header's names in
+ * capitals, ';' where the local decimal comma takes ',', CRLF line ends; the same rows as the plain table. */
+TEST(CompareStudy, TablesAsSpreadsheetsSaveThemAreReadAlike)
+{
+    std::string folder = make_temp_folder();
+    for (const char *name : {"a.dat", "b.dat", "c.dat", "d.dat"})
+        write_file(folder + "/" + name, crafted(10 + name[0] - 'a', 2));
+    write_file(folder + "/plain.csv", "file,group,subject,condition\na.dat,n,s1,\nb.dat,n,s2,\nc.dat,n,s3,\nd.dat,p,s4,x\n");
+    write_file(folder + "/excel.csv", "\xef\xbb\xbf" "File;Group;Subject;Condition\r\na.dat;n;s1;\r\nb.dat;n;s2;\r\n"
+                                      "\"c.dat\";n;s3;\r\nd.dat;p;s4;x\r\n");
+    ASSERT_EQ(compare({"--norm", "n", "--out", folder + "/plain", folder + "/plain.csv"}, "/nonexistent").status, 0);
+    ProgramRun run = compare({"--norm", "n", "--out", folder + "/excel", folder + "/excel.csv"}, "/nonexistent");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(folder + "/excel/norm.csv"), read_file(folder + "/plain/norm.csv"));
+    EXPECT_THAT(read_file(folder + "/excel/norm.csv"), HasSubstr("\nd.dat,p,s4,x,marker,3,peak_mm,13.0000,"))
+        << "the last column without its CR";
+
+    /* A name left out, so that the next option stands in its place, is said so. */
+    for (const auto &c : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--groups", "n", "--out", "o", folder + "/plain.csv"}, "--groups needs two groups, and \"--out\" is an option"},
+             {{"--paired", "x", "--seed", "1", "--out", "o", folder + "/plain.csv"},
+              "--paired needs two conditions, and \"--seed\" is an option"},
+             {{"--norm", "--out", "o", folder + "/plain.csv"}, "--norm needs a group, and \"--out\" is an option"}}) {
+        ProgramRun usage = compare(c.first);
+        EXPECT_EQ(usage.status, 2) << c.second;
+        EXPECT_THAT(usage.err, StartsWith("mienscope-compare: " + c.second + "\nUsage: "));
+    }
+}
+
+/* A study, measure or average whose files bring different marker sets: a recording OpenFace's set names
+ * and a marker file with none. */
+TEST(CompareStudy, FilesMeasuredUnlikeAreRefused)
+{
+    std::string folder = make_temp_folder(), header = "frame, face_id, timestamp, confidence, success";
+    for (const char *axis : {"X", "Y", "Z"})
+        for (int i = 0; i < 68; i++)
+            header += std::string(", ") + axis + "_" + std::to_string(i);
+    std::string rows;
+    for (int f = 0; f < 3; f++) {
+        rows += std::to_string(f + 1) + ", 0, " + std::to_string(f * 0.04) + ", 0.98, 1";
+        for (int a = 0; a < 3; a++)
+            for (int i = 0; i < 68; i++)
+                rows += ", " + std::to_string(a == 2 ? 400.0 + i % 5 : (a == 0 ? i * 1.5 : (i * 7) % 40) + f * 0.1);
+        rows += "\n";
+    }
+    write_file(folder + "/tracked.csv", header + "\n" + rows);
+    for (const char *name : {"a.dat", "b.dat", "c.dat"})
+        write_file(folder + "/" + name, crafted(10, 2));
+    write_file(folder + "/study.csv", "file,group\na.dat,n\nb.dat,n\ntracked.csv,n\nc.dat,p\n");
+    ProgramRun run = compare({"--norm", "n", "--out", folder + "/out", folder + "/study.csv"}, "/nonexistent");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, HasSubstr(folder + "/a.dat (no set) and " + folder + "/tracked.csv (the built-in OpenFace set) "
+                                   "are not measured alike: give --markers, or keep them apart\n"));
+    struct stat st;
+    EXPECT_NE(stat((folder + "/out").c_str(), &st), 0);
+}
+
 TEST(CompareStudy, BadTablesAndGroupsAreNamedWithTheirLines)
 {
     std::string folder = make_temp_folder(), good = folder + "/a.dat";
@@ -245,7 +302,9 @@ TEST(CompareStudy, BadTablesAndGroupsAreNamedWithTheirLines)
         {"file,group\n\"a.dat,n\n", {}, 1, ":2: a quoted field has no closing quote\n"},
         {"file,group\na.dat,n\nnone.dat,n\n", {}, 1, ":3: " + folder + "/none.dat: can't be read: No such file or directory\n"},
         {"file,group\na.dat,n\nb.dat,n\nc.dat,p\n", {}, 1, ": the group \"n\" holds 2 recordings; a normal range needs at least 3\n"},
-        {"file,group\na.dat,m\nb.dat,m\nc.dat,m\n", {}, 1, ": the group \"n\" is not in the table; a normal range needs at least 3\n"},
+        {"file,group\na.dat,m\nb.dat,m\nc.dat,m\n", {}, 1, ": the group \"n\" is not in the table; it has \"m\"\n"},
+        {"file,group\n", {}, 1, ": no recordings in the table\n"},
+        {"\xef\xbb\xbf\r\n", {}, 1, ":1: the table is empty; a study table needs a header naming \"file\" and \"group\"\n"},
         {"file,group\na.dat,n\nb.dat,n\nc.dat,n\nd.dat,p\n", {"--smooth", "6"}, 2,
          "mienscope-compare: STUDY:2: --smooth needs the frames' rate: a recording's own, or --duration SECONDS for marker files\n"},
     };
@@ -380,7 +439,7 @@ TEST(CompareTests, BadGroupsPairsAndOptions)
         int status;
         std::string message;
     } cases[] = {
-        {{"--groups", "A", "X", table}, 1, table + ": the group \"X\" is not in the table\n"},
+        {{"--groups", "A", "X", table}, 1, table + ": the group \"X\" is not in the table; it has \"A\", \"B\", \"C\"\n"},
         {{"--groups", "A", "A", table}, 1, table + ": --groups \"A\" \"A\" names one group twice\n"},
         {{"--groups", "A", "C", table}, 1, table + ": the group \"C\" holds 1 recording; --groups needs at least 2 in each group\n"},
         {{"--groups", "A", "B", "--modes", "6", table}, 2, "mienscope-compare: --modes 6 is not from 1 to n_a + n_b - 3 = 5"},
@@ -396,7 +455,7 @@ TEST(CompareTests, BadGroupsPairsAndOptions)
          twice + ": the subject \"s1\" has two recordings in the condition \"before\" (lines 2 and 4)\n"},
         {{"--paired", "before", "after", one_pair}, 1,
          one_pair + ": 1 subject has a recording in both \"before\" and \"after\"; --paired needs at least 2\n"},
-        {{"--paired", "pre", "post", table}, 1, ": 0 subjects have a recording in both \"pre\" and \"post\""},
+        {{"--paired", "pre", "post", table}, 1, ": the condition \"pre\" is not in the table; it has \"before\", \"after\"\n"},
     };
     for (const auto &c : cases) {
         std::vector<std::string> args = c.args;

@@ -31,7 +31,7 @@ TEST(MarkerSet, MalformedSetsAreRefusedWithTheirLine)
     EXPECT_EQ(parse_error(set_text("segment m1 nose\n")),
               "face.set:25: segment names \"nose\", which is not one of the set's markers");
     EXPECT_EQ(parse_error(set_text("markers m1\n")),
-              "face.set:25: \"markers m1\" is not a marker LABEL, segment LABEL LABEL, rigid LABEL or pair LEFT RIGHT line");
+              "face.set:25: \"markers m1\" is not a marker LABEL [as NAME], segment LABEL LABEL, rigid LABEL or pair LEFT RIGHT line");
     EXPECT_THAT(parse_error(set_text("segment m1\n")), HasSubstr("face.set:25: "));
     EXPECT_THAT(parse_error(set_text("marker \"open\n")), HasSubstr("face.set:25: a quoted label is empty or not closed"));
     EXPECT_EQ(parse_error(set_text("rigid a\nrigid b\n")),

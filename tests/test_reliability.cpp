@@ -216,7 +216,8 @@ TEST(CompareReliability, BadConditionsAndForeignMdcFilesAreRefused)
         std::string message;
     } cases[] = {
         {{"--reliability", "one", "one", table}, 1, table + ": --reliability \"one\" \"one\" names one condition twice\n"},
-        {{"--reliability", "one", "three", table}, 1, table + ": the condition \"three\" is not in the table\n"},
+        {{"--reliability", "one", "three", table}, 1,
+         table + ": the condition \"three\" is not in the table; it has \"one\", \"two\", \"before\", \"after\"\n"},
         {{"--reliability", "one", "two", two}, 1,
          two + ": 2 subjects have a recording in both \"one\" and \"two\"; --reliability needs at least 3\n"},
         {{"--reliability", "one", "two", twice}, 1,

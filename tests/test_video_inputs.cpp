@@ -52,7 +52,7 @@ TEST_F(VideoInputs, AVideoIsToldByItsContentAndFoldersHoldThem)
     ASSERT_EQ(named.status, 0) << named.err;
     auto markers = table_rows(named.out);
     ASSERT_EQ(markers.size(), 24u);
-    EXPECT_EQ(markers[15]["label"], "48");
+    EXPECT_EQ(markers[15]["label"], "RMouth") << "landmark 48, named as the face24 set names it";
     EXPECT_GT(strtod(markers[15]["peak_mm"].c_str(), nullptr), 5.0) << "the mouth corner moves in the smile";
 
     ProgramRun text = run_program(program("mienscope-measure"), {folder + "/notes.mp4"});
@@ -63,7 +63,7 @@ TEST_F(VideoInputs, AVideoIsToldByItsContentAndFoldersHoldThem)
     unlink((folder + "/clip.dat.bin").c_str());
     ProgramRun whole = run_program(program("mienscope-measure"), {folder});
     ASSERT_EQ(whole.status, 0) << whole.err;
-    EXPECT_THAT(whole.out, HasSubstr("\n" + folder + "/TAKE.MOV,15,48,"));
+    EXPECT_THAT(whole.out, HasSubstr("\n" + folder + "/TAKE.MOV,15,RMouth,"));
 }
 
 TEST_F(VideoInputs, TheTrackersOptionsArePassedOnAndItsAbsenceSaid)
@@ -114,7 +114,7 @@ TEST_F(VideoInputs, AverageCompareRenderAndReportTakeVideos)
                       "/nonexistent");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.out, StartsWith("smaller.mp4: "));
-    EXPECT_THAT(read_file(folder + "/norm/norm.csv"), HasSubstr("\nsmaller.mp4,patients,,,marker,48,peak_mm,"));
+    EXPECT_THAT(read_file(folder + "/norm/norm.csv"), HasSubstr("\nsmaller.mp4,patients,,,marker,RMouth,peak_mm,"));
 
     run = run_program(program("mienscope-render"), {video, folder + "/still.png"}, "", "", true);
     ASSERT_EQ(run.status, 0) << run.err;

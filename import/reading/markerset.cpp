@@ -52,13 +52,13 @@ static bool add_label(std::vector<SetLabel> *list, std::map<std::string, int> *l
                  std::to_string(first.first->second) + ")";
         return false;
     }
-    list->push_back(SetLabel{label, line});
+    list->push_back(SetLabel{label, line, ""});
     return true;
 }
 
 /* What parsing gathers besides the set itself. */
 struct SetParse {
-    std::map<std::string, int> marker_lines, rigid_lines;
+    std::map<std::string, int> marker_lines, rigid_lines, name_lines;
     std::vector<SetLabel> segment_ends, pair_ends;
 };
 
@@ -73,17 +73,34 @@ static bool parse_line(const std::string &text, int line, MarkerSet *set, SetPar
         return true;
     if (words[0] == "marker" && words.size() == 2)
         return add_label(&set->markers, &parse->marker_lines, words[1], line, set->name, "marker", error);
+    if (words[0] == "marker" && words.size() == 4 && words[2] == "as") {
+        auto first = parse->name_lines.emplace(words[3], line);
+        if (!first.second) {
+            *error = at_line(set->name, line) + "the name " + quoted(words[3]) + " is given twice (first on line " +
+                     std::to_string(first.first->second) + ")";
+            return false;
+        }
+        if (!add_label(&set->markers, &parse->marker_lines, words[1], line, set->name, "marker", error))
+            return false;
+        set->markers.back().name = words[3];
+        return true;
+    }
     if (words[0] == "rigid" && words.size() == 2)
         return add_label(&set->rigid, &parse->rigid_lines, words[1], line, set->name, "rigid point", error);
     if ((words[0] == "segment" || words[0] == "pair") && words.size() == 3) {
         std::vector<SetLabel> *ends = words[0] == "segment" ? &parse->segment_ends : &parse->pair_ends;
-        ends->push_back(SetLabel{words[1], line});
-        ends->push_back(SetLabel{words[2], line});
+        ends->push_back(SetLabel{words[1], line, ""});
+        ends->push_back(SetLabel{words[2], line, ""});
         return true;
     }
     *error = at_line(set->name, line) + "\"" + printable(trim(text)) +
-             "\" is not a marker LABEL, segment LABEL LABEL, rigid LABEL or pair LEFT RIGHT line";
+             "\" is not a marker LABEL [as NAME], segment LABEL LABEL, rigid LABEL or pair LEFT RIGHT line";
     return false;
+}
+
+const std::string &marker_name(const SetLabel &marker)
+{
+    return marker.name.empty() ? marker.label : marker.name;
 }
 
 static int marker_index(const MarkerSet &set, const std::string &label)

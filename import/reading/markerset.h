@@ -3,7 +3,9 @@
  * the head still.
  *
  *   # a comment, to the end of the line
- *   marker LABEL             exactly 24, in marker order 0 to 23
+ *   marker LABEL [as NAME]   exactly 24, in marker order 0 to 23; LABEL is the
+ *                            recording's point, NAME what tables and plots call
+ *                            the marker (LABEL when there is no "as")
  *   segment LABEL LABEL      0 to 100, joining two of those markers
  *   rigid LABEL              none, or 3 to 100 points that move with the head only
  *   pair LEFT RIGHT          two of the markers on the subject's left and right;
@@ -26,7 +28,8 @@ enum { SET_MIN_RIGID = 3, SET_MAX_RIGID = 100 };
 
 struct SetLabel {
     std::string label;
-    int line; /* 1-based, for messages */
+    int line;         /* 1-based, for messages */
+    std::string name; /* a marker's "as NAME"; "" for its label */
 };
 
 struct MarkerSet {
@@ -51,6 +54,7 @@ extern const char openface_set_name[];      /* how messages name it */
 bool builtin_set(RecordingFormat format, MarkerSet *set);
 /* Parses a set file's text; errors start with the set's name and line number. */
 bool parse_marker_set(const char *text, size_t size, const std::string &name, MarkerSet *set, std::string *error);
+const std::string &marker_name(const SetLabel &marker); /* its "as NAME", else its label */
 /* The set's labels as points of the recording; errors name the set, the line and the label. */
 bool select_by_set(const MarkerSet &set, const Recording &rec, Selection *selection, std::string *error);
 /* The recording's markers in file order, when there are exactly 24. */
