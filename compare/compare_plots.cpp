@@ -61,8 +61,7 @@ std::string bands_plot_script(const MeasuredStudy &s, const NormComparison &c)
     }
     if (names.empty())
         return "";
-    std::string smoothing =
-        s.study.settings.smooth_hz > 0.0 ? ", smoothed at " + s.study.settings.smooth_text + " Hz" : "";
+    std::string smoothing = settings_note(s.study.settings);
     return "\n# bands/NAME.png and .svg from bands.csv and curves.csv\nrecordings = " + std::to_string(names.size()) +
            "\nnorm_group = " + gnuplot_string(c.group) + "\nsmoothing = " + gnuplot_string(smoothing) + "\n" +
            gnuplot_array("recording_name", names) + gnuplot_array("recording_file", files) + bands_plot;

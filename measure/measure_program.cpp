@@ -10,7 +10,7 @@
 #include "text.h"
 
 const char measure_usage[] =
-    "Usage: mienscope-measure [--markers SET] [--rest A[:B]] [--threshold T] [--smooth HZ]\n"
+    "Usage: mienscope-measure [--markers SET] [--rest A[:B]] [--threshold T] [--smooth HZ] [--in-plane]\n"
     "         [--duration SECONDS] [RECORDING OPTION]... [--out DIR] [--force] FILE|FOLDER...\n"
     "  or:  mienscope-measure --help | --version\n";
 
@@ -46,6 +46,9 @@ const char measure_options_help[] =
     "  --threshold T        onset and offset as a fraction of a marker's peak, 0 < T < 1\n"
     "                       (default 0.1): onset is the first frame at T x peak or more,\n"
     "                       offset the first after the peak below it\n"
+    "  --in-plane           measure in the picture's plane (the viewer's x and y) only,\n"
+    "                       leaving depth out: for faces tracked from one camera\n"
+    "                       (OpenFace, videos), whose depth is an estimate\n"
     "  --smooth HZ          before measuring, low-pass filter every coordinate with a\n"
     "                       zero-phase second-order Butterworth filter of cutoff HZ,\n"
     "                       above 0 and below half the frames' rate (179 / the file's\n"
@@ -131,6 +134,7 @@ std::vector<struct option> with_measure_options(const std::vector<struct option>
 {
     std::vector<struct option> all = own;
     all.insert(all.end(), {
+                              {"in-plane", no_argument, nullptr, 'I'},
                               {"rest", required_argument, nullptr, 'R'},
                               {"threshold", required_argument, nullptr, 't'},
                               {"smooth", required_argument, nullptr, 'S'},
@@ -142,6 +146,7 @@ std::vector<struct option> with_measure_options(const std::vector<struct option>
 bool take_measure_option(int code, const char *arg, MeasureOptions *o, std::string *error)
 {
     switch (code) {
+    case 'I': o->settings.in_plane = true; return true;
     case 'R': return option_rest(arg, &o->settings, error);
     case 't': return option_number("--threshold", arg, 0.0, 1.0, &o->settings.threshold, error);
     case 'S': return option_smooth(arg, &o->settings, error);

@@ -97,3 +97,9 @@ PairMeasure measure_pair(const MarkerMeasure &left, const MarkerMeasure &right)
     p.lag = left.onset_frame < 0 || right.onset_frame < 0 ? NO_LAG : right.onset_frame - left.onset_frame;
     return p;
 }
+
+std::string settings_note(const MeasureSettings &settings)
+{
+    return (settings.smooth_hz > 0.0 ? ", smoothed at " + settings.smooth_text + " Hz" : "") +
+           std::string(settings.in_plane ? ", in the picture's plane" : "");
+}

@@ -21,7 +21,12 @@ struct MeasureSettings {
     double threshold = 0.1;            /* onset and offset, as a fraction of a marker's peak */
     double smooth_hz = 0.0;            /* the low-pass filter's cutoff; 0 for no filtering */
     std::string smooth_text;           /* the cutoff as typed, for titles */
+    bool in_plane = false;             /* --in-plane: the picture's plane only, depth (the viewer's z) left out */
 };
+
+/* What the settings did to the positions, for a plot's title: ", smoothed at HZ Hz", ", in the picture's
+ * plane", or "". */
+std::string settings_note(const MeasureSettings &settings);
 
 /* One marker's movement away from its rest position. Frames are -1 where empty. */
 struct MarkerMeasure {

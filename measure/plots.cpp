@@ -39,7 +39,7 @@ static std::string settings(const std::vector<MeasuredFile> &files, const Study 
             gnuplot_number_array("time_step", steps) + gnuplot_array("marker_label", study.markers.labels);
     if (!study.markers.pairs.empty())
         text += gnuplot_array("pair_name", pair_names);
-    std::string smoothing = study.settings.smooth_hz > 0.0 ? ", smoothed at " + study.settings.smooth_text + " Hz" : "";
+    std::string smoothing = settings_note(study.settings);
     text += std::string("time_unit = ") + (timed ? "'s'" : "'frame'") + "\nsmoothing = " + gnuplot_string(smoothing) +
             "\n";
     return text;

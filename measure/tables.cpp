@@ -9,10 +9,12 @@ MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, dou
     file.path = path;
     file.seconds = seconds;
     const MeasureSettings &s = study.settings;
-    FacePositions smoothed;
-    if (s.smooth_hz > 0.0)
-        smoothed = smooth_positions(xyz, s.smooth_hz, (FACE_FRAMES - 1) / seconds);
-    const FacePositions &measured = s.smooth_hz > 0.0 ? smoothed : xyz;
+    FacePositions smoothed = s.smooth_hz > 0.0 ? smooth_positions(xyz, s.smooth_hz, (FACE_FRAMES - 1) / seconds)
+                                               : s.in_plane ? xyz : FacePositions();
+    if (s.in_plane) /* every depth the same: distances, speeds and peaks in the picture's plane */
+        for (size_t i = 2; i < smoothed.size(); i += 3)
+            smoothed[i] = 0.0;
+    const FacePositions &measured = s.smooth_hz > 0.0 || s.in_plane ? smoothed : xyz;
     for (int m = 0; m < FACE_MARKERS; m++) {
         file.markers.push_back(measure_marker(measured, m, s));
         std::vector<double> d = displacement_curve(measured, m, s);

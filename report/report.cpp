@@ -68,7 +68,8 @@ static std::string settings_text(const MeasureSettings &s)
     char threshold[32];
     snprintf(threshold, sizeof threshold, "%g", s.threshold);
     return "<dt>Smoothing</dt><dd>" + (s.smooth_hz > 0.0 ? html_text(s.smooth_text) + " Hz, zero-phase Butterworth" : "none") +
-           "</dd><dt>Rest</dt><dd>" + rest + "</dd><dt>Threshold</dt><dd>" + threshold + " of a marker's peak</dd>";
+           "</dd><dt>Rest</dt><dd>" + rest + "</dd><dt>Threshold</dt><dd>" + threshold + " of a marker's peak</dd>" +
+           (s.in_plane ? "<dt>Depth</dt><dd>left out: the picture's plane only</dd>" : "");
 }
 
 static std::string facts(const MeasuredStudy &s, const StudyRecording &r, const ReportInfo &info)

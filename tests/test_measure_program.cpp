@@ -115,6 +115,22 @@ TEST(MeasureProgram, TheFilesColumnsAreTheAxesAsTheViewerReadsThem)
     EXPECT_THAT(run.out, HasSubstr(",7,7,5.0000,100,100,,2.5000,0.0000,5.0000,0.0000\n"));
 }
 
+/* --in-plane: marker 5 moves 5 mm in depth only, marker 6 3 mm to the right and 4 mm back (5 mm in all). */
+TEST(MeasureProgram, InThePicturesPlaneDepthIsLeftOut)
+{
+    std::string text;
+    for (int f = 0; f < 180; f++)
+        for (int m = 0; m < 24; m++)
+            text += f < 100 ? "1 2 3\n" : m == 5 ? "6 2 3\n" : m == 6 ? "5 2 6\n" : "1 2 3\n";
+    std::string file = temp_file(text);
+    ProgramRun full = measure({file}), flat = measure({"--in-plane", file});
+    ASSERT_EQ(flat.status, 0) << flat.err;
+    EXPECT_THAT(full.out, HasSubstr(",5,5,5.0000,100,100,,2.5000,0.0000,0.0000,-5.0000\n"));
+    EXPECT_THAT(full.out, HasSubstr(",6,6,5.0000,100,100,,2.5000,3.0000,0.0000,-4.0000\n"));
+    EXPECT_THAT(flat.out, HasSubstr(",5,5,0.0000,0,,,0.0000,0.0000,0.0000,0.0000\n")) << "no movement in the plane";
+    EXPECT_THAT(flat.out, HasSubstr(",6,6,3.0000,100,100,,1.5000,3.0000,0.0000,0.0000\n"));
+}
+
 TEST(MeasureProgram, TimesSmoothingAndTheLagAreWrittenAsAsked)
 {
     /* 6 s for 180 frames: one frame every 6/179 s, which the plots draw their curves in. */
