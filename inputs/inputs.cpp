@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 
@@ -31,7 +32,23 @@ static bool takes_name(const std::string &name)
     return false;
 }
 
-/* The folder's files that take_name takes, as FOLDER/NAME in byte order of the names. */
+/* A file Mienscope's programs write: a table, an average or mode, a line file. A folder they wrote into is
+ * no folder of recordings for them. */
+static bool written_by_programs(const std::string &name)
+{
+    static const char *const tables[] = {"markers.csv", "pairs.csv", "curves.csv", "modes.csv", "scores.csv",
+                                         "norm.csv", "bands.csv", "groups.csv", "shape.csv", "paired.csv",
+                                         "reliability.csv", "bland-altman.csv", "changes.csv", "average.dat", "line.dat"};
+    for (const char *table : tables)
+        if (name == table)
+            return true;
+    size_t n = name.size();
+    return name.compare(0, 4, "mode") == 0 && n > 9 &&
+           (name.compare(n - 9, 9, "-plus.dat") == 0 || (n > 10 && name.compare(n - 10, 10, "-minus.dat") == 0));
+}
+
+/* The folder's files that take_name takes, as FOLDER/NAME in byte order of the names; those the programs
+ * write are left out, with a line saying how many. */
 static bool folder_files(const std::string &folder, std::vector<std::string> *files, std::string *error)
 {
     DIR *dir = opendir(folder.c_str());
@@ -40,11 +57,19 @@ static bool folder_files(const std::string &folder, std::vector<std::string> *fi
         return false;
     }
     std::string prefix = folder.back() == '/' ? folder : folder + "/";
-    std::vector<std::string> names;
+    std::vector<std::string> names, ours;
     while (struct dirent *entry = readdir(dir))
         if (entry->d_name[0] != '.' && takes_name(entry->d_name) && is_regular_file(prefix + entry->d_name))
-            names.push_back(entry->d_name);
+            (written_by_programs(entry->d_name) ? ours : names).push_back(entry->d_name);
     closedir(dir);
+    if (!ours.empty()) {
+        std::sort(ours.begin(), ours.end());
+        std::string list;
+        for (const std::string &name : ours)
+            list += (list.empty() ? "" : ", ") + name;
+        fprintf(stderr, "%s: %s that Mienscope's programs write left out (%s)\n", folder.c_str(),
+                count_of(ours.size(), "file", "files").c_str(), list.c_str());
+    }
     if (names.empty()) {
         *error = folder + ": holds no .c3d, .trc, .csv or .dat file, nor a video";
         return false;

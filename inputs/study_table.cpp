@@ -257,7 +257,7 @@ static std::string stem(const std::string &file)
 std::vector<std::string> unique_names(const std::vector<std::string> &files)
 {
     std::vector<std::string> names;
-    std::set<std::string> used;
+    std::set<std::string> used = {"index"}; /* the report's index page is index.html */
     std::map<std::string, int> count;
     for (const std::string &file : files) {
         std::string base = stem(file), name = base;

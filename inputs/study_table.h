@@ -49,7 +49,8 @@ bool table_of_files(const std::vector<std::string> &operands, StudyTable *table,
  * message. */
 bool is_study_table(const std::string &path);
 std::string study_location(const StudyTable &table, const StudyRow &row); /* "NAME:LINE: ", or "" without a name */
-/* Each row's file's base name without its extension, with -2, -3 ... after names met before, in order. */
+/* Each row's file's base name without its extension, with -2, -3 ... after names met before, in order;
+ * "index" counts as met, so that a recording named index.* never takes the report's index page's name. */
 std::vector<std::string> unique_names(const std::vector<std::string> &files);
 
 #endif

@@ -143,6 +143,16 @@ static bool real_number(const char *name, const char *text, float *value, std::s
     return false;
 }
 
+/* The camera's distance: above 0, since at 0 or behind it the faces are not in front of the camera and
+ * the picture is blank. */
+static bool option_distance(const char *text, float *distance, std::string *error)
+{
+    if (real_number("--distance", text, distance, error) && *distance > 0.0f)
+        return true;
+    *error = "--distance \"" + printable(text) + "\" is not a number above 0";
+    return false;
+}
+
 /* "A:B" or "WxH": two whole numbers around a separator. */
 static bool number_pair(const char *text, char separator, long *a, long *b)
 {
@@ -198,7 +208,7 @@ static bool take_option(int code, const char *arg, RenderRequest *r, std::string
     case 'w': return option_faces(arg, r, error);
     case 'x': return real_number("--turn-x", arg, &r->turn_x, error);
     case 'y': return real_number("--turn-y", arg, &r->turn_y, error);
-    case 'd': return real_number("--distance", arg, &r->distance, error);
+    case 'd': return option_distance(arg, &r->distance, error);
     case 's': return option_size(arg, r, error);
     case 'P': r->frame_given = true; return whole_number("--frame", arg, 0, FACE_FRAMES - 1, &r->frame, error);
     case 'A': return option_frames(arg, r, error);

@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
 #include "base64.h"
 #include "csv.h"
 #include "file_io.h"
@@ -275,17 +277,26 @@ std::string recording_page(const MeasuredStudy &s, size_t r, const NormCompariso
     return document(rec.name + " - Mienscope report", body, true);
 }
 
-/* The pair with the largest asymmetry: its name and its asymmetry, or two empty texts. */
+/* A pair's asymmetry is noise when neither side moves: the index ranks only pairs whose larger peak is
+ * at least this, in millimetres. */
+static const double least_asymmetry_peak = 1.0;
+
+/* The pair with the largest asymmetry among those that move: its name and its asymmetry, or two empty
+ * texts. */
 static std::pair<std::string, std::string> largest_asymmetry(const MeasuredStudy &s, const MeasuredFile &file)
 {
     const MarkerNames &n = s.study.markers;
-    size_t best = 0;
-    for (size_t p = 1; p < file.pairs.size(); p++)
-        if (file.pairs[p].asymmetry > file.pairs[best].asymmetry)
-            best = p;
-    if (file.pairs.empty())
+    long best = -1;
+    for (size_t p = 0; p < file.pairs.size(); p++) {
+        const PairMeasure &pair = file.pairs[p];
+        bool moves = std::max(pair.left_peak, pair.right_peak) >= least_asymmetry_peak;
+        if (moves && (best < 0 || pair.asymmetry > file.pairs[(size_t)best].asymmetry))
+            best = (long)p;
+    }
+    if (best < 0)
         return {"", ""};
-    return {n.labels[(size_t)n.pairs[best][0]] + "/" + n.labels[(size_t)n.pairs[best][1]], decimal(file.pairs[best].asymmetry)};
+    const auto &pair = n.pairs[(size_t)best];
+    return {n.labels[(size_t)pair[0]] + "/" + n.labels[(size_t)pair[1]], decimal(file.pairs[(size_t)best].asymmetry)};
 }
 
 static std::string outside_count(const NormComparison *norm, const MeasuredStudy &s, size_t r)
@@ -312,6 +323,8 @@ std::string index_page(const MeasuredStudy &s, const NormComparison *norm, const
                 cell(rec.row.group) + cell(rec.row.subject) + cell(rec.row.condition) + cell(decimal(rec.input.seconds)) +
                 cell(largest.first) + cell(largest.second) + (norm ? cell(outside_count(norm, s, r)) : "") + "</tr>\n";
     }
+    std::string largest = "<p>The largest asymmetry is that of the pairs whose larger peak is at least 1 mm: the "
+                          "asymmetry of two sides that barely move is noise.</p>";
     std::string against = norm ? "<p>Measures outside the normal range: against the group &ldquo;" +
                                      html_text(norm->group) + "&rdquo;: |z| &gt; 1.96, an asymmetry z &gt; 1.96 (a face more symmetric "
                                      "than the group is not abnormal), each measure once (its time in seconds is its "
@@ -319,7 +332,7 @@ std::string index_page(const MeasuredStudy &s, const NormComparison *norm, const
                                : "";
     return document("Mienscope report", "<h1>Mienscope report</h1><p>" + std::to_string(s.recordings.size()) +
                                             " recordings, made by mienscope-report " + html_text(info.version) +
-                                            " on " + info.date + ".</p>" + against + "<table class=\"index\">" + rows +
+                                            " on " + info.date + ".</p>" + largest + against + "<table class=\"index\">" + rows +
                                             "</table>\n",
                     false);
 }

@@ -43,6 +43,10 @@ int load_file_face(const std::string &path, const FaceFileOptions &o, FACE **out
     std::string error;
     if (!load_marker_set(o.recording.markers, &given, &error))
         return unusable(error);
+    std::vector<uint8_t> lines;
+    if (!o.line_file.empty() && !read_whole_file(o.line_file, (size_t)64 << 20, "is over 64 MiB; no line file is",
+                                                 &lines, &error))
+        return unusable(error); /* the file the user named, said as the importer says it, before any window */
     int status = open_input(path, o.recording, given, LEAVE_MARKER_FILES, &input, &error);
     if (status == EXIT_USAGE)
         *usage = error;

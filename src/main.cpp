@@ -20,8 +20,9 @@
 #include "frame.h"
 #include "head.h"
 
-#include <GL/glut.h>
+#include <GL/freeglut.h>
 #include <math.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
@@ -324,9 +325,21 @@ static void keyboard(unsigned char key, int x, int y)
     }
 }
 
+/* What the toolkit can't do, such as open a display that is not there, said in the program's own one
+ * line; the toolkit leaves the ending to this handler. */
+static void ToolkitFailed(const char *format, va_list arguments)
+{
+    char reason[512];
+    vsnprintf(reason, sizeof reason, format, arguments);
+    fprintf(stderr, "mienscope: can't open a window: %s%s\n", reason,
+            getenv("DISPLAY") ? "" : " (DISPLAY is not set: run it from a graphical session)");
+    exit(EXIT_UNUSABLE);
+}
+
 /* The window and its GL state. */
 static void OpenWindow(int *argc, char **argv, const char *title)
 {
+    glutInitErrorFunc(ToolkitFailed);
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB | GLUT_DEPTH);
     glutInitWindowPosition(0, 0);

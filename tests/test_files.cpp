@@ -299,6 +299,7 @@ TEST(ViewerFiles, ErrorsComeBeforeAnyWindow)
         {{"--bogus", "face-data/sm1.dat"}, 2, "mienscope: \"--bogus\" is not an option or lacks its value\nUsage: "},
         {{"none.dat"}, 1, "none.dat: can't be read: No such file or directory\n"},
         {{"face-data/sm1.dat", "none.dat"}, 1, "none.dat: can't be read: No such file or directory\n"},
+        {{"--line-file", "nosuch.dat", "face-data/sm1.dat"}, 1, "nosuch.dat: can't be read: No such file or directory\n"},
         {{source + "/examples/smile.c3d"}, 1, source + "/examples/smile.c3d: holds 28 markers, not 24; --markers SET chooses 24 of them\n"},
         {{"--markers", source + "/examples/face24.set", "--to", "4", source + "/examples/smile.c3d"}, 2,
          "mienscope: --from 0 and --to 4: the part shown must lie within 0 .. 2.99 s"},
@@ -312,4 +313,12 @@ TEST(ViewerFiles, ErrorsComeBeforeAnyWindow)
     ProgramRun help = run_program(MIENSCOPE_BINARY, {"--help"}, "", folder, true);
     EXPECT_EQ(help.status, 0);
     EXPECT_THAT(help.out, HasSubstr("mienscope [OPTION]... FIRST [SECOND]"));
+
+    /* Good files and no display, with files and without: the program's own line, status 1. */
+    for (const std::vector<std::string> &args : {std::vector<std::string>{"face-data/sm1.dat"}, std::vector<std::string>{}}) {
+        ProgramRun run = run_program(MIENSCOPE_BINARY, args, "", folder, true);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "mienscope: can't open a window: failed to open display '' (DISPLAY is not set: run it "
+                           "from a graphical session)\n");
+    }
 }

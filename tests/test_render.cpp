@@ -312,6 +312,10 @@ TEST(Render, BadInputAndLimits)
         {{"--fps", "60", "out.gif"}, 2, "--fps 60: a GIF frame lasts whole hundredths of a second, so at most 50"},
         {{"--exhibit", "6", "out.png"}, 2, "--exhibit \"6\" is not a whole number from 1 to 5"},
         {{"face-data/sm1.dat", "--faces", "both", "out.png"}, 2, "--faces both needs a SECOND file"},
+        {{"--distance", "0", "out.png"}, 2, "mienscope-render: --distance \"0\" is not a number above 0\nUsage: "},
+        {{"--distance", "-5", "out.png"}, 2, "mienscope-render: --distance \"-5\" is not a number above 0\nUsage: "},
+        {{"--line-file", "nosuch.dat", "face-data/sm1.dat", "out.png"}, 1,
+         "nosuch.dat: can't be read: No such file or directory\n"},
         {{"none.dat", "out.png"}, 1, "none.dat: can't be read: No such file or directory\n"},
         {{"no/such/folder/out.png"}, 1, "no/such/folder/out.png: can't be created"},
     };
