@@ -238,8 +238,9 @@ static std::string average_plot_script(const std::vector<std::string> &files, co
                        "set datafile separator comma\n" +
                        gnuplot_array("file_label", names) + gnuplot_number_array("labelled", labelled_files(group, modes)) +
                        "modes_written = " + std::to_string(modes) + "\n";
-    text += "\n" + gnuplot_pictures("modes", 1400, 650) + R"gnuplot(
-    set multiplot layout 1,2
+    /* With one mode there are no scores on two modes to plot: the shares alone, in half the width. */
+    text += "\n" + gnuplot_pictures("modes", modes >= 2 ? 1400 : 700, 650) + R"gnuplot(
+    set multiplot layout 1,(modes_written >= 2 ? 2 : 1)
     set title 'Share of the variance by mode'
     set xlabel 'mode'
     set ylabel 'share of the variance'

@@ -221,6 +221,25 @@ static std::vector<MeasuredFile> measured_files(const MeasuredStudy &s)
     return files;
 }
 
+/* Each row's q, for the plots' marks. */
+template <typename Row> static std::vector<double> q_values(const std::vector<Row> &rows)
+{
+    std::vector<double> q;
+    for (const Row &row : rows)
+        q.push_back(row.q);
+    return q;
+}
+
+/* What a forest plot says when no row reached q < 0.05: why none could, when none could. */
+static std::string no_mark_note(double least, const std::string &how_many)
+{
+    char text[256];
+    if (least <= 0.05)
+        return "No measure reached q < 0.05.";
+    snprintf(text, sizeof text, "No q can be below 0.05 here: %s, the smallest p is %.4g.", how_many.c_str(), least);
+    return text;
+}
+
 /* The tables, plots.gp and the pictures it draws, by the analyses asked for. */
 static void output_files(const CompareRequest &r, const Analyses &a, std::vector<OutputFile> *texts,
                          std::vector<std::string> *pictures)
@@ -243,14 +262,22 @@ static void output_files(const CompareRequest &r, const Analyses &a, std::vector
     if (!r.group_a.empty()) {
         texts->push_back({"groups.csv", groups_table(a.groups)});
         texts->push_back({"shape.csv", shape_table(a.groups)});
-        script += forest_plot_script(s.study, a.groups.measures, "groups", r.group_b + " against " + r.group_a,
-                                     "difference and its 95 % interval", 10, 11, 12, 16);
+        Permutations how = {r.permutations, r.seed};
+        size_t n_a = a.groups.members_a.size(), n_b = a.groups.members_b.size();
+        std::string note = no_mark_note(least_permutation_p(n_a, n_b, how), "with groups of " + std::to_string(n_a) +
+                                                                               " and " + std::to_string(n_b));
+        script += forest_plot_script(s.study, a.groups.measures, q_values(a.groups.rows), note, "groups",
+                                     r.group_b + " against " + r.group_a, "difference and its 95 % interval", 10, 11, 12);
         pictures->insert(pictures->end(), {"groups.png", "groups.svg"});
     }
     if (!r.before.empty()) {
         texts->push_back({"paired.csv", paired_table(a.paired)});
-        script += forest_plot_script(s.study, a.paired.measures, "paired", r.after + " against " + r.before,
-                                     "change and its 95 % interval", 7, 9, 10, 13);
+        Permutations how = {r.permutations, r.seed};
+        size_t n = a.paired.pairs.size();
+        std::string note = no_mark_note(least_sign_flip_p(n, how), "with " + count_of(n, "pair", "pairs") +
+                                                                         " and their sign flips");
+        script += forest_plot_script(s.study, a.paired.measures, q_values(a.paired.rows), note, "paired",
+                                     r.after + " against " + r.before, "change and its 95 % interval", 7, 9, 10);
         pictures->insert(pictures->end(), {"paired.png", "paired.svg"});
     }
     if (!r.mdc.empty())

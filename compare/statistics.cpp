@@ -147,6 +147,21 @@ double permutation_p(const std::vector<double> &a, const std::vector<double> &b,
     return relabelling_p(all.size(), b.size(), statistic, fabs(mean_of(b) - mean_of(a)), how);
 }
 
+double least_permutation_p(size_t n_a, size_t n_b, const Permutations &how)
+{
+    double choices = count_of_choices(n_a + n_b, n_b, (double)how.limit);
+    if (choices > (double)how.limit)
+        return 1.0 / ((double)how.limit + 1.0);
+    return (n_a == n_b ? 2.0 : 1.0) / choices;
+}
+
+double least_sign_flip_p(size_t n, const Permutations &how)
+{
+    if (n < 63 && (double)(1ull << n) <= (double)how.limit)
+        return 2.0 / (double)(1ull << n);
+    return 1.0 / ((double)how.limit + 1.0);
+}
+
 double sign_flip_p(const std::vector<double> &d, const Permutations &how)
 {
     double n = (double)d.size(), observed = fabs(mean_of(d));

@@ -44,6 +44,12 @@ double count_of_choices(size_t n, size_t k, double cap); /* C(n, k), or cap + 1 
 double permutation_p(const std::vector<double> &a, const std::vector<double> &b, const Permutations &how);
 /* Two-sided p of |mean difference| by flipping the signs of the differences. */
 double sign_flip_p(const std::vector<double> &differences, const Permutations &how);
+/* The smallest p permutation_p can give to groups of n_a and n_b values: the observed relabelling (and, for
+ * groups of one size, its mirror) among all of them, or 1 / (N + 1) when N are drawn. */
+double least_permutation_p(size_t n_a, size_t n_b, const Permutations &how);
+/* The smallest p sign_flip_p can give to n differences: the observed signs and their opposites among all
+ * 2^n flips, or 1 / (N + 1) when N are drawn. */
+double least_sign_flip_p(size_t n, const Permutations &how);
 /* q of each p (NAN stays NAN): sorted ascending, q(i) = min over j >= i of m p(j) / j, at most 1. */
 std::vector<double> benjamini_hochberg(const std::vector<double> &p);
 /* Hotelling's T-squared of the rows of scores in group b (true) against group a; NAN when the pooled

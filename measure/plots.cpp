@@ -24,7 +24,7 @@ static std::string settings(const std::vector<MeasuredFile> &files, const Study 
     std::vector<std::string> names, colours, steps, pair_names;
     bool timed = all_timed(files);
     for (size_t i = 0; i < files.size(); i++) {
-        names.push_back(files[i].path);
+        names.push_back(base_name(files[i].path));
         colours.push_back(file_colours[i % file_colour_count]);
         char step[64];
         snprintf(step, sizeof step, "%.17g", timed ? frame_seconds(files[i]) : 1.0);
@@ -80,13 +80,15 @@ static const char pairs_plot[] = R"gnuplot(
     set title 'Peak displacement of the left and right side (mm)'.smoothing
     set xlabel ''
     set ylabel 'mm'
-    set key outside right top
+    set key inside top left
+    set offsets 0, 0, graph 0.3, 0
     plot for [i = 0:files - 1] 'pairs.csv' skip 1 every ::i * pairs::i * pairs + pairs - 1 \
              using ($0 - 0.4 + (2 * i + 0.5) * width):4 with boxes fill solid 0.85 \
              linecolor rgb file_colour[i + 1] title file_name[i + 1].' left', \
          for [i = 0:files - 1] 'pairs.csv' skip 1 every ::i * pairs::i * pairs + pairs - 1 \
              using ($0 - 0.4 + (2 * i + 1.5) * width):5 with boxes fill pattern 4 \
              linecolor rgb file_colour[i + 1] title file_name[i + 1].' right'
+    set offsets 0, 0, 0, 0
     set output
 }
 )gnuplot";

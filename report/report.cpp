@@ -8,11 +8,12 @@
 #include "csv.h"
 #include "file_io.h"
 
-/* A number as the tables write it: 4 decimals, "" for none. */
-static std::string decimal(double value)
+/* A number for a reader, with the decimals it needs: seconds 2, millimetres 1, percentages 1, ratios,
+ * cosines and z 2 (the CSV files keep 4); "" for none. */
+static std::string decimal(double value, int places)
 {
     std::string field;
-    append_decimal(&field, value, 4);
+    append_decimal(&field, value, places);
     return field.substr(1);
 }
 
@@ -79,7 +80,7 @@ static std::string facts(const MeasuredStudy &s, const StudyRecording &r, const 
     const Input &in = r.input;
     std::string frames = in.kind == INPUT_RECORDING ? std::to_string(in.frames) + " in the file, 180 measured" : "180";
     std::string set = s.study.markers.set.empty() ? "none: the markers are numbered 0 to 23" : s.study.markers.set;
-    std::string seconds = isnan(in.seconds) ? "not known" : decimal(in.seconds) + " s";
+    std::string seconds = isnan(in.seconds) ? "not known" : decimal(in.seconds, 2) + " s";
     std::string group = r.row.group.empty() ? "" : "<dt>Group</dt><dd>" + html_text(r.row.group) + "</dd>";
     if (!r.row.subject.empty())
         group += "<dt>Subject</dt><dd>" + html_text(r.row.subject) + "</dd>";
@@ -140,16 +141,19 @@ static std::string pair_row(const MeasuredStudy &s, size_t r, size_t p, const No
     const MarkerNames &n = s.study.markers;
     std::string row = "<tr>" + cell(n.labels[(size_t)n.pairs[p][0]], "th") + cell(n.labels[(size_t)n.pairs[p][1]], "th");
     double z = norm_z(norm, r, PAIR_MEASURE, (int)p, "asymmetry_pct");
-    std::string asymmetry = decimal(m.asymmetry);
+    std::string asymmetry = decimal(m.asymmetry, 1);
     bool outside = !isnan(z) && is_outside({PAIR_MEASURE, (int)p, "", "asymmetry_pct", false, false}, z);
-    for (double v : {m.left_peak, m.right_peak, m.difference, m.ratio})
-        row += cell(decimal(v));
-    row += outside ? "<td class=\"outside\"><strong>" + asymmetry + " !</strong></td>" : cell(asymmetry);
-    row += cell(decimal(m.direction)) + cell(m.lag == NO_LAG ? "" : std::to_string(m.lag));
+    for (double v : {m.left_peak, m.right_peak, m.difference})
+        row += cell(decimal(v, 1));
+    row += cell(decimal(m.ratio, 2));
+    /* The mark takes the same room in every row, so that the numbers stay aligned. */
+    row += outside ? "<td class=\"outside\"><strong>" + asymmetry + "</strong><span class=\"mark\">&nbsp;!</span></td>"
+                   : "<td>" + asymmetry + "<span class=\"mark\"></span></td>";
+    row += cell(decimal(m.direction, 2)) + cell(m.lag == NO_LAG ? "" : std::to_string(m.lag));
     if (timed)
-        row += cell(m.lag == NO_LAG ? "" : decimal(m.lag * frame_seconds(file)));
+        row += cell(m.lag == NO_LAG ? "" : decimal(m.lag * frame_seconds(file), 2));
     if (norm && s.recordings[r].row.group != norm->group)
-        row += cell(decimal(z)) + cell(isnan(z) ? "" : outside ? "yes" : "no");
+        row += cell(decimal(z, 2)) + cell(isnan(z) ? "" : outside ? "yes" : "no");
     else if (norm)
         row += cell("") + cell("");
     return row + "</tr>\n";
@@ -173,7 +177,8 @@ static std::string sides(const MeasuredStudy &s, size_t r, const NormComparison 
                                   "&rdquo;: an asymmetry above it (z &gt; 1.96; a face more symmetric than the group is not "
                                   "abnormal) is bold and marked !</p>"
                             : "";
-    return "<section class=\"sides\"><h2>Left and right</h2><table class=\"pairs\">" + head + rows + "</table>" + note +
+    return "<section class=\"sides\"><h2>Left and right</h2><div class=\"wide\"><table class=\"pairs\">" + head + rows +
+           "</table></div>" + note +
            "</section>\n";
 }
 
@@ -201,15 +206,15 @@ static std::string markers_section(const MeasuredStudy &s, size_t r)
                        "<th>dz (mm)</th></tr>\n";
     for (int m = 0; m < FACE_MARKERS; m++) {
         const MarkerMeasure &mm = file.markers[(size_t)m];
-        rows += "<tr>" + cell(std::to_string(m)) + cell(s.study.markers.labels[(size_t)m]) + cell(decimal(mm.peak)) +
+        rows += "<tr>" + cell(std::to_string(m)) + cell(s.study.markers.labels[(size_t)m]) + cell(decimal(mm.peak, 1)) +
                 cell(frame_text(mm.peak_frame)) + cell(frame_text(mm.onset_frame)) + cell(frame_text(mm.offset_frame)) +
-                cell(decimal(mm.peak_speed));
+                cell(decimal(mm.peak_speed, 2));
         for (double d : mm.peak_vector)
-            rows += cell(decimal(d));
+            rows += cell(decimal(d, 1));
         rows += "</tr>\n";
     }
-    return "<section class=\"markers\"><details><summary>Every marker's measures</summary><table>" + rows +
-           "</table></details></section>\n";
+    return "<section class=\"markers\"><details><summary>Every marker's measures</summary><div class=\"wide\"><table>" + rows +
+           "</table></div></details></section>\n";
 }
 
 static const char report_style[] = R"css(
@@ -229,11 +234,13 @@ tr > th:first-child, tr > th:nth-child(2) { text-align: left; }
 .stills { display: flex; gap: 10px; flex-wrap: wrap; }
 .still { margin: 0; }
 .still img { display: block; width: 400px; height: 640px; }
-.still figcaption { font-size: 12px; color: #333; }
+.still figcaption { font-size: 12px; color: #333; text-align: center; }
+.mark { display: inline-block; width: 1.1em; text-align: left; }
+.wide { max-width: 100%; overflow-x: auto; }
 .video-frames { display: flex; gap: 10px; flex-wrap: wrap; align-items: flex-start; margin-top: 8px; }
 .video-frame { margin: 0; }
 .video-frame img { display: block; max-width: 640px; max-height: 480px; }
-.video-frame figcaption { font-size: 12px; color: #333; }
+.video-frame figcaption { font-size: 12px; color: #333; text-align: center; }
 .mienscope-view { background: #1c1c1c; color: #e6e6e6; padding: 8px; border-radius: 4px; margin-bottom: 8px; }
 .plot svg { max-width: 100%; height: auto; }
 kbd { border: 1px solid #999; border-radius: 3px; padding: 0 4px; font: 12px monospace; }
@@ -242,18 +249,18 @@ kbd { border: 1px solid #999; border-radius: 3px; padding: 0 4px; font: 12px mon
   body { font-size: 9.5pt; margin: 0; max-width: none; padding: 0; }
   .screen { display: none !important; }
   h1 { font-size: 15pt; }
-  h2 { font-size: 11pt; margin: 6px 0 4px; }
+  h2 { font-size: 11pt; margin: 4px 0 2px; }
   dl { grid-template-columns: max-content auto max-content auto; font-size: 8.5pt; }
-  .still img { width: 29mm; height: 46.4mm; }
+  .still img { width: 24mm; height: 38.4mm; }
   .still figcaption { font-size: 7.5pt; }
   .video-frame img { max-width: 90mm; max-height: 40mm; }
   .video-frame figcaption { font-size: 7.5pt; }
   table.pairs { width: 100%; }
   th, td { padding: 0 3px; font-size: 7.5pt; }
+  .markers th, .markers td { font-size: 7pt; line-height: 1.15; }
   .note { font-size: 8pt; margin: 2px 0; }
-  .plot svg { width: auto; height: 84mm; }
-  .time { break-inside: avoid; }
-  .markers { break-before: page; }
+  .plot svg { width: 100%; height: auto; max-height: 240mm; }
+  .time { break-before: page; }
   details::details-content { content-visibility: visible; display: block; }
   details > summary { font-weight: bold; list-style: none; }
 }
@@ -273,7 +280,7 @@ std::string recording_page(const MeasuredStudy &s, size_t r, const NormCompariso
     const StudyRecording &rec = s.recordings[r];
     std::string body = "<header><h1>" + html_text(rec.name) + "</h1><p class=\"screen\"><a href=\"index.html\">All "
                        "recordings of the report</a></p></header>\n";
-    body += facts(s, rec, info) + movement(stills, view) + sides(s, r, norm) + over_time(s, plot) + markers_section(s, r);
+    body += facts(s, rec, info) + movement(stills, view) + sides(s, r, norm) + markers_section(s, r) + over_time(s, plot);
     return document(rec.name + " - Mienscope report", body, true);
 }
 
@@ -296,7 +303,7 @@ static std::pair<std::string, std::string> largest_asymmetry(const MeasuredStudy
     if (best < 0)
         return {"", ""};
     const auto &pair = n.pairs[(size_t)best];
-    return {n.labels[(size_t)pair[0]] + "/" + n.labels[(size_t)pair[1]], decimal(file.pairs[(size_t)best].asymmetry)};
+    return {n.labels[(size_t)pair[0]] + "/" + n.labels[(size_t)pair[1]], decimal(file.pairs[(size_t)best].asymmetry, 1)};
 }
 
 static std::string outside_count(const NormComparison *norm, const MeasuredStudy &s, size_t r)
@@ -320,7 +327,7 @@ std::string index_page(const MeasuredStudy &s, const NormComparison *norm, const
         const StudyRecording &rec = s.recordings[r];
         auto largest = largest_asymmetry(s, rec.measured);
         rows += "<tr><th><a href=\"" + html_text(rec.name) + ".html\">" + html_text(rec.name) + "</a></th>" +
-                cell(rec.row.group) + cell(rec.row.subject) + cell(rec.row.condition) + cell(decimal(rec.input.seconds)) +
+                cell(rec.row.group) + cell(rec.row.subject) + cell(rec.row.condition) + cell(decimal(rec.input.seconds, 2)) +
                 cell(largest.first) + cell(largest.second) + (norm ? cell(outside_count(norm, s, r)) : "") + "</tr>\n";
     }
     std::string largest = "<p>The largest asymmetry is that of the pairs whose larger peak is at least 1 mm: the "
