@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "face_files.h"
+#include "study_table.h"
 #include "testfiles.h"
 
 using testing::HasSubstr;
@@ -40,20 +41,26 @@ static double shape(int f)
     return f <= 172 ? (172 - f) / 32.0 : 0.0;
 }
 
-/* Every marker still at (10 m, 5, -3) mm but markers 3 and 4, which move
- * out along x by their amplitudes (the subject's left, 3, to +x; its
- * right, 4, to -x, as mirror images do). */
-static std::string crafted(double left, double right)
+/* Every marker still at (10 m, 5, -3) mm but those given, which move out along x by their amplitudes
+ * (negative: to -x). */
+static std::string crafted_moves(const std::map<int, double> &amplitude)
 {
     FacePositions xyz((size_t)FACE_FRAMES * FACE_MARKERS * 3);
     for (int f = 0; f < FACE_FRAMES; f++)
         for (int m = 0; m < FACE_MARKERS; m++) {
             double *p = &xyz[((size_t)f * FACE_MARKERS + (size_t)m) * 3];
-            p[0] = 10.0 * m + (m == 3 ? left * shape(f) : m == 4 ? -right * shape(f) : 0.0);
+            p[0] = 10.0 * m + (amplitude.count(m) ? amplitude.at(m) * shape(f) : 0.0);
             p[1] = 5.0;
             p[2] = -3.0;
         }
     return marker_file_text(xyz);
+}
+
+/* Markers 3 and 4 moving out by these amplitudes: the subject's left, 3, to +x; its right, 4, to -x, as
+ * mirror images do. */
+static std::string crafted(double left, double right)
+{
+    return crafted_moves({{3, left}, {4, -right}});
 }
 
 /* A set that names the markers m0 .. m23 and pairs 3 (left) with 4 (right). */
@@ -88,6 +95,12 @@ static std::map<std::string, std::string> norm_row(const std::string &text, cons
  *     83.3333 %, z = -0.5774
  *   m3/m4 difference_mm: controls 6, 12, 16: mean 11.3333, sd 5.0332; the patient's 20: z = 1.7219
  *   m3/m4 ratio and lag_frames: the controls without a right movement have none: n 1
+ * A second patient at 2 and 0, far below the range on the left, where a weak side lies:
+ *   m3 peak_mm: z = (2 - 12) / 4 = -2.5, outside, as its peak speed; m4's -0.5774 (peak 0)
+ *   m3/m4 difference_mm 2: z = (2 - 11.3333) / 5.0332 = -1.8544; asymmetry 100 %: z = +0.5774, not outside
+ *   so its summary ranks -2.50, -2.50 and -1.85 above the +0.58 by |z|.
+ * Timed, 180 frames over 1.79 s (100 a second): the patient's m3 peak speed 0.75 mm a frame is 75 mm/s
+ * against the controls' 25, 37.5 and 50; its onset, frame 24, 0.24 s.
  * The band of m3 at frame 36, halfway up: mean 6, sd 2; on the plateau 12 and 4. */
 TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
 {
@@ -95,15 +108,17 @@ TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
     const struct {
         const char *name;
         double left, right;
-    } files[] = {{"c1.dat", 8, 2}, {"c2.dat", 12, 0}, {"c3.dat", 16, 0}, {"p1.dat", 24, 4}};
+    } files[] = {{"c1.dat", 8, 2}, {"c2.dat", 12, 0}, {"c3.dat", 16, 0}, {"p1.dat", 24, 4}, {"p2.dat", 2, 0}};
     for (const auto &f : files)
         write_file(folder + "/" + f.name, crafted(f.left, f.right));
-    write_file(folder + "/study.csv", "file,group\nc1.dat,norm\nc2.dat,norm\nc3.dat,norm\np1.dat,patient\n");
+    write_file(folder + "/study.csv", "file,group\nc1.dat,norm\nc2.dat,norm\nc3.dat,norm\np1.dat,patient\np2.dat,patient\n");
     ProgramRun run = compare({"--markers", crafted_set(folder), "--norm", "norm", "--out", folder + "/out",
                               folder + "/study.csv"}, "/nonexistent");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "p1.dat: 4 of 6 outside; largest |z|: m3 peak_mm 3.00, m3 peak_speed_mm_per_frame 3.00, "
-                       "m4 peak_mm 2.89\n");
+                       "m4 peak_mm 2.89\n"
+                       "p2.dat: 2 of 6 outside; largest |z|: m3 peak_mm -2.50, m3 peak_speed_mm_per_frame -2.50, "
+                       "m3/m4 difference_mm -1.85\n");
 
     std::string norm = read_file(folder + "/out/norm.csv");
     EXPECT_THAT(norm, StartsWith("file,group,subject,condition,kind,name,measure,value,norm_n,norm_mean,norm_sd,z,outside\n"
@@ -117,8 +132,12 @@ TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
     EXPECT_THAT(norm, HasSubstr("\np1.dat,patient,,,pair,m3/m4,difference_mm,20.0000,3,11.3333,5.0332,1.7219,no\n"));
     EXPECT_THAT(norm, HasSubstr("\np1.dat,patient,,,pair,m3/m4,ratio,6.0000,1,4.0000,,,\n"));
     EXPECT_THAT(norm, HasSubstr("\np1.dat,patient,,,pair,m3/m4,lag_frames,0,1,0.0000,,,\n"));
+    EXPECT_THAT(norm, HasSubstr("\np2.dat,patient,,,marker,m3,peak_mm,2.0000,3,12.0000,4.0000,-2.5000,yes\n"));
+    EXPECT_THAT(norm, HasSubstr("\np2.dat,patient,,,marker,m3,peak_speed_mm_per_frame,0.0625,3,0.3750,0.1250,-2.5000,yes\n"));
+    EXPECT_THAT(norm, HasSubstr("\np2.dat,patient,,,marker,m4,peak_mm,0.0000,3,0.6667,1.1547,-0.5774,no\n"));
+    EXPECT_THAT(norm, HasSubstr("\np2.dat,patient,,,pair,m3/m4,asymmetry_pct,100.0000,3,91.6667,14.4338,0.5774,no\n"));
     EXPECT_EQ(norm.find("c1.dat"), std::string::npos) << "the normal group's own recordings are not scored";
-    EXPECT_EQ(std::count(norm.begin(), norm.end(), '\n'), 1 + 24 * 3 + 5) << "untimed: no seconds measures";
+    EXPECT_EQ(std::count(norm.begin(), norm.end(), '\n'), 1 + 2 * (24 * 3 + 5)) << "untimed: no seconds measures";
 
     std::string bands = read_file(folder + "/out/bands.csv");
     EXPECT_THAT(bands, StartsWith("frame,marker,label,norm_mean_mm,norm_sd_mm\n0,0,m0,0.0000,0.0000\n"));
@@ -127,7 +146,15 @@ TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
     EXPECT_THAT(read_file(folder + "/out/markers.csv"), HasSubstr("\np1.dat,patient,,,3,m3,24.0000,52,24,"));
     EXPECT_THAT(read_file(folder + "/out/pairs.csv"), StartsWith("file,group,subject,condition,left,right,left_peak_mm,"));
     EXPECT_THAT(run.err, HasSubstr("gnuplot is not on PATH"));
-    EXPECT_THAT(read_file(folder + "/out/plots.gp"), HasSubstr("array recording_name[1] = ['p1']"));
+    EXPECT_THAT(read_file(folder + "/out/plots.gp"), HasSubstr("array recording_name[2] = ['p1', 'p2']"));
+
+    run = compare({"--markers", crafted_set(folder), "--duration", "1.79", "--norm", "norm", "--out", folder + "/timed",
+                   folder + "/study.csv"}, "/nonexistent");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.out, StartsWith("p1.dat: 4 of 6 outside; ")) << "a measure in seconds is its frame measure again";
+    norm = read_file(folder + "/timed/norm.csv");
+    EXPECT_THAT(norm, HasSubstr("\np1.dat,patient,,,marker,m3,peak_speed_mm_per_s,75.0000,3,37.5000,12.5000,3.0000,yes\n"));
+    EXPECT_THAT(norm, HasSubstr("\np1.dat,patient,,,marker,m3,onset_s,0.2400,3,0.2400,0.0000,,\n"));
 }
 
 TEST(CompareNorm, BandPicturesAreNamedAfterTheirFilesAsTheTableOrdersThem)
@@ -253,6 +280,36 @@ TEST(CompareStudy, TablesAsSpreadsheetsSaveThemAreReadAlike)
     }
 }
 
+/* The same table with LF and with CRLF line ends: the same records, on the same lines, no field ending
+ * in CR, whether the last field is quoted, padded, empty or plain; a line break inside quotes is a line. */
+TEST(CompareStudy, LineEndsAreReadAlikeAndQuotedLineBreaksCounted)
+{
+    std::string lf = "file,group,condition\n\"a.dat\",n,before\nb.dat,n, after \n\nc.dat,n,\nd.dat,\"n\",\"x\"\n"
+                     "e.dat,\"one\ngroup\",after\nf.dat,n,after";
+    std::string crlf;
+    for (char c : lf)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::vector<CsvRecord> from_lf, from_crlf;
+    std::string error;
+    ASSERT_TRUE(csv_records(lf, "lf.csv", &from_lf, &error)) << error;
+    ASSERT_TRUE(csv_records(crlf, "crlf.csv", &from_crlf, &error)) << error;
+    const std::vector<std::vector<std::string>> fields = {{"file", "group", "condition"}, {"a.dat", "n", "before"},
+                                                          {"b.dat", "n", "after"},        {"c.dat", "n", ""},
+                                                          {"d.dat", "n", "x"},            {"e.dat", "one\ngroup", "after"},
+                                                          {"f.dat", "n", "after"}};
+    const int lines[] = {1, 2, 3, 5, 6, 7, 9};
+    ASSERT_EQ(from_lf.size(), fields.size());
+    ASSERT_EQ(from_crlf.size(), fields.size());
+    for (size_t r = 0; r < fields.size(); r++) {
+        EXPECT_EQ(from_lf[r].fields, fields[r]) << "LF, record " << r;
+        EXPECT_EQ(from_lf[r].line, lines[r]) << "LF, record " << r;
+        EXPECT_EQ(from_crlf[r].line, lines[r]) << "CRLF, record " << r;
+        if (r != 5) { /* inside quotes the text is kept as it stands, CR and all */
+            EXPECT_EQ(from_crlf[r].fields, fields[r]) << "CRLF, record " << r;
+        }
+    }
+}
+
 /* A study, measure or average whose files bring different marker sets: a recording OpenFace's set names
  * and a marker file with none. */
 TEST(CompareStudy, FilesMeasuredUnlikeAreRefused)
@@ -300,6 +357,9 @@ TEST(CompareStudy, BadTablesAndGroupsAreNamedWithTheirLines)
         {"file,group\na.dat,\n", {}, 1, ":2: the group is empty\n"},
         {"file,group\na.dat,n\nb.dat,n\n./a.dat,n\n", {}, 1, ":4: \"./a.dat\" is the file of line 2 again\n"},
         {"file,group\n\"a.dat,n\n", {}, 1, ":2: a quoted field has no closing quote\n"},
+        {"file,group,notes\na.dat,n,\"on two\nlines\"\n,n,\n", {}, 1, ":4: the file is empty\n"},
+        {"file,group,notes\r\na.dat,n,\"on\r\nthree\r\nlines\"\r\nb.dat,n,\r\nb.dat,n,\r\n", {}, 1,
+         ":6: \"b.dat\" is the file of line 5 again\n"},
         {"file,group\na.dat,n\nnone.dat,n\n", {}, 1, ":3: " + folder + "/none.dat: can't be read: No such file or directory\n"},
         {"file,group\na.dat,n\nb.dat,n\nc.dat,p\n", {}, 1, ": the group \"n\" holds 2 recordings; a normal range needs at least 3\n"},
         {"file,group\na.dat,m\nb.dat,m\nc.dat,m\n", {}, 1, ": the group \"n\" is not in the table; it has \"m\"\n"},
@@ -413,6 +473,12 @@ TEST(CompareTests, GroupsPairsAndTheNormInOneRun)
     EXPECT_THAT(paired, HasSubstr("\nmarker,m4,peak_mm,4,2.0000,2.0000,0.0000,0.0000,,,,,\n")) << "no change";
     expect_q_corrects_p(groups);
     expect_q_corrects_p(paired);
+    /* No q below 0.05, and the plots say why: 4 against 4 can reach p = 2 / 70, 4 pairs only 2 / 16. */
+    std::string script = read_file(folder + "/out/plots.gp");
+    EXPECT_THAT(script, HasSubstr("\nforest_table = 'groups.csv'\n"));
+    EXPECT_THAT(script, HasSubstr("\nmarker_marks = ''\npair_marks = ''\nforest_note = 'No measure reached q < 0.05.'\n"));
+    EXPECT_THAT(script, HasSubstr("\nforest_note = 'No q can be below 0.05 here: with 4 pairs and their sign flips, the "
+                                  "smallest p is 0.125.'\n"));
     for (const char *name : {"norm.csv", "bands.csv", "groups.png", "groups.svg", "paired.png", "paired.svg"})
         EXPECT_FALSE(read_file(folder + "/out/" + name).empty()) << name;
     EXPECT_EQ(png_size(folder + "/out/groups.png"), std::make_pair(1100u, 1400u)) << "markers and the pair";
@@ -423,6 +489,114 @@ TEST(CompareTests, GroupsPairsAndTheNormInOneRun)
     EXPECT_THAT(read_file(folder + "/again/groups.csv"),
                 HasSubstr("\nmarker,3,peak_mm,4,14.0000,5.1640,4,22.5000,5.9722,8.5000,-1.2084,18.2084,2.1532,5.8775,0.142857,"));
     EXPECT_EQ(png_size(folder + "/again/groups.png"), std::make_pair(1100u, 700u)) << "no pairs: the markers' panel only";
+}
+
+/* Six subjects before and after. Marker 3 moves 10 mm before and 18 to 23 after: every change positive,
+ * so only all + and all - of the 2^6 sign flips reach its mean, p = 2 / 64, as for its speed and the
+ * pair's asymmetry, ratio and difference (marker 4 stays at 2 mm). With markers 5, 6 and 7 also moving,
+ * by changes of +1, -1, +2, -2, +0.5 and -0.5 mm (mean 0 but for the marker file's rounding, p near 1), 11 measures are tested and the five at
+ * 1 / 32 have q = 11 / 32 / 5 = 0.06875: none is marked although p < 0.05. Without them five are
+ * tested, q = p = 1 / 32, and the rows of marker 3 and of the pair carry the mark. */
+TEST(CompareTests, ForestPlotsMarkRowsByTheirQ)
+{
+    std::string folder = make_temp_folder();
+    const double after[] = {18, 19, 20, 21, 22, 23}, mixed[] = {11, 9, 12, 8, 10.5, 9.5};
+    std::string with_others = "file,group,subject,condition\n", alone = with_others;
+    for (int s = 0; s < 6; s++) {
+        std::string subject = "s" + std::to_string(s + 1);
+        write_file(folder + "/" + subject + "-before.dat", crafted_moves({{3, 10}, {4, -2}, {5, 10}, {6, 10}, {7, 10}}));
+        write_file(folder + "/" + subject + "-after.dat",
+                   crafted_moves({{3, after[s]}, {4, -2}, {5, mixed[s]}, {6, mixed[(s + 2) % 6]}, {7, mixed[(s + 4) % 6]}}));
+        write_file(folder + "/" + subject + "-alone-before.dat", crafted(10, 2));
+        write_file(folder + "/" + subject + "-alone-after.dat", crafted(after[s], 2));
+        for (const char *when : {"before", "after"}) {
+            with_others += subject + "-" + when + ".dat,g," + subject + "," + when + "\n";
+            alone += subject + "-alone-" + when + ".dat,g," + subject + "," + when + "\n";
+        }
+    }
+    write_file(folder + "/others.csv", with_others);
+    write_file(folder + "/alone.csv", alone);
+    ProgramRun run = compare({"--markers", crafted_set(folder), "--paired", "before", "after", "--out", folder + "/others",
+                              folder + "/others.csv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::map<std::string, std::map<std::string, std::string>> rows;
+    for (const auto &row : table_rows(read_file(folder + "/others/paired.csv")))
+        rows[row.at("name") + " " + row.at("measure")] = row;
+    EXPECT_EQ(rows["m3 peak_mm"]["change"], "10.5000");
+    EXPECT_EQ(rows["m3 peak_mm"]["sd_change"], "1.8708");
+    for (const char *measure : {"m3 peak_mm", "m3 peak_speed_mm_per_frame", "m3/m4 asymmetry_pct", "m3/m4 ratio",
+                                "m3/m4 difference_mm"}) {
+        EXPECT_EQ(rows[measure]["p"], "0.031250") << measure;
+        EXPECT_EQ(rows[measure]["q"], "0.068750") << measure;
+    }
+    for (const char *measure : {"m5 peak_mm", "m6 peak_speed_mm_per_frame", "m7 peak_mm"})
+        EXPECT_GT(atof(rows[measure]["p"].c_str()), 0.5) << measure << ": no change but the file's rounding";
+    EXPECT_THAT(read_file(folder + "/others/plots.gp"),
+                HasSubstr("\nmarker_marks = ''\npair_marks = ''\nforest_note = 'No measure reached q < 0.05.'\n"));
+
+    run = compare({"--markers", crafted_set(folder), "--paired", "before", "after", "--out", folder + "/alone",
+                   folder + "/alone.csv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const auto &row : table_rows(read_file(folder + "/alone/paired.csv")))
+        if (!row.at("p").empty()) {
+            EXPECT_EQ(row.at("p"), "0.031250") << row.at("name") << " " << row.at("measure");
+            EXPECT_EQ(row.at("q"), "0.031250") << row.at("name") << " " << row.at("measure");
+        }
+    EXPECT_THAT(read_file(folder + "/alone/plots.gp"), HasSubstr("\nmarker_marks = '3'\npair_marks = '0'\nforest_note = ''\n"));
+}
+
+/* The heights, in the picture's units, of the curves an SVG of gnuplot's draws in this stroke colour, in
+ * the order drawn: each path's longest run of points (a key's sample is a run of two). */
+static std::vector<double> curve_heights(const std::string &svg, const std::string &stroke)
+{
+    std::vector<double> heights;
+    std::string start = "<path stroke='" + stroke + "'";
+    for (size_t at = svg.find(start); at != std::string::npos; at = svg.find(start, at + 1)) {
+        size_t d = svg.find(" d='", at) + 4, end = svg.find('\'', d);
+        std::istringstream runs(svg.substr(d, end - d));
+        std::string run;
+        size_t longest = 0;
+        double height = 0.0;
+        while (std::getline(runs, run, 'M')) {
+            std::vector<double> ys;
+            for (size_t comma = run.find(','); comma != std::string::npos; comma = run.find(',', comma + 1))
+                ys.push_back(atof(run.c_str() + comma + 1));
+            if (ys.size() > longest) {
+                longest = ys.size();
+                height = *std::max_element(ys.begin(), ys.end()) - *std::min_element(ys.begin(), ys.end());
+            }
+        }
+        heights.push_back(height);
+    }
+    return heights;
+}
+
+/* Two patients who move unlike: the first's marker 3 peaks at 24 mm, twice the controls' mean of 12 (so
+ * its curve rises twice as far as the mean's in the same panel); the second does not move at all. */
+TEST(CompareNorm, EachBandPictureDrawsItsOwnRecording)
+{
+    std::string folder = make_temp_folder();
+    const struct {
+        const char *name;
+        double left;
+    } files[] = {{"c1.dat", 8}, {"c2.dat", 12}, {"c3.dat", 16}, {"moving.dat", 24}, {"still.dat", 0}};
+    for (const auto &f : files)
+        write_file(folder + "/" + f.name, crafted(f.left, 0));
+    write_file(folder + "/study.csv", "file,group\nc1.dat,n\nc2.dat,n\nc3.dat,n\nmoving.dat,p\nstill.dat,p\n");
+    ProgramRun run = compare({"--markers", crafted_set(folder), "--norm", "n", "--out", folder + "/out",
+                              folder + "/study.csv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string red = "rgb(224,   0,   0)", grey = "rgb( 96,  96,  96)";
+    std::string moving = read_file(folder + "/out/bands/moving.svg"), still = read_file(folder + "/out/bands/still.svg");
+    std::vector<double> recording = curve_heights(moving, red), mean = curve_heights(moving, grey);
+    ASSERT_EQ(recording.size(), 24u);
+    ASSERT_EQ(mean.size(), 24u);
+    EXPECT_NEAR(recording[3] / mean[3], 2.0, 0.01);
+    EXPECT_EQ(recording[0], 0.0) << "marker 0 does not move";
+    recording = curve_heights(still, red);
+    ASSERT_EQ(recording.size(), 24u);
+    EXPECT_EQ(*std::max_element(recording.begin(), recording.end()), 0.0) << "no marker moves";
+    EXPECT_GT(curve_heights(still, grey)[3], 50.0) << "the controls' mean still rises";
 }
 
 TEST(CompareTests, BadGroupsPairsAndOptions)

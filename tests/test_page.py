@@ -149,6 +149,44 @@ class Page(unittest.TestCase):
                  'a play to the last frame written')
         self.assertEqual(dataset(self.driver)['faces'], 'first')
 
+    def test_the_farthest_markers_stay_where_they_are(self):
+        """Half the markers at the face's largest coordinate, the other half at its negative, two columns
+        across the picture (a marker file's third coordinate): the page's 16-bit positions must hold the
+        largest itself, not wrap it round to the other column."""
+        far = self.folder('far.dat')
+        with open(far, 'w') as out:
+            for _ in range(180):
+                for m in range(24):
+                    out.write('%d %d %d\n' % ((m % 3) * 5, (m % 12) * 8 - 44, 60 if m < 12 else -60))
+        page = self.render('far.html', far)
+        self.open(page)
+        self.assert_like_render('far', '--frame', '0', far)
+
+    def test_slider_space_and_time_with_part_of_the_frames(self):
+        """The frame the slider is set to is the frame shown; Space at the last frame plays again from the
+        first written; the time under the picture is the frame's own, from the recording's first frame."""
+        page = self.render('later.html', '--frames', '60:120', '--duration', '60', 'face-data/sm1.dat')
+        self.open(page)
+        status = lambda: self.driver.find_element('css selector', '.mienscope-status').text
+        self.assertEqual(status(), 'sm1.dat - frame 60, %.2f s' % (60 * 60 / 179))
+        self.driver.execute_script("""
+            const slider = document.querySelector('.mienscope-slider');
+            slider.value = 100;
+            slider.dispatchEvent(new Event('input'));""")
+        wait_for(lambda: dataset(self.driver)['frame'] == '100', 'frame 100 from the slider')
+        self.assertEqual(self.driver.find_element('css selector', '.mienscope-slider').get_attribute('value'), '100')
+        self.assertEqual(status(), 'sm1.dat - frame 100, %.2f s' % (100 * 60 / 179))
+        self.assert_like_render('slider', '--frame', '100', '--duration', '60', 'face-data/sm1.dat')
+
+        self.keys(Keys.END)
+        wait_for(lambda: dataset(self.driver)['frame'] == '120', 'End')
+        self.keys(' ')
+        wait_for(lambda: dataset(self.driver)['playing'] == 'true' and int(dataset(self.driver)['frame']) < 120,
+                 'Space at the last frame playing again from the first')
+        self.assertGreaterEqual(int(dataset(self.driver)['frame']), 60)
+        self.keys(' ')
+        wait_for(lambda: dataset(self.driver)['playing'] == 'false', 'a pause')
+
     def test_the_page_needs_nothing_outside_it(self):
         page = self.render('two.html', 'face-data/sm1.dat', 'face-data/sm2.dat')
         self.assertLess(os.path.getsize(page), 307200)

@@ -183,6 +183,94 @@ class Report(unittest.TestCase):
             self.assertNotIn('mienscope-canvas', first)
 
 
+    def plot_curves(self):
+        """Each pair's two curves in the page's plot, in the order drawn: the heights (in the picture's units)
+        of the left's and the right's longest runs of points (a key's sample is a run of two)."""
+        paths = self.driver.execute_script('''
+            return Array.from(document.querySelectorAll('.plot svg path'))
+                .map(p => [p.getAttribute('stroke') || '', p.getAttribute('d') || '']);''')
+
+        def height(d):
+            runs = [[float(y) for y in re.findall(r',(-?[\d.]+)', run)] for run in d.split('M')]
+            longest = max(runs, key=len)
+            return max(longest) - min(longest)
+        left = [height(d) for stroke, d in paths if stroke.replace(' ', '') == 'rgb(31,79,208)']
+        right = [height(d) for stroke, d in paths if stroke.replace(' ', '') == 'rgb(194,80,10)']
+        return left, right
+
+    def test_each_page_plots_its_own_two_sides(self):
+        """In every pair's panel the left curve rises as far above the right as the recording's own left peak
+        is above its right: the controls' sides alike, the weak-sided patients' left twice the right."""
+        with open(self.folder('compare/pairs.csv')) as table:
+            pairs = list(csv.DictReader(table))
+        ratios = set()
+        for name in ('subject01', 'subject02', 'subject03', 'subject04', 'patient01', 'patient02'):
+            self.open(name + '.html')
+            file = ('controls/' if name.startswith('subject') else 'patients/') + name + '.dat'
+            expected = [p for p in pairs if p['file'] == file]
+            left, right = self.plot_curves()
+            self.assertEqual((len(left), len(right)), (len(expected), len(expected)), name)
+            for want, up, across in zip(expected, left, right):
+                peaks = float(want['left_peak_mm']), float(want['right_peak_mm'])
+                if min(peaks) < 1.0:
+                    continue
+                self.assertAlmostEqual(up / across, peaks[0] / peaks[1], delta=0.01 * peaks[0] / peaks[1],
+                                       msg=(name, want['left']))
+                ratios.add(round(peaks[0] / peaks[1], 1))
+        self.assertGreater(max(ratios), 1.8, 'some pair of a weak-sided patient')
+
+    def test_index_counts_each_recordings_own_measures(self):
+        """The index's count outside the normal range is its row's: compare's norm.csv rows of that file
+        marked outside, each measure once (its form in seconds is its frame form again)."""
+        with open(self.folder('compare/norm.csv')) as table:
+            norm = list(csv.DictReader(table))
+        self.open('index.html')
+        rows = self.table_rows('table.index')
+        self.assertEqual(len(rows), 6)
+        counts = []
+        for row in rows:
+            name, group, count = row[0], row[1], row[-1]
+            file = group + '/' + name + '.dat'
+            if group == 'controls':
+                self.assertEqual(count, '', 'the normal group itself is not scored')
+                continue
+            expected = sum(1 for r in norm if r['file'] == file and r['outside'] == 'yes'
+                           and r['measure'] not in ('onset_s', 'peak_speed_mm_per_s', 'lag_s'))
+            self.assertEqual(count, str(expected), name)
+            counts.append(expected)
+        self.assertTrue(all(c > 0 for c in counts), counts)
+
+    def test_index_names_pages_apart_and_ranks_pairs_that_move(self):
+        """A recording named index.* gets the page index-2.html, the index keeping its own name; a pair whose
+        larger side moves under 1 mm is not the largest asymmetry, however lopsided."""
+        folder = self.folder('index-name')
+        os.makedirs(folder)
+        with open(os.path.join(self.folder('study'), 'controls', 'subject01.dat')) as source:
+            rows = [line.split() for line in source]
+        rest = {m: [float(v) for v in rows[m]] for m in (0, 5)}
+        for f in range(180):
+            rows[f * 24 + 0] = ['%.2f' % v for v in rest[0]]  # RBrowOut still
+            lift = 0.5 * min(1.0, max(0.0, (f - 40) / 30))  # LBrowOut up half a millimetre
+            rows[f * 24 + 5] = ['%.2f' % v for v in (rest[5][0], rest[5][1] + lift, rest[5][2])]
+        with open(os.path.join(folder, 'index.dat'), 'w') as out:
+            out.writelines(' '.join(r) + '\n' for r in rows)
+        status, _, err = run(REPORT, *OPTIONS, '--out', os.path.join(folder, 'out'), os.path.join(folder, 'index.dat'))
+        self.assertEqual(status, 0, err)
+        self.assertEqual(sorted(os.listdir(os.path.join(folder, 'out'))), ['index-2.html', 'index.html'])
+        self.driver.get('file://' + os.path.join(folder, 'out', 'index.html'))
+        wait_for(lambda: self.driver.execute_script('return document.readyState') == 'complete', 'the index')
+        self.assertEqual(self.references(), ['index-2.html'])
+        page = self.table_rows('table.index')[0]
+        self.driver.get('file://' + os.path.join(folder, 'out', 'index-2.html'))
+        wait_for(lambda: self.driver.execute_script('return document.readyState') == 'complete', 'the page')
+        pairs = self.table_rows('table.pairs')
+        brows = [p for p in pairs if (p[0], p[1]) == ('LBrowOut', 'RBrowOut')]
+        self.assertEqual(len(brows), 1)
+        self.assertEqual((brows[0][2], brows[0][3], brows[0][6]), ('0.5', '0.0', '100.0'))
+        moving = [p for p in pairs if max(float(p[2]), float(p[3])) >= 1.0]
+        largest = max(moving, key=lambda p: float(p[6]))
+        self.assertEqual((page[5], page[6]), (largest[0] + '/' + largest[1], largest[6]))
+
     def test_no_input_is_written_over(self):
         """A recording whose page would have its own name is never replaced, with --force or without."""
         folder = self.folder('own')

@@ -77,6 +77,27 @@ TEST(Statistics, RandomPermutationsAreRepeatableAndNearTheExactP)
     EXPECT_NEAR(drawn_flips, flips, 0.01);
 }
 
+/* A drawn test counts the observed relabelling among its draws, so that p is never 0: groups far apart
+ * give exactly 1 / (N + 1), as no drawn relabelling comes near them (all of the eight low values against
+ * all of the eight high ones is 2 in C(16, 8) = 12870). The smallest p a design can give, worked out by
+ * hand: the observed relabelling and its mirror among C(8, 4) = 70; 1 in C(8, 3) = 56 for 3 against 5;
+ * all + and all - among 2^5 = 32 sign flips. */
+TEST(Statistics, DrawnPValuesCountTheObservedOneAndAreNeverZero)
+{
+    std::vector<double> low = {1, 2, 3, 4, 5, 6, 7, 8}, high = {101, 102, 103, 104, 105, 106, 107, 108};
+    EXPECT_DOUBLE_EQ(permutation_p(low, high, {1000, 3}), 1.0 / 1001);
+    EXPECT_DOUBLE_EQ(least_permutation_p(8, 8, {1000, 3}), 1.0 / 1001);
+    std::vector<double> same_sign(20, 2.5);
+    same_sign[7] = 3.0;
+    EXPECT_DOUBLE_EQ(sign_flip_p(same_sign, {500, 2}), 1.0 / 501) << "2^20 flips, 500 drawn";
+    EXPECT_DOUBLE_EQ(least_sign_flip_p(20, {500, 2}), 1.0 / 501);
+
+    EXPECT_DOUBLE_EQ(least_permutation_p(4, 4, {10000, 1}), 2.0 / 70);
+    EXPECT_DOUBLE_EQ(least_permutation_p(3, 5, {10000, 1}), 1.0 / 56);
+    EXPECT_DOUBLE_EQ(permutation_p({1, 2, 3}, {11, 12, 13, 14, 15}, {10000, 1}), 1.0 / 56);
+    EXPECT_DOUBLE_EQ(least_sign_flip_p(5, {10000, 1}), 2.0 / 32);
+}
+
 TEST(Statistics, BenjaminiHochbergByHand)
 {
     /* m = 4 p's: sorted 0.005, 0.01, 0.03, 0.04; m p / rank 0.02, 0.02, 0.04, 0.04; the minimum from each
