@@ -82,6 +82,7 @@ TEST(AverageProgram, WritesTheModesTablesPlotAndAFolderTheViewerOpens)
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read_file(face_data + "/smll.dat"), read_file(out + "/average.dat"));
     EXPECT_THAT(read_file(out + "/scores.csv"), StartsWith("file,mode1\n"));
+    EXPECT_EQ(png_size(out + "/modes.png"), std::make_pair(700u, 650u)) << "one mode: its share alone, no empty half";
 }
 
 /* plots.gp's "array labelled[n] = [...]" as numbers. */

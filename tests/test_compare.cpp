@@ -17,6 +17,7 @@
 #include "testfiles.h"
 
 using testing::HasSubstr;
+using testing::Not;
 using testing::StartsWith;
 
 static const std::string source = SOURCE_DIR;
@@ -491,6 +492,146 @@ TEST(CompareTests, GroupsPairsAndTheNormInOneRun)
     EXPECT_EQ(png_size(folder + "/again/groups.png"), std::make_pair(1100u, 700u)) << "no pairs: the markers' panel only";
 }
 
+/* The heights, in the picture's units, of the curves an SVG of gnuplot's draws in this stroke colour, in
+ * the order drawn: each path's longest run of points (a key's sample is a run of two). */
+static std::vector<double> curve_heights(const std::string &svg, const std::string &stroke)
+{
+    std::vector<double> heights;
+    std::string start = "<path stroke='" + stroke + "'";
+    for (size_t at = svg.find(start); at != std::string::npos; at = svg.find(start, at + 1)) {
+        size_t d = svg.find(" d='", at) + 4, end = svg.find('\'', d);
+        std::istringstream runs(svg.substr(d, end - d));
+        std::string run;
+        size_t longest = 0;
+        double height = 0.0;
+        while (std::getline(runs, run, 'M')) {
+            std::vector<double> ys;
+            for (size_t comma = run.find(','); comma != std::string::npos; comma = run.find(',', comma + 1))
+                ys.push_back(atof(run.c_str() + comma + 1));
+            if (ys.size() > longest) {
+                longest = ys.size();
+                height = *std::max_element(ys.begin(), ys.end()) - *std::min_element(ys.begin(), ys.end());
+            }
+        }
+        heights.push_back(height);
+    }
+    return heights;
+}
+
+/* Whether every band an SVG of gnuplot's fills stays above its panel's 0 mm: each panel's fills come
+ * before its mean's curve, whose first point, the rest frame, is at 0 mm (the picture's y grows down). */
+static bool bands_stay_above_zero(const std::string &svg, const std::string &fill, const std::string &mean_stroke)
+{
+    double lowest = -1e9;
+    size_t panels = 0;
+    for (size_t at = 0; at < svg.size();) {
+        size_t fill_at = svg.find("<polygon fill = '" + fill + "' points = '", at);
+        size_t mean_at = svg.find("<path stroke='" + mean_stroke + "'", at);
+        if (mean_at == std::string::npos)
+            break;
+        if (fill_at < mean_at) {
+            size_t points = svg.find("points = '", fill_at) + 10, end = svg.find('\'', points);
+            std::string text = svg.substr(points, end - points);
+            for (size_t comma = text.find(','); comma != std::string::npos; comma = text.find(',', comma + 1))
+                lowest = std::max(lowest, atof(text.c_str() + comma + 1));
+            at = end;
+            continue;
+        }
+        size_t d = svg.find(" d='", mean_at) + 4, end = svg.find('\'', d), longest = 0;
+        double zero = 0.0; /* the first point of the curve's longest run: a key's sample may come first */
+        std::istringstream runs(svg.substr(d, end - d));
+        for (std::string run; std::getline(runs, run, 'M');) {
+            size_t points = (size_t)std::count(run.begin(), run.end(), ',');
+            if (points > longest) {
+                longest = points;
+                zero = atof(run.c_str() + run.find(',') + 1);
+            }
+        }
+        if (lowest > zero + 0.01)
+            return false;
+        lowest = -1e9;
+        panels++;
+        at = end;
+    }
+    return panels > 0;
+}
+
+/* The texts an SVG of gnuplot's writes, each with where it stands and its colour. */
+struct SvgText {
+    double x, y;
+    std::string fill, text;
+};
+
+static std::vector<SvgText> svg_texts(const std::string &svg)
+{
+    std::vector<SvgText> texts;
+    for (size_t at = svg.find("<g transform=\"translate("); at != std::string::npos;
+         at = svg.find("<g transform=\"translate(", at + 1)) {
+        SvgText t;
+        const char *numbers = svg.c_str() + at + 24;
+        t.x = atof(numbers);
+        t.y = atof(strchr(numbers, ',') + 1);
+        size_t fill = svg.find("fill=\"", at) + 6, text = svg.find("<text>", at) + 6;
+        t.fill = svg.substr(fill, svg.find('"', fill) - fill);
+        t.text = svg.substr(text, svg.find("</text>", text) - text);
+        texts.push_back(t);
+    }
+    return texts;
+}
+
+/* The x of every panel's frame (a closed path of gnuplot's black border), in the order drawn. */
+static std::vector<double> frame_lefts(const std::string &svg)
+{
+    std::vector<double> lefts;
+    const std::string start = "<path stroke='black'  d='M";
+    for (size_t at = svg.find(start); at != std::string::npos; at = svg.find(start, at + 1)) {
+        size_t end = svg.find('\'', at + start.size());
+        if (svg.compare(end - 3, 3, "Z  ") == 0)
+            lefts.push_back(atof(svg.c_str() + at + start.size()));
+    }
+    return lefts;
+}
+
+/* Two patients who move unlike: the first's marker 3 peaks at 24 mm, twice the controls' mean of 12 (so
+ * its curve rises twice as far as the mean's in the same panel); the second does not move at all. The
+ * controls' 2, 12 and 22 mm (sd 10) put the band's lower edge, 12 - 1.96 x 10, below 0 mm, where it is
+ * cut. */
+TEST(CompareNorm, EachBandPictureDrawsItsOwnRecording)
+{
+    std::string folder = make_temp_folder();
+    const struct {
+        const char *name;
+        double left;
+    } files[] = {{"c1.dat", 2}, {"c2.dat", 12}, {"c3.dat", 22}, {"moving.dat", 24}, {"still.dat", 0}};
+    for (const auto &f : files)
+        write_file(folder + "/" + f.name, crafted(f.left, 0));
+    write_file(folder + "/study.csv", "file,group\nc1.dat,n\nc2.dat,n\nc3.dat,n\nmoving.dat,p\nstill.dat,p\n");
+    ProgramRun run = compare({"--markers", crafted_set(folder), "--norm", "n", "--out", folder + "/out",
+                              folder + "/study.csv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string red = "rgb(224,   0,   0)", grey = "rgb( 96,  96,  96)";
+    std::string moving = read_file(folder + "/out/bands/moving.svg"), still = read_file(folder + "/out/bands/still.svg");
+    std::vector<double> recording = curve_heights(moving, red), mean = curve_heights(moving, grey);
+    ASSERT_EQ(recording.size(), 24u);
+    ASSERT_EQ(mean.size(), 24u);
+    EXPECT_NEAR(recording[3] / mean[3], 2.0, 0.01);
+    EXPECT_EQ(recording[0], 0.0) << "marker 0 does not move";
+    recording = curve_heights(still, red);
+    ASSERT_EQ(recording.size(), 24u);
+    EXPECT_EQ(*std::max_element(recording.begin(), recording.end()), 0.0) << "no marker moves";
+    EXPECT_GT(curve_heights(still, grey)[3], 50.0) << "the controls' mean still rises";
+    EXPECT_TRUE(bands_stay_above_zero(moving, "rgb(208, 208, 208)", grey));
+    EXPECT_THAT(moving, HasSubstr("<text>frame</text>"));
+
+    run = compare({"--markers", crafted_set(folder), "--norm", "n", "--duration", "3", "--out", folder + "/timed",
+                   folder + "/study.csv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string timed = read_file(folder + "/timed/bands/moving.svg");
+    EXPECT_THAT(timed, HasSubstr("<text>s</text>")) << "every recording timed: the axis in seconds";
+    EXPECT_THAT(timed, Not(HasSubstr("<text>frame</text>")));
+    EXPECT_THAT(timed, HasSubstr("<text> 3</text>")) << "180 frames over 3 s";
+}
+
 /* Six subjects before and after. Marker 3 moves 10 mm before and 18 to 23 after: every change positive,
  * so only all + and all - of the 2^6 sign flips reach its mean, p = 2 / 64, as for its speed and the
  * pair's asymmetry, ratio and difference (marker 4 stays at 2 mm). With markers 5, 6 and 7 also moving,
@@ -543,60 +684,31 @@ TEST(CompareTests, ForestPlotsMarkRowsByTheirQ)
             EXPECT_EQ(row.at("q"), "0.031250") << row.at("name") << " " << row.at("measure");
         }
     EXPECT_THAT(read_file(folder + "/alone/plots.gp"), HasSubstr("\nmarker_marks = '3'\npair_marks = '0'\nforest_note = ''\n"));
-}
 
-/* The heights, in the picture's units, of the curves an SVG of gnuplot's draws in this stroke colour, in
- * the order drawn: each path's longest run of points (a key's sample is a run of two). */
-static std::vector<double> curve_heights(const std::string &svg, const std::string &stroke)
-{
-    std::vector<double> heights;
-    std::string start = "<path stroke='" + stroke + "'";
-    for (size_t at = svg.find(start); at != std::string::npos; at = svg.find(start, at + 1)) {
-        size_t d = svg.find(" d='", at) + 4, end = svg.find('\'', d);
-        std::istringstream runs(svg.substr(d, end - d));
-        std::string run;
-        size_t longest = 0;
-        double height = 0.0;
-        while (std::getline(runs, run, 'M')) {
-            std::vector<double> ys;
-            for (size_t comma = run.find(','); comma != std::string::npos; comma = run.find(',', comma + 1))
-                ys.push_back(atof(run.c_str() + comma + 1));
-            if (ys.size() > longest) {
-                longest = ys.size();
-                height = *std::max_element(ys.begin(), ys.end()) - *std::min_element(ys.begin(), ys.end());
-            }
-        }
-        heights.push_back(height);
+    /* In the picture: a red dot just inside each panel's left edge, level with its row's label; the two
+     * panels' left edges at one place, a fifth of the width in; the legend's entry only where something
+     * is marked, and otherwise the note under the plot. */
+    std::string picture = read_file(folder + "/alone/paired.svg");
+    std::vector<SvgText> marks, labels;
+    for (const SvgText &t : svg_texts(picture))
+        (t.text == "\u25cf" ? marks : labels).push_back(t);
+    ASSERT_EQ(marks.size(), 2u);
+    const char *marked[] = {"m3", "m3 / m4"};
+    for (size_t k = 0; k < 2; k++) {
+        EXPECT_EQ(marks[k].fill, "rgb(224,0,0)");
+        EXPECT_NEAR(marks[k].x, 0.2 * 1100, 5.0) << "beside the labels, inside the panel";
+        auto label = std::find_if(labels.begin(), labels.end(), [&](const SvgText &t) { return t.text == marked[k]; });
+        ASSERT_NE(label, labels.end()) << marked[k];
+        EXPECT_NEAR(marks[k].y, label->y, 4.0) << marked[k];
     }
-    return heights;
-}
-
-/* Two patients who move unlike: the first's marker 3 peaks at 24 mm, twice the controls' mean of 12 (so
- * its curve rises twice as far as the mean's in the same panel); the second does not move at all. */
-TEST(CompareNorm, EachBandPictureDrawsItsOwnRecording)
-{
-    std::string folder = make_temp_folder();
-    const struct {
-        const char *name;
-        double left;
-    } files[] = {{"c1.dat", 8}, {"c2.dat", 12}, {"c3.dat", 16}, {"moving.dat", 24}, {"still.dat", 0}};
-    for (const auto &f : files)
-        write_file(folder + "/" + f.name, crafted(f.left, 0));
-    write_file(folder + "/study.csv", "file,group\nc1.dat,n\nc2.dat,n\nc3.dat,n\nmoving.dat,p\nstill.dat,p\n");
-    ProgramRun run = compare({"--markers", crafted_set(folder), "--norm", "n", "--out", folder + "/out",
-                              folder + "/study.csv"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    const std::string red = "rgb(224,   0,   0)", grey = "rgb( 96,  96,  96)";
-    std::string moving = read_file(folder + "/out/bands/moving.svg"), still = read_file(folder + "/out/bands/still.svg");
-    std::vector<double> recording = curve_heights(moving, red), mean = curve_heights(moving, grey);
-    ASSERT_EQ(recording.size(), 24u);
-    ASSERT_EQ(mean.size(), 24u);
-    EXPECT_NEAR(recording[3] / mean[3], 2.0, 0.01);
-    EXPECT_EQ(recording[0], 0.0) << "marker 0 does not move";
-    recording = curve_heights(still, red);
-    ASSERT_EQ(recording.size(), 24u);
-    EXPECT_EQ(*std::max_element(recording.begin(), recording.end()), 0.0) << "no marker moves";
-    EXPECT_GT(curve_heights(still, grey)[3], 50.0) << "the controls' mean still rises";
+    std::vector<double> lefts = frame_lefts(picture);
+    ASSERT_GE(lefts.size(), 2u);
+    for (double left : lefts)
+        EXPECT_EQ(left, 220.0);
+    EXPECT_EQ(std::count_if(labels.begin(), labels.end(), [](const SvgText &t) { return t.text == "q &lt; 0.05"; }), 2);
+    std::string others = read_file(folder + "/others/paired.svg");
+    EXPECT_THAT(others, Not(HasSubstr("<text>q &lt; 0.05</text>")));
+    EXPECT_THAT(others, HasSubstr("<text>No measure reached q &lt; 0.05.</text>"));
 }
 
 TEST(CompareTests, BadGroupsPairsAndOptions)

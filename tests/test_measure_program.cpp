@@ -60,6 +60,16 @@ TEST(MeasureProgram, TableOnStandardOutputAndFilesInAFolder)
     EXPECT_EQ(png_size(out + "/pairs.png"), std::make_pair(1400u, 700u));
     EXPECT_EQ(entries(out), 8u) << "and no temporary file is left";
     EXPECT_THAT(read_file(out + "/pairs.csv"), HasSubstr("\n" + sm2 + ",LMouth,RMouth,"));
+    /* The pairs' legend names the files, not their paths, inside the panel's frame. */
+    std::string pairs = read_file(out + "/pairs.svg");
+    size_t entry = pairs.find("<text>sm1.dat left</text>"), frame = pairs.find("Z  '/>");
+    ASSERT_NE(entry, std::string::npos);
+    ASSERT_NE(frame, std::string::npos);
+    double legend_x = atof(pairs.c_str() + pairs.rfind("translate(", entry) + 10);
+    size_t corner = pairs.rfind(" L", pairs.rfind(" L", pairs.rfind(" L", frame) - 1) - 1);
+    double frame_right = atof(pairs.c_str() + corner + 2);
+    EXPECT_GT(frame_right, 1000.0);
+    EXPECT_LT(legend_x, frame_right) << "the key inside the frame";
 
     /* The script runs again from the folder, as the user would run it. */
     unlink((out + "/pairs.png").c_str());

@@ -185,22 +185,33 @@ class Report(unittest.TestCase):
 
     def plot_curves(self):
         """Each pair's two curves in the page's plot, in the order drawn: the heights (in the picture's units)
-        of the left's and the right's longest runs of points (a key's sample is a run of two)."""
-        paths = self.driver.execute_script('''
-            return Array.from(document.querySelectorAll('.plot svg path'))
-                .map(p => [p.getAttribute('stroke') || '', p.getAttribute('d') || '']);''')
+        of the left's and the right's longest runs of points (a key's sample is a run of two); and whether
+        every normal band stays above its panel's 0 mm, the first point of the panel's left curve (the rest
+        frame; the picture's y grows down)."""
+        shapes = self.driver.execute_script('''
+            return Array.from(document.querySelectorAll('.plot svg path, .plot svg polygon'))
+                .map(p => [p.tagName, (p.getAttribute('stroke') || '').replace(/ /g, ''),
+                           p.getAttribute('d') || p.getAttribute('points') || '']);''')
 
-        def height(d):
+        def longest_run(d):
             runs = [[float(y) for y in re.findall(r',(-?[\d.]+)', run)] for run in d.split('M')]
-            longest = max(runs, key=len)
-            return max(longest) - min(longest)
-        left = [height(d) for stroke, d in paths if stroke.replace(' ', '') == 'rgb(31,79,208)']
-        right = [height(d) for stroke, d in paths if stroke.replace(' ', '') == 'rgb(194,80,10)']
-        return left, right
+            return max(runs, key=len)
+        left, right, band_lowest, bands_above = [], [], [], True
+        for tag, stroke, d in shapes:
+            if tag == 'polygon':
+                band_lowest += [float(y) for y in re.findall(r',(-?[\d.]+)', d)]
+            elif stroke in ('rgb(31,79,208)', 'rgb(194,80,10)'):
+                run = longest_run(d)
+                (left if stroke == 'rgb(31,79,208)' else right).append(max(run) - min(run))
+                if stroke == 'rgb(31,79,208)':
+                    bands_above = bands_above and all(y <= run[0] + 0.01 for y in band_lowest)
+                    band_lowest = []
+        return left, right, bands_above
 
     def test_each_page_plots_its_own_two_sides(self):
         """In every pair's panel the left curve rises as far above the right as the recording's own left peak
-        is above its right: the controls' sides alike, the weak-sided patients' left twice the right."""
+        is above its right: the controls' sides alike, the weak-sided patients' left twice the right; the
+        normal range's bands stop at 0 mm; the axis is in seconds, every recording being timed."""
         with open(self.folder('compare/pairs.csv')) as table:
             pairs = list(csv.DictReader(table))
         ratios = set()
@@ -208,8 +219,13 @@ class Report(unittest.TestCase):
             self.open(name + '.html')
             file = ('controls/' if name.startswith('subject') else 'patients/') + name + '.dat'
             expected = [p for p in pairs if p['file'] == file]
-            left, right = self.plot_curves()
+            left, right, bands_above = self.plot_curves()
             self.assertEqual((len(left), len(right)), (len(expected), len(expected)), name)
+            self.assertTrue(bands_above, name + ': the normal bands stop at 0 mm')
+            axes = self.driver.execute_script(
+                "return Array.from(document.querySelectorAll('.plot svg text')).map(t => t.textContent);")
+            self.assertEqual(axes.count('s'), len(expected), 'every recording timed: each panel in seconds')
+            self.assertNotIn('frame', axes)
             for want, up, across in zip(expected, left, right):
                 peaks = float(want['left_peak_mm']), float(want['right_peak_mm'])
                 if min(peaks) < 1.0:
