@@ -24,7 +24,7 @@ COMPARE_PACKAGES = libboost-math-dev
 TRACK_PACKAGES = libdlib-dev libdlib-data
 DOC_PACKAGES = help2man dpkg-dev
 TEST_PACKAGES = libx11-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb valgrind gnuplot-nox \
-  chromium chromium-driver python3-selenium python3-pil python3-numpy poppler-utils python3-matplotlib ffmpeg
+  chromium chromium-driver python3-selenium python3-pil python3-numpy poppler-utils python3-matplotlib ffmpeg lintian
 PACKAGES = $(RUN_PACKAGES) $(COMPARE_PACKAGES) $(RENDER_PACKAGES) $(TRACK_PACKAGES) $(DOC_PACKAGES) $(TEST_PACKAGES)
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 # A first configure of $(BUILD) by `make run` or `make install` leaves the

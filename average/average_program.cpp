@@ -13,8 +13,7 @@
 #include "text.h"
 
 const char average_usage[] =
-    "Usage: mienscope-average [--markers SET] [RECORDING OPTION]... [--modes K] [--sd C]\n"
-    "                         [--exhibits] [--force] --out DIR FILE|FOLDER...\n"
+    "Usage: mienscope-average [OPTION]... --out DIR [--force] FILE|FOLDER...\n"
     "  or:  mienscope-average --help | --version\n";
 
 const char average_help[] =

@@ -13,8 +13,7 @@
 #include "text.h"
 
 const char compare_usage[] =
-    "Usage: mienscope-compare [OPTION]... [--norm GROUP] [--groups A B] [--paired BEFORE AFTER [--mdc FILE]]\n"
-    "         [--reliability A B] [--permutations N] [--seed S] [--modes K] --out DIR [--force] STUDY.csv\n"
+    "Usage: mienscope-compare [OPTION]... ANALYSIS... --out DIR [--force] STUDY.csv\n"
     "  or:  mienscope-compare --help | --version\n";
 
 static const char compare_help[] =
@@ -32,7 +31,7 @@ static const char compare_help[] =
 
 static const char compare_help_end[] =
     "\n"
-    "Analyses (at least one):\n"
+    "ANALYSIS, one or more of:\n"
     "  --norm GROUP         each recording outside GROUP (3 or more recordings) against\n"
     "                       it: norm.csv (z-scores; outside: |z| > 1.96, an asymmetry\n"
     "                       only above the range, z > 1.96), bands/NAME.png\n"

@@ -10,8 +10,7 @@
 #include "text.h"
 
 const char measure_usage[] =
-    "Usage: mienscope-measure [--markers SET] [--rest A[:B]] [--threshold T] [--smooth HZ] [--in-plane]\n"
-    "         [--duration SECONDS] [RECORDING OPTION]... [--out DIR] [--force] FILE|FOLDER...\n"
+    "Usage: mienscope-measure [OPTION]... [--out DIR [--force]] FILE|FOLDER...\n"
     "  or:  mienscope-measure --help | --version\n";
 
 const char measure_help[] =

@@ -20,10 +20,8 @@
 #include "text.h"
 
 const char render_usage[] =
-    "Usage: mienscope-render [--exhibit N | [OPTION]... FIRST [SECOND]] [--faces first|second|both]\n"
-    "                        [--turn-x DEG] [--turn-y DEG] [--distance D] [--size WxH]\n"
-    "                        [--frame F] [--frames A:B] [--fps N] [--caption TEXT | --no-caption]\n"
-    "                        [--line-file FILE] [--force] OUTPUT\n"
+    "Usage: mienscope-render [OPTION]... FIRST [SECOND] OUTPUT\n"
+    "  or:  mienscope-render [--exhibit N] [OPTION]... OUTPUT\n"
     "  or:  mienscope-render --help | --version\n";
 
 const char render_help[] =

@@ -2,7 +2,9 @@
 # Builds the three .deb files as `make package` does, then reads them as
 # dpkg does: their names, their dependencies (the runtime libraries, no
 # development packages; the viewer's package without what only pictures,
-# videos and tracking need), their descriptions and the files they install.
+# videos and tracking need), their descriptions, the files they install and
+# their manual pages' synopses; then lintian, which must find no error and
+# no warning.
 #
 #   tests/check_package.sh SOURCE-FOLDER PACKAGE-BUILD-FOLDER
 set -u
@@ -74,17 +76,20 @@ for file in usr/bin/mienscope usr/bin/mienscope-import usr/bin/mienscope-measure
   usr/share/mienscope/face-data/sm2.dat usr/share/mienscope/face-data/smaa.dat usr/share/mienscope/face-data/smnn.dat \
   usr/share/mienscope/face-data/smll.dat usr/share/mienscope/face-data/smnl.dat usr/share/mienscope/face-data/smpcu.dat \
   usr/share/mienscope/face-data/smpcd.dat usr/share/mienscope/examples/smile.c3d usr/share/mienscope/examples/face24.set \
-  usr/share/mienscope/examples/openface-24.set usr/share/man/man1/mienscope.1 usr/share/man/man1/mienscope-import.1 \
-  usr/share/man/man1/mienscope-measure.1 usr/share/man/man1/mienscope-average.1 usr/share/man/man1/mienscope-compare.1 \
-  usr/share/doc/mienscope/README.md usr/share/doc/mienscope/LICENSE usr/share/doc/mienscope/copyright; do
+  usr/share/mienscope/examples/openface-24.set usr/share/man/man1/mienscope.1.gz usr/share/man/man1/mienscope-import.1.gz \
+  usr/share/man/man1/mienscope-measure.1.gz usr/share/man/man1/mienscope-average.1.gz \
+  usr/share/man/man1/mienscope-compare.1.gz usr/share/doc/mienscope/README.md usr/share/doc/mienscope/LICENSE \
+  usr/share/doc/mienscope/copyright usr/share/doc/mienscope/changelog.gz; do
   grep -qx "./$file" <<<"$base_files" || fail "mienscope does not install /$file"
 done
-for file in usr/bin/mienscope-render usr/bin/mienscope-report usr/share/man/man1/mienscope-render.1 \
-  usr/share/man/man1/mienscope-report.1 usr/share/doc/mienscope-render/copyright; do
+for file in usr/bin/mienscope-render usr/bin/mienscope-report usr/share/man/man1/mienscope-render.1.gz \
+  usr/share/man/man1/mienscope-report.1.gz usr/share/doc/mienscope-render/copyright \
+  usr/share/doc/mienscope-render/changelog.gz; do
   grep -qx "./$file" <<<"$render_files" || fail "mienscope-render does not install /$file"
   grep -qx "./$file" <<<"$base_files" && fail "mienscope installs /$file too"
 done
-for file in usr/bin/mienscope-track usr/share/man/man1/mienscope-track.1 usr/share/doc/mienscope-track/copyright; do
+for file in usr/bin/mienscope-track usr/share/man/man1/mienscope-track.1.gz usr/share/doc/mienscope-track/copyright \
+  usr/share/doc/mienscope-track/changelog.gz; do
   grep -qx "./$file" <<<"$track_files" || fail "mienscope-track does not install /$file"
   grep -qx "./$file" <<<"$base_files$render_files" && fail "another package installs /$file too"
 done
@@ -92,7 +97,27 @@ copyright=$(dpkg-deb --fsys-tarfile "$base" | tar -xO ./usr/share/doc/mienscope/
 head -1 <<<"$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
   fail "the copyright file is not in Debian's machine-readable format"
 grep -q '^License: Expat' <<<"$copyright" || fail "the copyright file names no MIT (Expat) licence"
-grep -q '/usr/share/mienscope/face-data' <(dpkg-deb --fsys-tarfile "$base" | tar -xO ./usr/share/man/man1/mienscope.1) ||
+grep -q '/usr/share/mienscope/face-data' <(dpkg-deb --fsys-tarfile "$base" | tar -xO ./usr/share/man/man1/mienscope.1.gz | gzip -dc) ||
   fail "the viewer's manual page does not name /usr/share/mienscope/face-data"
+
+# Every manual page's SYNOPSIS holds all its usage lines, the last being "--help | --version", so that
+# none falls into DESCRIPTION; read with roff's fonts, escapes and quotes taken out.
+for deb in "$base" "$render" "$track"; do
+  for page in $(contents "$deb" | grep '^\./usr/share/man/man1/.*\.1\.gz$'); do
+    synopsis=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO "$page" | gzip -dc | sed -n '/^\.SH SYNOPSIS/,/^\.SH /p' |
+      sed -e 's/\\f[BIR]//g' -e 's/\\[,\/&]//g' -e 's/\\-/-/g' -e 's/"//g' | tr -s ' ')
+    grep -q -- '--help | --version' <<<"$synopsis" || fail "$page: the SYNOPSIS lacks its last usage line: $synopsis"
+  done
+done
+readme=$(dpkg-deb --fsys-tarfile "$base" | tar -xO ./usr/share/doc/mienscope/README.md)
+grep -q '](docs/screenshots/' <<<"$readme" && fail "the installed README links pictures that are not installed"
+grep -q '^\*Picture (in the source tree): Exhibit 1 at start-up' <<<"$readme" ||
+  fail "the installed README lost its pictures' descriptions"
+
+# As Debian checks its own packages: no error and no warning.
+lintian --fail-on error,warning "$base" "$render" "$track" >"$build/lintian.log" 2>&1 ||
+  fail "lintian: $(grep -v 'running with root privileges' "$build/lintian.log")"
+grep -E '^[EW]: ' "$build/lintian.log" && fail "lintian reports errors or warnings"
+
 [ $failed -eq 0 ] && echo "$base, $render and $track: names, dependencies, descriptions and files as expected"
 exit $failed

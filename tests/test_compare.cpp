@@ -158,6 +158,30 @@ TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
     EXPECT_THAT(norm, HasSubstr("\np1.dat,patient,,,marker,m3,onset_s,0.2400,3,0.2400,0.0000,,\n"));
 }
 
+/* Controls whose sides move 8, 12 and 16 mm against 4: ratios 2, 3, 4 (mean 3, sd 1), asymmetries 50,
+ * 66.6667 and 75 % (mean 63.8889, sd 12.7294). A face more symmetric than the group, 4 against 4, has
+ * the asymmetry z (0 - 63.8889) / 12.7294 = -5.0190, which is not abnormal, and the ratio z -2, which is:
+ * the right side moving as much as the left is as far from the group as a left moving twice as much.
+ * One more lopsided, 40 against 2: asymmetry 95 %, z 2.4440, outside. */
+TEST(CompareNorm, AnAsymmetryIsOutsideOnlyAboveTheRangeARatioOnBothSides)
+{
+    std::string folder = make_temp_folder();
+    const struct {
+        const char *name;
+        double left, right;
+    } files[] = {{"c1.dat", 8, 4}, {"c2.dat", 12, 4}, {"c3.dat", 16, 4}, {"even.dat", 4, 4}, {"lopsided.dat", 40, 2}};
+    for (const auto &f : files)
+        write_file(folder + "/" + f.name, crafted(f.left, f.right));
+    write_file(folder + "/study.csv", "file,group\nc1.dat,n\nc2.dat,n\nc3.dat,n\neven.dat,p\nlopsided.dat,p\n");
+    ProgramRun run = compare({"--markers", crafted_set(folder), "--norm", "n", "--out", folder + "/out",
+                              folder + "/study.csv"}, "/nonexistent");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string norm = read_file(folder + "/out/norm.csv");
+    EXPECT_THAT(norm, HasSubstr("\neven.dat,p,,,pair,m3/m4,asymmetry_pct,0.0000,3,63.8889,12.7294,-5.0190,no\n"));
+    EXPECT_THAT(norm, HasSubstr("\neven.dat,p,,,pair,m3/m4,ratio,1.0000,3,3.0000,1.0000,-2.0000,yes\n"));
+    EXPECT_THAT(norm, HasSubstr("\nlopsided.dat,p,,,pair,m3/m4,asymmetry_pct,95.0000,3,63.8889,12.7294,2.4440,yes\n"));
+}
+
 TEST(CompareNorm, BandPicturesAreNamedAfterTheirFilesAsTheTableOrdersThem)
 {
     std::string folder = make_temp_folder();

@@ -15,8 +15,7 @@
 const char default_landmark_model[] = "/usr/share/dlib/shape_predictor_68_face_landmarks.dat";
 
 const char track_usage[] =
-    "Usage: mienscope-track [--eye-distance MM] [--model FILE] [--no-cache] [--overlay OUT.mp4]\n"
-    "                       [--still SECONDS:OUT.png]... [--force] VIDEO [OUTPUT.csv]\n"
+    "Usage: mienscope-track [OPTION]... VIDEO [OUTPUT.csv|-]\n"
     "  or:  mienscope-track --help | --version\n";
 
 const char track_help[] =
