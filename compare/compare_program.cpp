@@ -23,9 +23,12 @@ static const char compare_help[] =
     "faces against the first (--reliability), in any combination.\n"
     "\n"
     "STUDY.csv: comma-separated (RFC 4180 quoting), a header naming at least the\n"
-    "columns file and group, optionally subject and condition, in any order; other\n"
-    "columns are ignored, blank lines skipped. A file is relative to the table's\n"
-    "folder unless absolute: a recording (C3D, TRC, OpenFace CSV) or a marker file.\n"
+    "columns file and group, optionally subject and condition, in any order and any\n"
+    "case; other columns are ignored, blank lines skipped. As spreadsheets save it: a\n"
+    "UTF-8 byte-order mark is skipped, CRLF is read as LF, and a header with ';' and no\n"
+    "',' makes ';' the separator. A file is relative to the table's folder unless\n"
+    "absolute: a recording (C3D, TRC, OpenFace CSV), a video or a marker file, all\n"
+    "measured alike (files that bring different marker sets are refused).\n"
     "\n"
     "OPTIONS, which shape the measures as in mienscope-measure:\n";
 

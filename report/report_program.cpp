@@ -25,9 +25,9 @@ static const char report_help[] =
     "at most two A4 pages.\n"
     "\n"
     "The inputs are those of mienscope-compare (a study table: a header naming file\n"
-    "and group, optionally subject and condition) or of mienscope-measure (recordings,\n"
-    "marker files and folders). A single file whose header names file and group is a\n"
-    "study table.\n"
+    "and group, optionally subject and condition, read as mienscope-compare reads it)\n"
+    "or of mienscope-measure (recordings, videos, marker files and folders). A single\n"
+    ".csv file whose header names file or group (any case) is a study table.\n"
     "\n"
     "OPTIONS, which shape the measures as in mienscope-measure:\n";
 
@@ -36,7 +36,7 @@ static const char report_help_end[] =
     "                       its normal range, as mienscope-compare --norm does\n"
     "  --out DIR            where the pages go (required): index.html and NAME.html, NAME\n"
     "                       the file's base name without its extension (-2, -3 ... after\n"
-    "                       names met before)\n"
+    "                       names met before, and index-2 for a recording named index)\n"
     "  --force              replace pages in DIR that exist (never a file being read,\n"
     "                       nor a recording or video)\n"
     "  --help, --version\n"
