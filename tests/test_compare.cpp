@@ -74,6 +74,25 @@ static std::string crafted_set(const std::string &folder)
     return folder + "/crafted.set";
 }
 
+/* A crafted file of a study: its name, its markers' amplitudes and its group. */
+struct CraftedFile {
+    const char *name;
+    double left, right;
+    const char *group;
+};
+
+/* The files written into folder, and study.csv there naming them: its path. */
+static std::string crafted_table(const std::string &folder, const std::vector<CraftedFile> &files)
+{
+    std::string table = "file,group\n";
+    for (const CraftedFile &f : files) {
+        write_file(folder + "/" + f.name, crafted(f.left, f.right));
+        table += std::string(f.name) + "," + f.group + "\n";
+    }
+    write_file(folder + "/study.csv", table);
+    return folder + "/study.csv";
+}
+
 /* The norm.csv row of a file, a name and a measure. */
 static std::map<std::string, std::string> norm_row(const std::string &text, const std::string &file,
                                                    const std::string &name, const std::string &measure)
@@ -106,13 +125,8 @@ static std::map<std::string, std::string> norm_row(const std::string &text, cons
 TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
 {
     std::string folder = make_temp_folder();
-    const struct {
-        const char *name;
-        double left, right;
-    } files[] = {{"c1.dat", 8, 2}, {"c2.dat", 12, 0}, {"c3.dat", 16, 0}, {"p1.dat", 24, 4}, {"p2.dat", 2, 0}};
-    for (const auto &f : files)
-        write_file(folder + "/" + f.name, crafted(f.left, f.right));
-    write_file(folder + "/study.csv", "file,group\nc1.dat,norm\nc2.dat,norm\nc3.dat,norm\np1.dat,patient\np2.dat,patient\n");
+    crafted_table(folder, {{"c1.dat", 8, 2, "norm"}, {"c2.dat", 12, 0, "norm"}, {"c3.dat", 16, 0, "norm"},
+                           {"p1.dat", 24, 4, "patient"}, {"p2.dat", 2, 0, "patient"}});
     ProgramRun run = compare({"--markers", crafted_set(folder), "--norm", "norm", "--out", folder + "/out",
                               folder + "/study.csv"}, "/nonexistent");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -166,13 +180,8 @@ TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
 TEST(CompareNorm, AnAsymmetryIsOutsideOnlyAboveTheRangeARatioOnBothSides)
 {
     std::string folder = make_temp_folder();
-    const struct {
-        const char *name;
-        double left, right;
-    } files[] = {{"c1.dat", 8, 4}, {"c2.dat", 12, 4}, {"c3.dat", 16, 4}, {"even.dat", 4, 4}, {"lopsided.dat", 40, 2}};
-    for (const auto &f : files)
-        write_file(folder + "/" + f.name, crafted(f.left, f.right));
-    write_file(folder + "/study.csv", "file,group\nc1.dat,n\nc2.dat,n\nc3.dat,n\neven.dat,p\nlopsided.dat,p\n");
+    crafted_table(folder, {{"c1.dat", 8, 4, "n"}, {"c2.dat", 12, 4, "n"}, {"c3.dat", 16, 4, "n"},
+                           {"even.dat", 4, 4, "p"}, {"lopsided.dat", 40, 2, "p"}});
     ProgramRun run = compare({"--markers", crafted_set(folder), "--norm", "n", "--out", folder + "/out",
                               folder + "/study.csv"}, "/nonexistent");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -623,13 +632,8 @@ static std::vector<double> frame_lefts(const std::string &svg)
 TEST(CompareNorm, EachBandPictureDrawsItsOwnRecording)
 {
     std::string folder = make_temp_folder();
-    const struct {
-        const char *name;
-        double left;
-    } files[] = {{"c1.dat", 2}, {"c2.dat", 12}, {"c3.dat", 22}, {"moving.dat", 24}, {"still.dat", 0}};
-    for (const auto &f : files)
-        write_file(folder + "/" + f.name, crafted(f.left, 0));
-    write_file(folder + "/study.csv", "file,group\nc1.dat,n\nc2.dat,n\nc3.dat,n\nmoving.dat,p\nstill.dat,p\n");
+    crafted_table(folder, {{"c1.dat", 2, 0, "n"}, {"c2.dat", 12, 0, "n"}, {"c3.dat", 22, 0, "n"},
+                           {"moving.dat", 24, 0, "p"}, {"still.dat", 0, 0, "p"}});
     ProgramRun run = compare({"--markers", crafted_set(folder), "--norm", "n", "--out", folder + "/out",
                               folder + "/study.csv"});
     ASSERT_EQ(run.status, 0) << run.err;
