@@ -119,8 +119,11 @@ int compare_groups(const MeasuredStudy &s, const std::string &a, const std::stri
     return test_shape(s, c, how, error) ? EXIT_DONE : EXIT_UNUSABLE;
 }
 
-bool pair_subjects(const MeasuredStudy &s, const std::string &first, const std::string &second, const char *option,
-                   std::vector<std::array<size_t, 2>> *pairs, std::vector<std::string> *left_out, std::string *error)
+/* The subjects with a recording in each condition, and those with one; false when a subject has two
+ * recordings in one condition or the table lacks a column. */
+static bool collect_pairs(const MeasuredStudy &s, const std::string &first, const std::string &second, const char *option,
+                          std::vector<std::array<size_t, 2>> *pairs, std::vector<std::string> *left_out,
+                          std::string *error)
 {
     if (!s.table.has_subject || !s.table.has_condition) {
         *error = s.table.name + ": " + option + " needs a \"" + (s.table.has_subject ? "condition" : "subject") +
@@ -152,6 +155,26 @@ bool pair_subjects(const MeasuredStudy &s, const std::string &first, const std::
             pairs->push_back({(size_t)pair[0], (size_t)pair[1]});
         else
             left_out->push_back(subject);
+    }
+    return true;
+}
+
+bool pair_subjects(const MeasuredStudy &s, const std::string &first, const std::string &second, const char *option,
+                   size_t least, std::vector<std::array<size_t, 2>> *pairs, std::vector<std::string> *left_out,
+                   std::string *error)
+{
+    if (!collect_pairs(s, first, second, option, pairs, left_out, error))
+        return false;
+    for (const std::string &condition : {first, second})
+        if (!has_condition(s, condition)) {
+            *error = s.table.name + ": " + not_in_table(s, condition, true);
+            return false;
+        }
+    if (pairs->size() < least) {
+        *error = s.table.name + ": " + count_of(pairs->size(), "subject has", "subjects have") +
+                 " a recording in both \"" + first + "\" and \"" + second + "\"; " + option + " needs at least " +
+                 std::to_string(least);
+        return false;
     }
     return true;
 }
@@ -188,18 +211,8 @@ bool compare_paired(const MeasuredStudy &s, const std::string &before, const std
 {
     c->before = before;
     c->after = after;
-    if (!pair_subjects(s, before, after, "--paired", &c->pairs, &c->left_out, error))
+    if (!pair_subjects(s, before, after, "--paired", 2, &c->pairs, &c->left_out, error))
         return false;
-    for (const std::string &condition : {before, after})
-        if (!has_condition(s, condition)) {
-            *error = s.table.name + ": " + not_in_table(s, condition, true);
-            return false;
-        }
-    if (c->pairs.size() < 2) {
-        *error = s.table.name + ": " + count_of(c->pairs.size(), "subject has", "subjects have") +
-                 " a recording in both \"" + before + "\" and \"" + after + "\"; --paired needs at least 2";
-        return false;
-    }
     c->measures = compared_measures(s.study, every_time_known(s));
     for (const ComparedMeasure &m : c->measures)
         c->rows.push_back(test_change(s, *c, m, how));

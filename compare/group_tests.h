@@ -54,10 +54,12 @@ int compare_groups(const MeasuredStudy &s, const std::string &a, const std::stri
                    const Permutations &how, GroupComparison *out, std::string *error);
 /* The subjects with a recording in each of two conditions (pairs: first, second; in order of the subjects'
  * first lines), and those with only one (left_out); false with a message naming `option` when the table
- * has no subject or condition column, or a subject has two recordings in one condition. A row with an
- * empty subject or condition takes no part. */
+ * has no subject or condition column, a condition is not in it, a subject has two recordings in one
+ * condition, or fewer than `least` subjects have both. A row with an empty subject or condition takes no
+ * part. */
 bool pair_subjects(const MeasuredStudy &s, const std::string &first, const std::string &second, const char *option,
-                   std::vector<std::array<size_t, 2>> *pairs, std::vector<std::string> *left_out, std::string *error);
+                   size_t least, std::vector<std::array<size_t, 2>> *pairs, std::vector<std::string> *left_out,
+                   std::string *error);
 /* Returns false with a message when the table has no subject or condition column, a subject has two
  * recordings in one condition, or fewer than 2 subjects have both. */
 bool compare_paired(const MeasuredStudy &s, const std::string &before, const std::string &after,

@@ -38,18 +38,8 @@ bool compare_reliability(const MeasuredStudy &s, const std::string &a, const std
         *error = s.table.name + ": --reliability \"" + a + "\" \"" + b + "\" names one condition twice";
         return false;
     }
-    if (!pair_subjects(s, a, b, "--reliability", &c->pairs, &c->left_out, error))
+    if (!pair_subjects(s, a, b, "--reliability", 3, &c->pairs, &c->left_out, error))
         return false;
-    for (const std::string &condition : {a, b})
-        if (!has_condition(s, condition)) {
-            *error = s.table.name + ": " + not_in_table(s, condition, true);
-            return false;
-        }
-    if (c->pairs.size() < 3) {
-        *error = s.table.name + ": " + count_of(c->pairs.size(), "subject has", "subjects have") +
-                 " a recording in both \"" + a + "\" and \"" + b + "\"; --reliability needs at least 3";
-        return false;
-    }
     c->measures = compared_measures(s.study, every_time_known(s));
     for (const ComparedMeasure &m : c->measures) {
         std::vector<double> first, second;
