@@ -278,6 +278,12 @@ bool begin_staged_output(const std::string &folder, const OutputGuard &guard, St
     return true;
 }
 
+bool begin_scratch_output(StagedOutput *out, std::string *error)
+{
+    const char *tmp = getenv("TMPDIR");
+    return begin_staged_output(tmp && *tmp ? tmp : "/tmp", OutputGuard(), out, error);
+}
+
 bool stage_folder(StagedOutput *out, const std::string &name, std::string *error)
 {
     return make_folders(out->staging + "/" + name, error);

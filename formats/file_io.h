@@ -71,6 +71,8 @@ struct StagedOutput {
 
 /* Makes the folders. */
 bool begin_staged_output(const std::string &folder, const OutputGuard &guard, StagedOutput *out, std::string *error);
+/* A staging folder in $TMPDIR (else /tmp) for files made only to be read back; abandon it when done. */
+bool begin_scratch_output(StagedOutput *out, std::string *error);
 bool stage_file(StagedOutput *out, const std::string &name, const std::string &text, std::string *error); /* writes and names it */
 bool stage_folder(StagedOutput *out, const std::string &name, std::string *error); /* for files another program writes */
 bool finish_staged_output(StagedOutput *out, std::string *error); /* all in place or none; the staging folder goes */

@@ -121,9 +121,8 @@ bool write_with_plots(const std::string &folder, const OutputGuard &guard, const
 bool draw_in_scratch(const std::string &gnuplot, const std::vector<OutputFile> &texts, const std::string &script,
                      const std::vector<std::string> &pictures, std::vector<std::string> *drawn, std::string *error)
 {
-    const char *tmp = getenv("TMPDIR");
     StagedOutput scratch;
-    if (!begin_staged_output(tmp && *tmp ? tmp : "/tmp", OutputGuard(), &scratch, error))
+    if (!begin_scratch_output(&scratch, error))
         return false;
     bool ok = true;
     for (const OutputFile &text : texts)

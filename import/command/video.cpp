@@ -144,9 +144,8 @@ int track_video_file(const std::string &path, const TrackingOptions &options, st
 int video_stills(const std::string &path, const TrackingOptions &options, const std::vector<double> &seconds,
                  std::vector<std::vector<uint8_t>> *pngs, std::string *error)
 {
-    const char *tmp = getenv("TMPDIR");
     StagedOutput scratch;
-    if (!begin_staged_output(tmp && *tmp ? tmp : "/tmp", OutputGuard(), &scratch, error))
+    if (!begin_scratch_output(&scratch, error))
         return EXIT_UNUSABLE;
     std::vector<std::string> asked;
     for (size_t i = 0; i < seconds.size(); i++) {
