@@ -26,8 +26,8 @@ static bool is_regular_file(const std::string &path)
 static bool takes_name(const std::string &name)
 {
     std::string low = lower(name);
-    for (std::string extension : {".c3d", ".trc", ".csv", ".dat", ".mp4", ".mov", ".m4v", ".mkv", ".webm", ".avi"})
-        if (low.size() > extension.size() && low.compare(low.size() - extension.size(), extension.size(), extension) == 0)
+    for (const char *extension : {".c3d", ".trc", ".csv", ".dat", ".mp4", ".mov", ".m4v", ".mkv", ".webm", ".avi"})
+        if (ends_with(low, extension))
             return true;
     return false;
 }
@@ -42,9 +42,7 @@ static bool written_by_programs(const std::string &name)
     for (const char *table : tables)
         if (name == table)
             return true;
-    size_t n = name.size();
-    return name.compare(0, 4, "mode") == 0 && n > 9 &&
-           (name.compare(n - 9, 9, "-plus.dat") == 0 || (n > 10 && name.compare(n - 10, 10, "-minus.dat") == 0));
+    return name.compare(0, 4, "mode") == 0 && (ends_with(name, "-plus.dat") || ends_with(name, "-minus.dat"));
 }
 
 /* The folder's files that take_name takes, as FOLDER/NAME in byte order of the names; those the programs

@@ -232,8 +232,8 @@ bool table_of_files(const std::vector<std::string> &operands, StudyTable *table,
 bool is_study_table(const std::string &path)
 {
     std::vector<uint8_t> bytes;
-    std::string error, low = lower(path);
-    if (low.size() < 4 || low.compare(low.size() - 4, 4, ".csv") != 0 || !read_input_file(path, &bytes, &error) ||
+    std::string error;
+    if (!ends_with(lower(path), ".csv") || !read_input_file(path, &bytes, &error) ||
         is_recording(bytes.data(), bytes.size()))
         return false;
     std::string text(bytes.begin(), bytes.end());

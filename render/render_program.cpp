@@ -221,12 +221,11 @@ static bool take_option(int code, const char *arg, RenderRequest *r, std::string
 static bool output_kind(const std::string &output, OutputKind *kind)
 {
     std::string name = lower(output);
-    auto ends_with = [&](const char *extension) {
-        std::string e = extension;
-        return name.size() > e.size() && name.compare(name.size() - e.size(), e.size(), e) == 0;
-    };
-    *kind = ends_with(".png") ? OUTPUT_PNG : ends_with(".mp4") ? OUTPUT_MP4 : ends_with(".gif") ? OUTPUT_GIF : OUTPUT_HTML;
-    return ends_with(".png") || ends_with(".mp4") || ends_with(".gif") || ends_with(".html");
+    *kind = ends_with(name, ".png")   ? OUTPUT_PNG
+            : ends_with(name, ".mp4") ? OUTPUT_MP4
+            : ends_with(name, ".gif") ? OUTPUT_GIF
+                                      : OUTPUT_HTML;
+    return ends_with(name, ".png") || ends_with(name, ".mp4") || ends_with(name, ".gif") || ends_with(name, ".html");
 }
 
 /* The first problem of the options that are each valid alone; "" when none. */

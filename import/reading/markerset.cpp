@@ -203,12 +203,9 @@ static std::string suggestions(const Recording &rec, const std::string &label)
 static std::vector<size_t> points_matching(const Recording &rec, const std::string &label, bool by_suffix)
 {
     std::vector<size_t> found;
-    std::string suffix = ":" + label;
     for (size_t i = 0; i < rec.points.size(); i++) {
         const std::string &l = rec.points[i].label;
-        bool match = by_suffix ? l.size() > suffix.size() && l.compare(l.size() - suffix.size(), suffix.size(), suffix) == 0
-                               : l == label;
-        if (match)
+        if (by_suffix ? ends_with(l, ":" + label) : l == label)
             found.push_back(i);
     }
     return found;

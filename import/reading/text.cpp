@@ -133,6 +133,11 @@ std::string count_of(size_t count, const char *one, const char *many)
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+bool ends_with(const std::string &text, const std::string &end)
+{
+    return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 bool contains_ignoring_case(const std::string &text, const std::string &part)
 {
     return lower(text).find(lower(part)) != std::string::npos;

@@ -19,6 +19,7 @@ std::string printable(const std::string &text);                    /* control by
 bool parse_number(const std::string &cell, double *value);         /* the whole cell, blanks aside, as a finite number */
 bool parse_integer(const std::string &cell, long *value);          /* the whole cell, blanks aside, as a decimal integer */
 bool contains_ignoring_case(const std::string &text, const std::string &part);
+bool ends_with(const std::string &text, const std::string &end); /* end, with something before it */
 std::string count_of(size_t count, const char *one, const char *many); /* "1 row", "2 rows" */
 /* A command line through getopt_long (options may follow operands): take(code, value) for each option,
  * the operands in order; false with a usage message for an unknown option or one take refuses. */
