@@ -10,12 +10,6 @@
 #include "reliability.h"
 #include "text.h"
 
-/* The key a measure goes by in the table. */
-static std::string measure_key(const std::string &kind, const std::string &name, const std::string &measure)
-{
-    return kind + "," + csv_field(name) + "," + measure;
-}
-
 /* One row of the table into it; false with what is wrong with it. */
 static bool take_mdc_row(const CsvRecord &row, const std::vector<std::string> &columns, MdcTable *table,
                          std::map<std::string, int> *lines, std::string *what)
@@ -26,16 +20,18 @@ static bool take_mdc_row(const CsvRecord &row, const std::vector<std::string> &c
         return false;
     }
     const std::string &kind = row.fields[0], &mdc = row.fields[16];
+    std::string key = measure_key(kind, row.fields[1], row.fields[2]);
     double value = NAN;
+    auto first = lines->emplace(key, row.line);
     if (kind != "marker" && kind != "pair")
         *what = "the kind \"" + printable(kind) + "\" is neither marker nor pair";
     else if (!mdc.empty() && !(parse_number(mdc, &value) && value >= 0))
         *what = "the mdc95 \"" + printable(mdc) + "\" is not empty nor a number from 0";
-    else if (!lines->emplace(measure_key(kind, row.fields[1], row.fields[2]), row.line).second)
+    else if (!first.second)
         *what = kind + " " + printable(row.fields[1]) + " " + printable(row.fields[2]) + " is named again after line " +
-                std::to_string((*lines)[measure_key(kind, row.fields[1], row.fields[2])]);
+                std::to_string(first.first->second);
     else
-        (*table)[measure_key(kind, row.fields[1], row.fields[2])] = value > 0 ? value : NAN;
+        (*table)[key] = value > 0 ? value : NAN;
     return what->empty();
 }
 

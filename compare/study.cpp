@@ -148,7 +148,12 @@ const char *kind_name(MeasureKind kind)
     return kind == MARKER_MEASURE ? "marker" : "pair";
 }
 
+std::string measure_key(const std::string &kind, const std::string &name, const std::string &measure)
+{
+    return kind + "," + csv_field(name) + "," + measure;
+}
+
 std::string measure_fields(const ComparedMeasure &m)
 {
-    return std::string(kind_name(m.kind)) + "," + csv_field(m.name) + "," + m.measure;
+    return measure_key(kind_name(m.kind), m.name, m.measure);
 }

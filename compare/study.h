@@ -49,7 +49,9 @@ bool every_time_known(const MeasuredStudy &s); /* the seconds measures are compa
 std::vector<ComparedMeasure> compared_measures(const Study &study, bool timed);
 double measure_value(const MeasuredFile &file, const ComparedMeasure &m); /* NAN where the measure is empty */
 const char *kind_name(MeasureKind kind); /* "marker" or "pair", as the tables write it */
-std::string measure_fields(const ComparedMeasure &m); /* "kind,name,measure" as the tables' first columns */
+/* "kind,name,measure" as the tables' first columns write them: the key a measure goes by in a table. */
+std::string measure_key(const std::string &kind, const std::string &name, const std::string &measure);
+std::string measure_fields(const ComparedMeasure &m); /* measure_key of m */
 std::vector<size_t> recordings_of_group(const MeasuredStudy &s, const std::string &group); /* in table order */
 /* "the group "G" is not in the table; it has "A", "B"" (or the condition's, with a condition's true), the
  * table's ones in order of their first rows. */
