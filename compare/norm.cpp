@@ -35,9 +35,9 @@ Summary summarise(const std::vector<double> &values)
     return s;
 }
 
-bool is_outside(const ComparedMeasure &m, double z)
+bool is_outside(const std::string &measure, double z)
 {
-    return m.measure == "asymmetry_pct" ? z > outside_z : fabs(z) > outside_z;
+    return measure == "asymmetry_pct" ? z > outside_z : fabs(z) > outside_z;
 }
 
 static double z_score(double value, const Summary &norm)
@@ -116,7 +116,7 @@ std::string norm_table(const MeasuredStudy &s, const NormComparison &c)
         append_decimal(&text, score.norm.mean, 4);
         append_decimal(&text, score.norm.sd, 4);
         append_decimal(&text, score.z, 4);
-        text += isnan(score.z) ? ",\n" : is_outside(m, score.z) ? ",yes\n" : ",no\n";
+        text += isnan(score.z) ? ",\n" : is_outside(m.measure, score.z) ? ",yes\n" : ",no\n";
     }
     return text;
 }
@@ -150,7 +150,7 @@ static std::string summary_line(const MeasuredStudy &s, const NormComparison &c,
         if (isnan(c.scores[i].z) || m.in_seconds)
             continue;
         scored.push_back(&c.scores[i]);
-        outside += is_outside(m, c.scores[i].z);
+        outside += is_outside(m.measure, c.scores[i].z);
     }
     std::stable_sort(scored.begin(), scored.end(),
                      [](const NormScore *a, const NormScore *b) { return fabs(a->z) > fabs(b->z); });

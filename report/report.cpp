@@ -93,18 +93,24 @@ static std::string facts(const MeasuredStudy &s, const StudyRecording &r, const 
            " on " + info.date + "</dd></dl></section>\n";
 }
 
-static std::string still(const std::vector<uint8_t> &png, const std::string &caption, const char *name)
+/* A PNG as a captioned figure of the page: kind, the figure's class; name, the picture's; size, the
+ * picture's attributes. */
+static std::string figure(const char *kind, const char *name, const char *size, const std::vector<uint8_t> &png,
+                          const std::string &caption)
 {
-    return std::string("<figure class=\"still\"><img class=\"") + name + "\" width=\"400\" height=\"640\" alt=\"" +
+    return std::string("<figure class=\"") + kind + "\"><img class=\"" + name + "\"" + size + " alt=\"" +
            html_text(caption) + "\" src=\"data:image/png;base64," + base64_text(png.data(), png.size()) +
            "\"><figcaption>" + html_text(caption) + "</figcaption></figure>";
 }
 
+static std::string still(const std::vector<uint8_t> &png, const std::string &caption, const char *name)
+{
+    return figure("still", name, " width=\"400\" height=\"640\"", png, caption);
+}
+
 static std::string video_frame(const std::vector<uint8_t> &png, const std::string &caption, const char *name)
 {
-    return std::string("<figure class=\"video-frame\"><img class=\"") + name + "\" alt=\"" + html_text(caption) +
-           "\" src=\"data:image/png;base64," + base64_text(png.data(), png.size()) + "\"><figcaption>" +
-           html_text(caption) + "</figcaption></figure>";
+    return figure("video-frame", name, "", png, caption);
 }
 
 /* The video's own frames at rest and at the peak, when the recording is a video. */
@@ -142,7 +148,7 @@ static std::string pair_row(const MeasuredStudy &s, size_t r, size_t p, const No
     std::string row = "<tr>" + cell(n.labels[(size_t)n.pairs[p][0]], "th") + cell(n.labels[(size_t)n.pairs[p][1]], "th");
     double z = norm_z(norm, r, PAIR_MEASURE, (int)p, "asymmetry_pct");
     std::string asymmetry = decimal(m.asymmetry, 1);
-    bool outside = !isnan(z) && is_outside({PAIR_MEASURE, (int)p, "", "asymmetry_pct", false, false}, z);
+    bool outside = !isnan(z) && is_outside("asymmetry_pct", z);
     for (double v : {m.left_peak, m.right_peak, m.difference})
         row += cell(decimal(v, 1));
     row += cell(decimal(m.ratio, 2));
@@ -313,7 +319,7 @@ static std::string outside_count(const NormComparison *norm, const MeasuredStudy
     size_t outside = 0;
     for (const NormScore &score : norm->scores) {
         const ComparedMeasure &m = norm->measures[score.measure];
-        outside += score.recording == r && !isnan(score.z) && !m.in_seconds && is_outside(m, score.z);
+        outside += score.recording == r && !isnan(score.z) && !m.in_seconds && is_outside(m.measure, score.z);
     }
     return std::to_string(outside);
 }
