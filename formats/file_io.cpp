@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -101,6 +102,9 @@ bool check_output(const std::string &path, const OutputGuard &guard, std::string
         target = st;
     if (S_ISDIR(target.st_mode))
         *error = path + ": is a folder; give the name of a file to write";
+    else if (!S_ISREG(target.st_mode) && !S_ISLNK(target.st_mode)) /* a device, a FIFO, a socket (a link to
+                                                                       nothing is replaced as a file) */
+        *error = path + ": is not a regular file; it is not replaced";
     else if (const ReadFile *input = input_at(target, guard))
         *error = path + ": is the " + input->what + " being read; choose another name";
     else if (guard.is_kept && guard.is_kept(path))
@@ -123,6 +127,69 @@ static std::string failure(const std::string &path, const char *what)
     return path + ": " + what + ": " + strerror(errno) + "; nothing was written";
 }
 
+/* Temporaries not yet put in place or removed: removed on SIGINT, SIGTERM
+ * and SIGHUP before the signal ends the program, so that an interrupted
+ * run leaves nothing half-written. Fixed storage, as the handler may not
+ * allocate; noted and forgotten on the thread that writes the outputs. */
+enum { PENDING_TEMPORARIES = 32, TEMPORARY_PATH = 4096 };
+static char pending[PENDING_TEMPORARIES][TEMPORARY_PATH];
+static volatile sig_atomic_t handler_installed = 0;
+
+static void remove_pending_and_end(int signal_number)
+{
+    for (int i = 0; i < PENDING_TEMPORARIES; i++)
+        if (pending[i][0])
+            unlink(pending[i]);
+    ::signal(signal_number, SIG_DFL);
+    raise(signal_number);
+}
+
+/* The handler for the signals that end a program, where nothing else handles or ignores them. */
+static void install_handler(void)
+{
+    if (handler_installed)
+        return;
+    handler_installed = 1;
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old, now;
+        memset(&now, 0, sizeof now);
+        now.sa_handler = remove_pending_and_end;
+        sigemptyset(&now.sa_mask);
+        if (sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler == SIG_DFL)
+            sigaction(signal_number, &now, nullptr);
+    }
+}
+
+static void note_temporary(const std::string &temporary)
+{
+    install_handler();
+    for (int i = 0; i < PENDING_TEMPORARIES; i++)
+        if (!pending[i][0] && temporary.size() < TEMPORARY_PATH) {
+            memcpy(pending[i], temporary.c_str(), temporary.size() + 1);
+            return;
+        }
+}
+
+static void forget_temporary(const std::string &temporary)
+{
+    for (int i = 0; i < PENDING_TEMPORARIES; i++)
+        if (pending[i][0] && temporary == pending[i])
+            pending[i][0] = '\0';
+}
+
+/* The temporary removed, and no longer removed on a signal. */
+static void remove_temporary(const std::string &temporary)
+{
+    unlink(temporary.c_str());
+    forget_temporary(temporary);
+}
+
+void remove_temporaries(const std::vector<std::string> &temporaries)
+{
+    for (const std::string &t : temporaries)
+        remove_temporary(t);
+}
+
 /* A new file beside path, open; -1 on failure. */
 static int open_temporary(const std::string &path, std::string *temporary, std::string *error)
 {
@@ -130,10 +197,12 @@ static int open_temporary(const std::string &path, std::string *temporary, std::
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
     int fd = mkstemp(buffer.data());
-    if (fd < 0)
+    if (fd < 0) {
         *error = failure(path, "can't be created");
-    else
-        *temporary = buffer.data();
+        return fd;
+    }
+    *temporary = buffer.data();
+    note_temporary(*temporary);
     return fd;
 }
 
@@ -157,7 +226,7 @@ static bool write_temporary(const OutputFile &file, std::string *temporary, std:
     bool closed = fp ? fclose(fp) == 0 : close(fd) == 0;
     if (!written || !closed) {
         *error = failure(file.path, "can't be written");
-        unlink(temporary->c_str());
+        remove_temporary(*temporary);
         return false;
     }
     return true;
@@ -170,13 +239,15 @@ static bool put_in_place(const std::string &temporary, const std::string &path, 
                          std::string *error)
 {
     if (!guard.force && link(temporary.c_str(), path.c_str()) == 0) {
-        unlink(temporary.c_str());
+        remove_temporary(temporary);
         return true;
     }
     if (!check_output(path, guard, error))
         return false;
-    if (rename(temporary.c_str(), path.c_str()) == 0)
+    if (rename(temporary.c_str(), path.c_str()) == 0) {
+        forget_temporary(temporary);
         return true;
+    }
     *error = failure(path, "can't be put in place");
     return false;
 }
@@ -194,7 +265,7 @@ static bool place_all(const std::vector<std::string> &temporaries, const std::ve
     for (size_t i = 0; i < placed && !guard.force; i++)
         unlink(paths[i].c_str());
     for (size_t i = placed; i < temporaries.size(); i++)
-        unlink(temporaries[i].c_str());
+        remove_temporary(temporaries[i]);
     return false;
 }
 
@@ -210,8 +281,7 @@ bool place_files(const std::vector<std::string> &temporaries, const std::vector<
     }
     if (allowed)
         return place_all(temporaries, paths, guard, error);
-    for (const std::string &t : temporaries)
-        unlink(t.c_str());
+    remove_temporaries(temporaries);
     return false;
 }
 
@@ -229,8 +299,7 @@ bool write_all_or_none(const std::vector<OutputFile> &files, const OutputGuard &
     for (const OutputFile &file : files) {
         std::string temporary;
         if (!write_temporary(file, &temporary, error)) {
-            for (const std::string &t : temporaries)
-                unlink(t.c_str());
+            remove_temporaries(temporaries);
             return false;
         }
         temporaries.push_back(temporary);

@@ -40,8 +40,8 @@ std::string find_beside_or_on_path(const std::string &program);
 /* Notes a file the run reads, as `what`; a path that can't be looked at is left out, as nothing can
  * replace what is not there. */
 void guard_input(OutputGuard *guard, const std::string &path, const char *what);
-/* Whether path may be written: refused, with one line naming it, when it is a folder, one of the inputs,
- * a kept file, or (without force) any file that exists. */
+/* Whether path may be written: refused, with one line naming it, when it is a folder, not a regular file
+ * (a device, a FIFO), one of the inputs, a kept file, or (without force) any file that exists. */
 bool check_output(const std::string &path, const OutputGuard &guard, std::string *error);
 /* At most limit bytes; errors start with the path, and a larger file gets "PATH: too_large". */
 bool read_whole_file(const std::string &path, size_t limit, const char *too_large, std::vector<uint8_t> *bytes,
@@ -52,13 +52,15 @@ bool write_all_or_none(const std::vector<OutputFile> &files, const OutputGuard &
 /* The folder and those above it that are missing, as mkdir -p makes them; made (when given): those this
  * call made, outermost first. */
 bool make_folders(const std::string &folder, std::string *error, std::vector<std::string> *made = nullptr);
-/* An empty new file beside path, for a writer that opens files by name. */
+/* An empty new file beside path, for a writer that opens files by name; until it is put in place or
+ * removed, SIGINT, SIGTERM or SIGHUP remove it before they end the program. */
 bool make_temporary_beside(const std::string &path, std::string *temporary, std::string *error);
 /* The temporary put at path (refused as check_output refuses); it goes on failure. */
 bool place_file(const std::string &temporary, const std::string &path, const OutputGuard &guard, std::string *error);
 /* Each temporary put at its path, all or none; every temporary left goes on failure. */
 bool place_files(const std::vector<std::string> &temporaries, const std::vector<std::string> &paths,
                  const OutputGuard &guard, std::string *error);
+void remove_temporaries(const std::vector<std::string> &temporaries); /* those still there, removed */
 /* Files written into a new hidden folder inside their folder, and there
  * made by other programs too (plots), then put in place together. */
 struct StagedOutput {

@@ -33,8 +33,7 @@ void convert_first_points(const Recording &rec)
     Converted converted;
     std::string error;
     ConvertResult result = convert_recording(rec, selection, "fuzz.set", options, &converted, &error);
-    for (const GapReport &gap : converted.gaps)
-        gap_message(rec, gap);
+    gap_messages(rec, converted.gaps);
     if (result == CONVERT_BAD_OPTIONS && rec.frames >= 2)
         abort(); /* the whole recording is always a span, and the axes differ */
     if (result != CONVERTED)

@@ -166,6 +166,7 @@ int read_inputs(const std::vector<std::string> &files, const InputOptions &optio
     else
         numbered_names(names);
     inputs->resize(files.size());
+    track_videos_ahead(files, options.recording.tracking);
     for (size_t i = 0; i < files.size(); i++) {
         int status = read_input(files[i], options, given, &(*inputs)[i], &brought, error);
         if (status != EXIT_DONE && where)

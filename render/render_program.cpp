@@ -426,7 +426,7 @@ static bool write_output(const RenderRequest &r, const OutputGuard &guard, Scene
     }
     if (ok)
         return place_file(temporary, r.output, guard, error);
-    unlink(temporary.c_str());
+    remove_temporaries({temporary});
     return false;
 }
 

@@ -1,5 +1,6 @@
 /* The conversion: resampling in time, gap filling, axes, units, and the
  * rigid alignment that takes the head's motion out. */
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <math.h>
 
@@ -107,6 +108,28 @@ TEST(Conversion, GapsAreFilledInTimeAndReportedForTheSpan)
     ASSERT_EQ(convert(rec, selection, span_options(0.35, 0.65), &out, &error), CONVERTED) << error;
     ASSERT_EQ(out.gaps.size(), 1u);
     EXPECT_EQ(gap_message(rec, out.gaps[0]), "point \"P0\": filled 3 of 5 frames in the span, longest gap 3 frames (0.300 s)");
+
+    /* A cut that every point shares (a video's frames without the face) is said once for them all; another
+     * kind of gap keeps a line of its own, in the order of the points. */
+    for (size_t p = 1; p < 24; p++)
+        for (size_t f : {0, 1, 4, 5, 6, 179})
+            rec.valid[f * 24 + p] = 0;
+    rec.valid[20 * 24 + 7] = 0;
+    ASSERT_EQ(convert(rec, selection, span_options(NAN, NAN), &out, &error), CONVERTED) << error;
+    EXPECT_THAT(gap_messages(rec, out.gaps),
+                testing::ElementsAre("points \"P0\", \"P1\" and 21 more: filled 6 of 180 frames in the span, longest gap "
+                                     "3 frames (0.300 s)",
+                                     "point \"P7\": filled 7 of 180 frames in the span, longest gap 3 frames (0.300 s)"));
+    for (size_t p = 2; p < 24; p++)
+        rec.valid[20 * 24 + p] = 0;
+    ASSERT_EQ(convert(rec, selection, span_options(NAN, NAN), &out, &error), CONVERTED) << error;
+    EXPECT_THAT(gap_messages(rec, out.gaps),
+                testing::ElementsAre("points \"P0\" and \"P1\": filled 6 of 180 frames in the span, longest gap 3 "
+                                     "frames (0.300 s)",
+                                     "points \"P2\", \"P3\" and 20 more: filled 7 of 180 frames in the span, longest gap 3 "
+                                     "frames (0.300 s)"));
+    for (size_t p = 0; p < 24; p++)
+        rec.valid[20 * 24 + p] = 1;
 
     for (size_t f = 0; f < 180; f++)
         rec.valid[f * 24 + 5] = 0;

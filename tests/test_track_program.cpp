@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "decode.h"
 #include "models.h"
@@ -363,7 +365,8 @@ TEST_F(Track, BadInputSaysWhatAndWritesNothing)
         int status;
         std::string message;
     } cases[] = {
-        {{nothing, out}, 1, nothing + ": no face found in any of 10 frames\n"},
+        {{nothing, out}, 1,
+         nothing + ": no face found in any of 10 frames; at 320 x 240 pixels a face must be at least 80 pixels wide to be found\n"},
         {{text, out}, 1, text + ": can't be read as a video: Invalid data found when processing input\n"},
         {{folder + "/none.mp4", out}, 1, folder + "/none.mp4: can't be read as a video: No such file or directory\n"},
         {{"--model", folder + "/none.dat", nothing, out}, 1, folder + "/none.dat: can't be read: No such file or directory\n"},
@@ -443,4 +446,171 @@ TEST_F(Track, DamagedFramesAreSkippedWithOneWarning)
     EXPECT_LT(t.rows.size(), 72u);
     EXPECT_GT(t.rows.size(), 60u);
     EXPECT_EQ(run.err, damaged + ": " + std::to_string(72 - t.rows.size()) + " frames could not be decoded; skipped them\n");
+}
+
+/* mienscope-track run with a deadline, so that a hang fails the test (status 124) rather than stalling it. */
+static ProgramRun track_within_a_minute(const std::vector<std::string> &args)
+{
+    std::vector<std::string> all = {"60", TRACK_BINARY};
+    all.insert(all.end(), args.begin(), args.end());
+    return run_program("/usr/bin/timeout", all);
+}
+
+TEST_F(Track, OutputsThatCantBeWrittenAreSaidInALineAndLeaveNothing)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string video = testdata_path("video/single_face.mp4"), folder = make_temp_folder();
+    std::string missing = folder + "/missing/face", fifo = folder + "/fifo", table = folder + "/face.csv";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string not_created = ": can't be created: No such file or directory; nothing was written\n";
+    const std::string not_regular = ": is not a regular file; it is not replaced\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{video, missing + ".csv"}, missing + ".csv" + not_created},
+        {{"--still", "1:" + missing + ".png", video}, missing + ".png" + not_created},
+        {{"--overlay", missing + ".mp4", video, table}, missing + ".mp4" + not_created},
+        {{video, table, "--still", "0.5:" + missing + ".png"}, missing + ".png" + not_created},
+        /* sysfs refuses new files to root too: a read-only share, whoever runs the tests. */
+        {{video, "/sys/face.csv"}, "/sys/face.csv: can't be created: Permission denied; nothing was written\n"},
+        {{video, folder}, folder + ": is a folder; give the name of a file to write\n"},
+        {{"--force", video, "/dev/null"}, "/dev/null" + not_regular},
+        {{"--force", "--overlay", "/dev/full", video}, "/dev/full" + not_regular},
+        {{video, fifo}, fifo + not_regular},
+        {{"--force", "--still", "1:" + fifo, video}, fifo + not_regular},
+    };
+    for (const auto &c : cases) {
+        ProgramRun run = track_within_a_minute(c.args);
+        EXPECT_EQ(run.status, 1) << c.message;
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_THAT(entries(folder), testing::UnorderedElementsAre("fifo")) << c.message << ": no output or temporary";
+        EXPECT_TRUE(entries(cache).empty()) << c.message << ": nothing kept for a run that failed";
+    }
+    struct stat st;
+    ASSERT_EQ(stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode)) << "the device is still a device";
+
+    /* Standard output that can't take the table. */
+    ProgramRun full = run_program("/bin/sh", {"-c", "exec \"$0\" \"$1\" - > /dev/full", TRACK_BINARY, video});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err, "standard output: can't be written: No space left on device\n");
+    EXPECT_TRUE(entries(cache).empty());
+}
+
+/* single_face.mp4's frame `frame` repeated `count` times, losslessly, scaled to the size. */
+static std::string still_video(const std::string &folder, const std::string &size, int frame, int count)
+{
+    std::string path = folder + "/still-" + size + ".mkv", messages;
+    std::string w = size.substr(0, size.find('x')), h = size.substr(size.find('x') + 1);
+    bool made = ffmpeg({"-i", testdata_path("video/single_face.mp4"), "-an", "-vf",
+                        "select=eq(n\\," + std::to_string(frame) + "),loop=" + std::to_string(count - 1) +
+                            ":1:0,format=yuv444p,scale=" + w + ":" + h + ",setpts=N/30/TB",
+                        "-frames:v", std::to_string(count), "-c:v", "ffv1", path},
+                       &messages);
+    EXPECT_TRUE(made) << messages;
+    return path;
+}
+
+TEST_F(Track, AStillFaceGivesStillPointsAtEverySize)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string folder = make_temp_folder();
+    /* Its own size, larger than the first search (found scaled down, then followed at another scale), odd. */
+    for (std::string size : {"640x360", "1280x720", "517x291"}) {
+        FaceTable t = tracked(still_video(folder, size, 15, 20));
+        ASSERT_EQ(t.rows.size(), 20u) << size;
+        double moved = 0;
+        for (size_t f = 1; f < t.rows.size(); f++) {
+            EXPECT_EQ(t.rows[f].at("success"), "1") << size << " frame " << f;
+            for (int i = 0; i < 68; i++)
+                moved = std::max(moved, hypot(number(t.rows[f], "x_" + std::to_string(i)) -
+                                                  number(t.rows[f - 1], "x_" + std::to_string(i)),
+                                              number(t.rows[f], "y_" + std::to_string(i)) -
+                                                  number(t.rows[f - 1], "y_" + std::to_string(i))));
+        }
+        EXPECT_LE(moved, 0.001) << size << ": pixels between identical frames";
+    }
+}
+
+/* single_face.mp4's first frames cut or padded to the size, the face kept at its own size, losslessly. */
+static std::string sized_video(const std::string &folder, int width, int height)
+{
+    std::string path = folder + "/" + std::to_string(width) + "x" + std::to_string(height) + ".mkv", messages;
+    char filters[160];
+    snprintf(filters, sizeof filters, "format=yuv444p,crop=%d:%d,pad=%d:%d:(ow-iw)/2:(oh-ih)/2", std::min(width, 640),
+             std::min(height, 360), width, height);
+    bool made = ffmpeg({"-i", testdata_path("video/single_face.mp4"), "-an", "-vf", filters, "-frames:v", "6", "-c:v",
+                        "ffv1", path},
+                       &messages);
+    EXPECT_TRUE(made) << messages;
+    return path;
+}
+
+TEST_F(Track, EveryFrameSizeFromSixteenUpIsTrackedAndDrawnOrSaysWhy)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string folder = make_temp_folder(), out = make_temp_folder();
+    const struct {
+        int width, height;
+        bool face;
+    } sizes[] = {{16, 16, false}, {17, 17, false}, {31, 33, false}, {301, 251, true}, {412, 600, true}, {572, 562, true}};
+    for (const auto &s : sizes) {
+        std::string video = sized_video(folder, s.width, s.height), size = std::to_string(s.width) + " x " +
+                                                                           std::to_string(s.height);
+        ProgramRun run = track({"--overlay", out + "/overlay.mp4", "--still", "0.1:" + out + "/still.png", video,
+                                out + "/table.csv"});
+        if (!s.face) {
+            EXPECT_EQ(run.status, 1) << size;
+            EXPECT_EQ(run.err, video + ": no face found in any of 6 frames; at " + size +
+                                   " pixels a face must be at least 80 pixels wide to be found\n");
+            EXPECT_TRUE(entries(out).empty()) << size;
+            continue;
+        }
+        ASSERT_EQ(run.status, 0) << size << ": " << run.err;
+        Image still = read_png_image(out + "/still.png");
+        EXPECT_EQ(still.width, s.width);
+        EXPECT_EQ(still.height, s.height);
+        VideoReader *reader = nullptr;
+        std::string reason;
+        ASSERT_TRUE(open_video(out + "/overlay.mp4", false, &reader, &reason)) << reason;
+        VideoFrame f;
+        size_t frames = 0;
+        while (next_video_frame(reader, &f, &reason) == 1) {
+            EXPECT_EQ(f.width, s.width + s.width % 2) << size << ": an odd side gets a black line more";
+            EXPECT_EQ(f.height, s.height + s.height % 2) << size;
+            frames++;
+        }
+        close_video(reader);
+        EXPECT_EQ(frames, 6u) << size;
+        EXPECT_EQ(face_table(read_file(out + "/table.csv")).rows.size(), 6u) << size;
+        for (const std::string &name : entries(out))
+            unlink((out + "/" + name).c_str());
+    }
+}
+
+TEST_F(Track, AFaceTooSmallForTheFirstSearchIsFoundAtTheFramesOwnSize)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string folder = make_temp_folder(), messages;
+    FaceTable original = tracked(testdata_path("video/single_face.mp4"));
+    /* The face, about 90 pixels wide at half size, in a 1080p frame: the frame scaled to 640 would make it 30. */
+    std::string small = filtered_video(folder, "small.mkv", "scale=320:180,pad=1920:1080:800:450");
+    ASSERT_FALSE(small.empty());
+    FaceTable t = tracked(small);
+    ASSERT_EQ(t.rows.size(), 72u);
+    double apart = 0;
+    for (size_t f = 0; f < 72; f++) {
+        EXPECT_EQ(t.rows[f].at("success"), "1") << "frame " << f;
+        apart += fabs(number(t.rows[f], "x_30") - (800 + number(original.rows[f], "x_30") / 2)) / 72;
+    }
+    EXPECT_LT(apart, 3.0) << "pixels, on average: the nose where the half-size face puts it";
+
+    /* How small a face can be, said where none is found: twice the detector's window in 4K. */
+    std::string big = folder + "/pattern4k.mp4";
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc=size=3840x2160:rate=10", "-frames:v", "1", big}, &messages))
+        << messages;
+    ProgramRun run = track({big, folder + "/none.csv"});
+    EXPECT_EQ(run.err, big + ": no face found in any of 1 frame; at 3840 x 2160 pixels a face must be at least 160 "
+                             "pixels wide to be found\n");
 }

@@ -25,6 +25,8 @@ struct FaceFinder {
 
 /* The face a known one is scaled to before following it; the pyramid's next levels see it at 80 and 115. */
 static const double followed_width = 96.0;
+/* The detector's window: the smallest face it finds, in the pixels it is given. */
+static const long detector_window = 80;
 static const int followed_levels = 3;
 
 FaceFinder *open_face_finder(void)
@@ -74,7 +76,7 @@ static std::vector<FaceBox> detect(dlib::frontal_face_detector &detector, FaceFi
 {
     long columns = (long)((right - left) / step), rows = (long)((bottom - top) / step);
     std::vector<FaceBox> found;
-    if (columns < 80 || rows < 80)
+    if (columns < detector_window || rows < detector_window)
         return found;
     sample_window(frame, left, top, step, columns, rows, &f->sampled);
     for (const dlib::rectangle &r : detector(f->sampled)) {
@@ -88,10 +90,26 @@ static std::vector<FaceBox> detect(dlib::frontal_face_detector &detector, FaceFi
     return found;
 }
 
+/* Frame pixels a sample when the frame's longer side is searched at `side` pixels, or at its own size. */
+static double search_step(const GrayView &frame, int side)
+{
+    return std::max(1.0, (double)std::max(frame.width, frame.height) / side);
+}
+
 std::vector<FaceBox> faces_in_frame(FaceFinder *f, const GrayView &frame)
 {
-    double step = std::max(1.0, (double)std::max(frame.width, frame.height) / SEARCH_SIDE);
-    return detect(f->whole, f, frame, 0, 0, frame.width, frame.height, step);
+    double step = search_step(frame, SEARCH_SIDE);
+    std::vector<FaceBox> found = detect(f->whole, f, frame, 0, 0, frame.width, frame.height, step);
+    double finer = search_step(frame, FINER_SEARCH_SIDE);
+    if (found.empty() && finer < step)
+        found = detect(f->whole, f, frame, 0, 0, frame.width, frame.height, finer);
+    return found;
+}
+
+long smallest_face(int width, int height)
+{
+    GrayView frame = {nullptr, width, height};
+    return (long)ceil(detector_window * search_step(frame, FINER_SEARCH_SIDE) - 1e-9);
 }
 
 std::vector<FaceBox> faces_near(FaceFinder *f, const GrayView &frame, const FaceBox &last)

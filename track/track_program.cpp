@@ -1,13 +1,16 @@
 /* mienscope-track's command line and flow. */
 #include "track_program.h"
 
+#include <errno.h>
 #include <getopt.h>
 #include <stdio.h>
+#include <string.h>
 #include <unistd.h>
 
 #include "cache.h"
 #include "detect.h"
 #include "encode.h"
+#include "faces.h"
 #include "file_io.h"
 #include "openface_table.h"
 #include "text.h"
@@ -25,8 +28,11 @@ const char track_help[] =
     "upright as its display rotation says. The face is the largest in the first frame\n"
     "where one is found, then the one nearest its last place; a frame where the\n"
     "detector finds no face there is failed (success 0, every coordinate 0). Faces\n"
-    "smaller than the detector's 80-pixel window are not found, and frames larger than\n"
-    "640 pixels are searched scaled down to 640 until the face is found.\n"
+    "smaller than the detector's 80-pixel window are not found: frames larger than\n"
+    "640 pixels are searched scaled down to 640 until the face is found, and where\n"
+    "none is found so, again at up to 1920 (a face of 80 pixels in 1080p, 160 in 4K).\n"
+    "A face that does not move keeps its box, so its points stay still. Landmarks are\n"
+    "placed on every core.\n"
     "\n"
     "OUTPUT.csv: frame, face_id, timestamp, confidence, success, x_0 .. x_67 and\n"
     "y_0 .. y_67 (pixels, with their fractions), X_0 .. X_67, Y_0 .. Y_67 and Z_0 .. Z_67\n"
@@ -179,67 +185,129 @@ static bool load_model(const std::string &path, LandmarkModel *model, std::strin
     return false;
 }
 
-/* The table of the video: from the cache, else tracked (and kept there); warnings on standard error. */
-static int tracked_table(const TrackRequest &r, const char *version, std::string *table, TrackedVideo *tracked)
-{
-    std::string key, error, folder = r.no_cache ? "" : cache_folder();
+/* What a run made: the table, the frames when they were tracked now (empty when read from the cache), and
+ * whether the table is new to the cache. */
+struct TrackResult {
+    std::string table;
+    TrackedVideo tracked;
     size_t undecodable = 0;
-    if (!cache_key(r.video, r.model, r.eye_mm, version, &key, &error))
-        return unusable(error);
-    if (folder.empty() || !cached_table(folder, key, table, &undecodable)) {
+    bool fresh = false;
+};
+
+/* After "no face found": how small a face the search finds at the video's size. */
+static std::string no_face_hint(const TrackedVideo &tracked)
+{
+    const TrackedFrame &first = tracked.frames.front();
+    return "; at " + std::to_string(first.width) + " x " + std::to_string(first.height) +
+           " pixels a face must be at least " + std::to_string(smallest_face(first.width, first.height)) +
+           " pixels wide to be found";
+}
+
+/* The table of the video: from the cache, else tracked; warnings on standard error. */
+static int tracked_table(const TrackRequest &r, const std::string &key, const char *version, TrackResult *result)
+{
+    std::string error, folder = r.no_cache ? "" : cache_folder();
+    if (folder.empty() || !cached_table(folder, key, &result->table, &result->undecodable)) {
+        TrackedVideo *tracked = &result->tracked;
         auto loader = [&](LandmarkModel *model, std::string *why) { return load_model(r.model, model, why); };
         if (!track_video(r.video, loader, tracked, &error))
             return unusable(error);
         if (frames_found(*tracked) == 0)
-            return unusable(r.video + ": no face found in any of " + count_of(tracked->frames.size(), "frame", "frames"));
+            return unusable(r.video + ": no face found in any of " + count_of(tracked->frames.size(), "frame", "frames") +
+                            no_face_hint(*tracked));
         if (!tracked->stopped.empty())
             fprintf(stderr, "%s: reading stopped after %s: %s\n", r.video.c_str(),
                     count_of(tracked->frames.size(), "frame", "frames").c_str(), tracked->stopped.c_str());
-        *table = openface_table(*tracked, r.eye_mm, version);
-        undecodable = tracked->undecodable;
-        keep_table(folder, key, *table, undecodable);
+        result->table = openface_table(*tracked, r.eye_mm, version);
+        result->undecodable = tracked->undecodable;
+        result->fresh = !folder.empty();
     }
-    if (undecodable > 0)
+    if (result->undecodable > 0)
         fprintf(stderr, "%s: %s could not be decoded; skipped %s\n", r.video.c_str(),
-                count_of(undecodable, "frame", "frames").c_str(), undecodable == 1 ? "it" : "them");
+                count_of(result->undecodable, "frame", "frames").c_str(), result->undecodable == 1 ? "it" : "them");
     return TRACK_DONE;
 }
 
-/* The table, the overlay and the stills written beside their places, then put there together. */
-static int write_outputs(const TrackRequest &r, const OutputGuard &guard, const std::string &table,
-                         const TrackedVideo &tracked)
+/* A writer's message about a temporary, naming the output as the user gave it. */
+static std::string as_given(const std::string &error, const std::string &temporary, const std::string &path)
 {
-    std::vector<std::string> paths = output_paths(r), temporaries;
-    std::string error;
-    bool ok = true;
-    for (size_t i = 0; i < paths.size() && ok; i++) {
-        std::string temporary;
-        ok = make_temporary_beside(paths[i], &temporary, &error);
-        if (ok)
-            temporaries.push_back(temporary);
-    }
-    size_t next = 0;
-    if (!r.output.empty() && r.output != "-") {
-        FILE *fp = fopen(temporaries[next++].c_str(), "w");
-        ok = fp && fwrite(table.data(), 1, table.size(), fp) == table.size();
-        ok = fp && fclose(fp) == 0 && ok;
-        if (!ok)
-            error = r.output + ": can't be written; nothing was written";
-    }
-    std::string overlay = r.overlay.empty() || !ok ? "" : temporaries[next++];
-    std::vector<StillRequest> stills = ok ? r.stills : std::vector<StillRequest>();
+    return error.compare(0, temporary.size(), temporary) == 0 ? path + error.substr(temporary.size()) : error;
+}
+
+/* The table into its temporary; false with a line naming the output. */
+static bool write_table(const std::string &table, const std::string &temporary, const std::string &path,
+                        std::string *error)
+{
+    FILE *fp = fopen(temporary.c_str(), "w");
+    bool written = fp && fwrite(table.data(), 1, table.size(), fp) == table.size();
+    if (fp && fclose(fp) != 0)
+        written = false;
+    if (!written)
+        *error = path + ": can't be written: " + strerror(errno) + "; nothing was written";
+    return written;
+}
+
+/* The overlay and the stills into their temporaries (each after the table's, when there is one). */
+static bool draw_outputs(const TrackRequest &r, const TrackedVideo &tracked, const std::vector<std::string> &temporaries,
+                         std::string *error)
+{
+    size_t next = !r.output.empty() && r.output != "-";
+    std::string overlay = r.overlay.empty() ? "" : temporaries[next++];
+    std::vector<StillRequest> stills = r.stills;
     for (StillRequest &still : stills)
         still.path = temporaries[next++];
-    if (ok && (!overlay.empty() || !stills.empty()))
-        ok = draw_tracking(r.video, tracked, overlay, stills, &error);
-    if (!ok || !place_files(temporaries, paths, guard, &error)) {
-        for (const std::string &t : temporaries)
-            unlink(t.c_str());
-        return unusable(error);
+    if (overlay.empty() && stills.empty())
+        return true;
+    if (draw_tracking(r.video, tracked, overlay, stills, error))
+        return true;
+    std::vector<std::string> paths = output_paths(r);
+    for (size_t i = 0; i < temporaries.size(); i++)
+        *error = as_given(*error, temporaries[i], paths[i]);
+    return false;
+}
+
+/* The table to standard output; false with a line saying why not. */
+static bool print_table(const std::string &table, std::string *error)
+{
+    bool written = fwrite(table.data(), 1, table.size(), stdout) == table.size();
+    if (fflush(stdout) != 0 || ferror(stdout))
+        written = false;
+    if (!written)
+        *error = std::string("standard output: can't be written: ") + strerror(errno);
+    return written;
+}
+
+/* The table, the overlay and the stills written to their temporaries, then put in place together. */
+static bool write_outputs(const TrackRequest &r, const OutputGuard &guard, const TrackResult &result,
+                          const std::vector<std::string> &temporaries, std::string *error)
+{
+    const TrackedVideo &tracked = result.tracked;
+    TrackedVideo reread;
+    bool drawing = !r.overlay.empty() || !r.stills.empty();
+    if (drawing && tracked.frames.empty() && !read_openface_table(result.table, &reread)) {
+        *error = r.video + ": its cached table can't be read";
+        return false;
     }
-    if (r.output == "-")
-        fwrite(table.data(), 1, table.size(), stdout);
-    return TRACK_DONE;
+    bool to_file = !r.output.empty() && r.output != "-";
+    return (!to_file || write_table(result.table, temporaries[0], r.output, error)) &&
+           draw_outputs(r, tracked.frames.empty() ? reread : tracked, temporaries, error) &&
+           place_files(temporaries, output_paths(r), guard, error) &&
+           (r.output != "-" || print_table(result.table, error));
+}
+
+/* A temporary beside every output, made before the video is tracked so that an output that can't be
+ * written is said at once; false (none left) with a line naming it. */
+static bool make_temporaries(const TrackRequest &r, std::vector<std::string> *temporaries, std::string *error)
+{
+    for (const std::string &path : output_paths(r)) {
+        std::string temporary;
+        if (!make_temporary_beside(path, &temporary, error)) {
+            remove_temporaries(*temporaries);
+            return false;
+        }
+        temporaries->push_back(temporary);
+    }
+    return true;
 }
 
 int run_track(const TrackRequest &r, const char *version)
@@ -250,16 +318,22 @@ int run_track(const TrackRequest &r, const char *version)
     guard.writes = "a table or video mienscope-track made";
     guard_input(&guard, r.video, "video");
     guard_input(&guard, r.model, "model");
-    std::string error, table;
+    std::string error, key;
     for (const std::string &path : output_paths(r))
         if (!check_output(path, guard, &error))
             return unusable(error);
-    TrackedVideo tracked;
-    int status = tracked_table(r, version, &table, &tracked);
+    if (!cache_key(r.video, r.model, r.eye_mm, version, &key, &error))
+        return unusable(error);
+    std::vector<std::string> temporaries;
+    if (!make_temporaries(r, &temporaries, &error))
+        return unusable(error);
+    TrackResult result;
+    int status = tracked_table(r, key, version, &result);
+    if (status == TRACK_DONE && !write_outputs(r, guard, result, temporaries, &error))
+        status = unusable(error);
     if (status != TRACK_DONE)
-        return status;
-    bool drawing = !r.overlay.empty() || !r.stills.empty();
-    if (drawing && tracked.frames.empty() && !read_openface_table(table, &tracked))
-        return unusable(r.video + ": its cached table can't be read");
-    return write_outputs(r, guard, table, tracked);
+        remove_temporaries(temporaries);
+    if (status == TRACK_DONE && result.fresh)
+        keep_table(cache_folder(), key, result.table, result.undecodable);
+    return status;
 }

@@ -1,8 +1,9 @@
-/* Three threads and the caller's: one decodes; one finds the face, frame
- * by frame in order, so that every choice depends only on the frames
- * before it and a video gives the same rows on every run; the caller's
- * loads the landmark model and then places the landmarks of each frame
- * whose face is settled.
+/* Two threads and the caller's, then one more a core: one decodes; one
+ * finds the face, frame by frame in order, so that every choice depends
+ * only on the frames before it and a video gives the same rows on every
+ * run; the caller's loads the landmark model and then, with a thread for
+ * every other core, places the landmarks of the frames whose face is
+ * settled, several frames at a time.
  *
  * Once the face is found (in frame f0), the detector confirms it in
  * every other frame, f0 + 2, f0 + 4, ..., searching near where it was two
@@ -106,6 +107,18 @@ long area(const FaceBox &b)
     return (b.right - b.left + 1) * (b.bottom - b.top + 1);
 }
 
+/* Whether a box found is the face where it was: its centre within a tenth of the face's width (a HOG cell
+ * of the detector's 80-pixel window) on each axis, its size within one step of the detector's pyramid
+ * (6/5). The detector places a box only to the nearest cell and scale, and where in the frame its
+ * search window starts moves both: keeping the box it had makes a still face's landmarks still. */
+bool same_place(const FaceBox &found, const FaceBox &was)
+{
+    double width = was.right - was.left + 1, found_width = found.right - found.left + 1;
+    double dx = 0.5 * ((found.left + found.right) - (was.left + was.right));
+    double dy = 0.5 * ((found.top + found.bottom) - (was.top + was.bottom));
+    return fabs(dx) <= width / 16 && fabs(dy) <= width / 16 && found_width <= width * 1.1 && found_width * 1.1 >= width;
+}
+
 /* What the detector has seen so far, frame by frame in order. */
 struct Follower {
     FaceFinder *finder = nullptr;
@@ -113,6 +126,31 @@ struct Follower {
     FaceBox last_place;   /* where it was last found */
     size_t first = 0;     /* the frame it was first found in; the confirmed frames are first + 2k */
 };
+
+/* The face nearest `place` in a window about it; false when there is none. */
+bool nearest_near(Follower *f, const GrayView &view, const FaceBox &place, FaceBox *nearest)
+{
+    bool any = false;
+    for (const FaceBox &face : faces_near(f->finder, view, place)) {
+        if (!any || centre_distance_squared(face, place) < centre_distance_squared(*nearest, place))
+            *nearest = face;
+        any = true;
+    }
+    return any;
+}
+
+/* A face found in the whole frame, found again as it will be followed: searched near itself in the same
+ * frame until the box found is in the same place as the one searched about (a few rounds at most). The
+ * whole frame is searched at another scale and from another corner than a window about a face, and
+ * each window gives a box a little off its own centre; without this a still face's box, and so its
+ * landmarks, would move over the frames after it was first found. */
+FaceBox as_followed(Follower *f, const GrayView &view, const FaceBox &found)
+{
+    FaceBox box = found, next;
+    for (int round = 0; round < 4 && nearest_near(f, view, box, &next) && !same_place(next, box); round++)
+        box = next;
+    return box;
+}
 
 /* The face in the job's frame, searched near `near` when given, else in the whole frame: before any was
  * seen the largest, then the one nearest the last place (the first of equals). */
@@ -129,6 +167,10 @@ void search(Follower *f, Job *job, const FaceBox *near)
             job->box = face;
         job->found = true;
     }
+    if (job->found && !near)
+        job->box = as_followed(f, view, job->box);
+    if (job->found && f->seen && same_place(job->box, f->last_place))
+        job->box = f->last_place;
     if (job->found && !f->seen) {
         f->seen = true;
         f->first = job->index;
@@ -218,6 +260,18 @@ void place_all(Pipeline *p, const LandmarkModel &model)
     }
 }
 
+/* The landmarks placed on as many threads as the machine has cores, this one among them: frames are
+ * independent once settled, and each goes to its own row. */
+void place_on_every_core(Pipeline *p, const LandmarkModel &model)
+{
+    std::vector<std::thread> placers;
+    for (unsigned i = 1; i < std::max(1u, std::thread::hardware_concurrency()); i++)
+        placers.emplace_back(place_all, p, std::cref(model));
+    place_all(p, model);
+    for (std::thread &placer : placers)
+        placer.join();
+}
+
 void stop(Pipeline *p)
 {
     std::lock_guard<std::mutex> hold(p->lock);
@@ -243,7 +297,7 @@ bool track_video(const std::string &video, const ModelLoader &load, TrackedVideo
     LandmarkModel model;
     bool loaded = load(&model, error);
     if (loaded)
-        place_all(&p, model);
+        place_on_every_core(&p, model);
     else
         stop(&p);
     follower.join();

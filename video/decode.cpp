@@ -10,6 +10,8 @@ extern "C" {
 
 #include <math.h>
 
+#include <algorithm>
+
 #include "decode.h"
 
 /* How the stored frame becomes the upright one: out(x, y) = in(column, row) with the two read off these. */
@@ -136,7 +138,9 @@ static void turn_plane(const uint8_t *in, int w, int h, int channels, Turn turn,
         }
 }
 
-/* The decoded frame converted to `format` (GRAY8 or RGB24) and turned upright into out. */
+/* The decoded frame converted to `format` (GRAY8 or RGB24) and turned upright into out. libswscale's
+ * vector code writes whole blocks of pixels, past a row's end and the last row's: it is given rows of a
+ * stride aligned to 64 bytes and a row to spare, and the rows are then packed. */
 static bool convert(VideoReader *r, SwsContext **context, AVPixelFormat format, int channels, std::vector<uint8_t> *out)
 {
     const AVFrame *f = r->frame;
@@ -144,16 +148,18 @@ static bool convert(VideoReader *r, SwsContext **context, AVPixelFormat format, 
                                     SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!*context)
         return false;
-    std::vector<uint8_t> stored((size_t)f->width * f->height * channels);
-    uint8_t *planes[1] = {r->turn == TURN_NONE ? nullptr : stored.data()};
-    if (r->turn == TURN_NONE) {
-        out->resize(stored.size());
-        planes[0] = out->data();
-    }
-    int strides[1] = {f->width * channels};
+    size_t row = (size_t)f->width * channels, stride = (row + 63) / 64 * 64;
+    std::vector<uint8_t> scaled(stride * ((size_t)f->height + 1));
+    uint8_t *planes[1] = {scaled.data()};
+    int strides[1] = {(int)stride};
     sws_scale(*context, f->data, f->linesize, 0, f->height, planes, strides);
-    if (r->turn != TURN_NONE)
-        turn_plane(stored.data(), f->width, f->height, channels, r->turn, out);
+    std::vector<uint8_t> packed(row * f->height);
+    for (int y = 0; y < f->height; y++)
+        std::copy_n(&scaled[(size_t)y * stride], row, &packed[(size_t)y * row]);
+    if (r->turn == TURN_NONE)
+        *out = std::move(packed);
+    else
+        turn_plane(packed.data(), f->width, f->height, channels, r->turn, out);
     return true;
 }
 

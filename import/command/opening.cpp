@@ -88,8 +88,8 @@ int convert_opened(const OpenedRecording &opened, const RecordingOptions &option
 {
     ConvertResult result =
         convert_recording(opened.rec, opened.selection, opened.set.name, options.convert, converted, error);
-    for (const GapReport &gap : converted->gaps)
-        fprintf(stderr, "%s: %s\n", opened.path.c_str(), gap_message(opened.rec, gap).c_str());
+    for (const std::string &line : gap_messages(opened.rec, converted->gaps))
+        fprintf(stderr, "%s: %s\n", opened.path.c_str(), line.c_str());
     switch (result) {
     case CONVERTED: return EXIT_DONE;
     case CONVERT_BAD_OPTIONS: return EXIT_USAGE;

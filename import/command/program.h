@@ -92,6 +92,9 @@ int read_recording_file(const std::string &path, const RecordingOptions &options
  * in error. */
 int track_video_file(const std::string &path, const TrackingOptions &options, std::vector<uint8_t> *table,
                      std::string *error);
+/* The tables of the videos among the files, tracked ahead by up to as many mienscope-track processes at
+ * once as there are cores; track_video_file then takes each (its warnings passed on then), in any order. */
+void track_videos_ahead(const std::vector<std::string> &paths, const TrackingOptions &options);
 /* The video's frames nearest these times (seconds from its first frame), whole, with the tracked points drawn,
  * as PNG files' bytes, from mienscope-track likewise; returns the exit status, the message in error. */
 int video_stills(const std::string &path, const TrackingOptions &options, const std::vector<double> &seconds,

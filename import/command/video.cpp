@@ -11,9 +11,17 @@
 #include <stdlib.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "detect.h"
 #include "file_io.h"
 #include "program.h"
 #include "text.h"
@@ -37,16 +45,15 @@ static std::vector<std::string> tracker_arguments(const std::string &tracker, co
     return args;
 }
 
-/* The child: its standard output and error to the pipes, then the tracker. */
-static void run_child(const std::vector<std::string> &args, int out, int err)
+/* The child: its standard output and error to the pipes, ended when the program that started it ends
+ * (interrupted or killed too), then the tracker. Only calls safe after fork in a program with threads. */
+static void run_child(char *const *argv, pid_t parent, int out, int err)
 {
-    std::vector<char *> argv;
-    for (const std::string &a : args)
-        argv.push_back((char *)a.c_str());
-    argv.push_back(nullptr);
+    if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent)
+        _exit(125);
     if (dup2(out, 1) < 0 || dup2(err, 2) < 0)
         _exit(126);
-    execv(argv[0], argv.data());
+    execv(argv[0], argv);
     _exit(127);
 }
 
@@ -80,65 +87,139 @@ static bool drain(pid_t child, int out, int err, std::vector<uint8_t> *table, st
     return true;
 }
 
+/* One run of mienscope-track, its warnings held until the caller passes them on. */
+struct TrackerRun {
+    int status = EXIT_UNUSABLE;
+    std::vector<uint8_t> table; /* what it wrote to standard output */
+    std::string warnings;       /* its lines on standard error but the error, to pass on */
+    std::string error;          /* the message naming the video, when it failed */
+};
+
 /* The tracker's lines but its last on standard error (its warnings); the last is its error when it failed. */
-static std::string pass_on_warnings(const std::string &messages, bool failed)
+static std::string split_warnings(const std::string &messages, bool failed, std::string *warnings)
 {
     std::vector<std::string> lines = split_lines(messages.data(), messages.size());
     while (!lines.empty() && lines.back().empty())
         lines.pop_back();
     std::string last = failed && !lines.empty() ? lines.back() : "";
     for (size_t i = 0; i + (failed && !lines.empty() ? 1 : 0) < lines.size(); i++)
-        fprintf(stderr, "%s\n", lines[i].c_str());
+        *warnings += lines[i] + "\n";
     return last;
 }
 
-/* mienscope-track with the options and then `asked`; what it writes to standard output in out, its warnings
- * passed on. Returns the exit status, the message naming the video in error. */
-static int run_tracker(const std::string &path, const TrackingOptions &options, const std::vector<std::string> &asked,
-                       std::vector<uint8_t> *table, std::string *error)
+/* mienscope-track with the options and then `asked`; may run on any thread, as it prints nothing. */
+static TrackerRun run_tracker(const std::string &path, const TrackingOptions &options,
+                              const std::vector<std::string> &asked)
 {
+    TrackerRun run;
     std::string tracker = find_beside_or_on_path("mienscope-track");
     if (tracker.empty()) {
-        *error = path + ": opening a video needs mienscope-track (package mienscope-track)";
-        return EXIT_UNUSABLE;
+        run.error = path + ": opening a video needs mienscope-track (package mienscope-track)";
+        return run;
     }
     std::vector<std::string> args = tracker_arguments(tracker, options);
     args.insert(args.end(), asked.begin(), asked.end());
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back((char *)a.c_str());
+    argv.push_back(nullptr);
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-        *error = path + ": mienscope-track can't be started: " + strerror(errno);
-        return EXIT_UNUSABLE;
+        run.error = path + ": mienscope-track can't be started: " + strerror(errno);
+        return run;
     }
     fflush(stderr);
-    pid_t child = fork();
+    pid_t parent = getpid(), child = fork();
     if (child == 0)
-        run_child(args, out[1], err[1]);
+        run_child(argv.data(), parent, out[1], err[1]);
     close(out[1]);
     close(err[1]);
     std::string messages;
-    bool whole = child > 0 && drain(child, out[0], err[0], table, &messages);
+    bool whole = child > 0 && drain(child, out[0], err[0], &run.table, &messages);
     close(out[0]);
     close(err[0]);
     int status = 0;
     bool ended = child > 0 && waitpid(child, &status, 0) == child;
     bool done = whole && ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    std::string last = pass_on_warnings(messages, !done);
+    std::string last = split_warnings(messages, !done, &run.warnings);
     if (done)
-        return EXIT_DONE;
-    if (!whole)
-        *error = path + ": its table from mienscope-track is over 512 MiB; no recording is";
+        run.status = EXIT_DONE;
+    else if (!whole)
+        run.error = path + ": its table from mienscope-track is over 512 MiB; no recording is";
     else if (ended && WIFSIGNALED(status))
-        *error = path + ": can't be read as a video: mienscope-track ended on signal " + std::to_string(WTERMSIG(status)) +
-                 " (" + strsignal(WTERMSIG(status)) + ")";
+        run.error = path + ": can't be read as a video: mienscope-track ended on signal " +
+                    std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")";
     else
-        *error = !last.empty() ? last : path + ": mienscope-track can't be started";
-    return EXIT_UNUSABLE;
+        run.error = !last.empty() ? last : path + ": mienscope-track can't be started";
+    return run;
+}
+
+/* The run's warnings passed on; its status, its table in table and its message in error. */
+static int finish_run(TrackerRun *run, std::vector<uint8_t> *table, std::string *error)
+{
+    fputs(run->warnings.c_str(), stderr);
+    *table = std::move(run->table);
+    *error = run->error;
+    return run->status;
+}
+
+/* Tables tracked ahead, by the tracker's arguments, each taken once by track_video_file. */
+static std::map<std::vector<std::string>, TrackerRun> tracked_ahead;
+static std::mutex tracked_ahead_lock;
+
+/* What the tracker is asked for a video's table, and the key of that run. */
+static std::vector<std::string> table_request(const std::string &path)
+{
+    return {"--", path, "-"};
+}
+
+static std::vector<std::string> ahead_key(const std::string &path, const TrackingOptions &options)
+{
+    std::vector<std::string> key = tracker_arguments("", options), asked = table_request(path);
+    key.insert(key.end(), asked.begin(), asked.end());
+    return key;
+}
+
+/* The run tracked ahead for the key, taken from the table; false when there is none. */
+static bool take_ahead(const std::vector<std::string> &key, TrackerRun *run)
+{
+    std::lock_guard<std::mutex> hold(tracked_ahead_lock);
+    auto ahead = tracked_ahead.find(key);
+    if (ahead == tracked_ahead.end())
+        return false;
+    *run = std::move(ahead->second);
+    tracked_ahead.erase(ahead);
+    return true;
+}
+
+void track_videos_ahead(const std::vector<std::string> &paths, const TrackingOptions &options)
+{
+    std::vector<std::string> videos;
+    for (const std::string &path : paths)
+        if (file_is_video(path))
+            videos.push_back(path);
+    std::atomic<size_t> next(0);
+    auto work = [&]() {
+        for (size_t i; (i = next++) < videos.size();) {
+            TrackerRun run = run_tracker(videos[i], options, table_request(videos[i]));
+            std::lock_guard<std::mutex> hold(tracked_ahead_lock);
+            tracked_ahead[ahead_key(videos[i], options)] = std::move(run);
+        }
+    };
+    std::vector<std::thread> workers;
+    for (size_t t = 0; t < std::min<size_t>(videos.size(), std::max(1u, std::thread::hardware_concurrency())); t++)
+        workers.emplace_back(work);
+    for (std::thread &worker : workers)
+        worker.join();
 }
 
 int track_video_file(const std::string &path, const TrackingOptions &options, std::vector<uint8_t> *table,
                      std::string *error)
 {
-    return run_tracker(path, options, {"--", path, "-"}, table, error);
+    TrackerRun run;
+    if (!take_ahead(ahead_key(path, options), &run))
+        run = run_tracker(path, options, table_request(path));
+    return finish_run(&run, table, error);
 }
 
 int video_stills(const std::string &path, const TrackingOptions &options, const std::vector<double> &seconds,
@@ -155,7 +236,8 @@ int video_stills(const std::string &path, const TrackingOptions &options, const 
     }
     asked.insert(asked.end(), {"--", path});
     std::vector<uint8_t> nothing;
-    int status = run_tracker(path, options, asked, &nothing, error);
+    TrackerRun run = run_tracker(path, options, asked);
+    int status = finish_run(&run, &nothing, error);
     for (size_t i = 0; i < seconds.size() && status == EXIT_DONE; i++) {
         pngs->emplace_back();
         if (!read_whole_file(scratch.staging + "/" + std::to_string(i) + ".png", (size_t)1 << 30, "is too large",

@@ -228,10 +228,51 @@ bool check_screen_axes(AxisDirection right, AxisDirection up, std::string *error
     return false;
 }
 
-std::string gap_message(const Recording &rec, const GapReport &gap)
+/* What was filled, without the point. */
+static std::string gap_text(const Recording &rec, const GapReport &gap)
 {
     char text[200];
     snprintf(text, sizeof text, "filled %zu of %zu frames in the span, longest gap %zu frames (%.3f s)", gap.filled,
              gap.frames, gap.longest, gap.longest / rec.rate);
-    return "point \"" + rec.points[gap.point].label + "\": " + text;
+    return text;
+}
+
+std::string gap_message(const Recording &rec, const GapReport &gap)
+{
+    return "point \"" + rec.points[gap.point].label + "\": " + gap_text(rec, gap);
+}
+
+static bool same_gap(const GapReport &a, const GapReport &b)
+{
+    return a.filled == b.filled && a.frames == b.frames && a.longest == b.longest;
+}
+
+/* The points of one kind of gap: "point "A"", "points "A" and "B"", "points "A", "B" and 3 more". */
+static std::string points_named(const Recording &rec, const std::vector<size_t> &points)
+{
+    std::string first = "\"" + rec.points[points[0]].label + "\"";
+    if (points.size() == 1)
+        return "point " + first;
+    std::string second = "\"" + rec.points[points[1]].label + "\"";
+    if (points.size() == 2)
+        return "points " + first + " and " + second;
+    return "points " + first + ", " + second + " and " + std::to_string(points.size() - 2) + " more";
+}
+
+std::vector<std::string> gap_messages(const Recording &rec, const std::vector<GapReport> &gaps)
+{
+    std::vector<std::string> lines;
+    std::vector<bool> said(gaps.size(), false);
+    for (size_t i = 0; i < gaps.size(); i++) {
+        if (said[i])
+            continue;
+        std::vector<size_t> points;
+        for (size_t j = i; j < gaps.size(); j++)
+            if (!said[j] && same_gap(gaps[i], gaps[j])) {
+                said[j] = true;
+                points.push_back(gaps[j].point);
+            }
+        lines.push_back(points_named(rec, points) + ": " + gap_text(rec, gaps[i]));
+    }
+    return lines;
 }

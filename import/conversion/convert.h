@@ -61,5 +61,7 @@ ConvertResult convert_recording(const Recording &rec, const Selection &selection
 /* False, with a usage message, when right and up lie on one axis. */
 bool check_screen_axes(AxisDirection right, AxisDirection up, std::string *error);
 std::string gap_message(const Recording &rec, const GapReport &gap); /* one line for standard error, without the file */
+/* The same for every gap, said once for the points whose gaps are alike ("points "A", "B" and 22 more: ..."). */
+std::vector<std::string> gap_messages(const Recording &rec, const std::vector<GapReport> &gaps);
 
 #endif
