@@ -5,7 +5,12 @@
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "testfiles.h"
 #include "videos.h"
@@ -127,4 +132,99 @@ TEST_F(VideoInputs, AverageCompareRenderAndReportTakeVideos)
     EXPECT_THAT(page, HasSubstr("<img class=\"video-rest\" alt=\"The video at rest, frame 0 (0.00 s)\" "
                                 "src=\"data:image/png;base64,iVBOR"));
     EXPECT_THAT(page, HasSubstr("<img class=\"video-peak\" alt=\"The video at its peak, frame "));
+}
+
+/* The pid of a mienscope-track whose parent is `parent`, within the deadline; 0 when none came. */
+static pid_t tracker_of(pid_t parent, double seconds)
+{
+    for (double waited = 0; waited < seconds; waited += 0.01) {
+        DIR *proc = opendir("/proc");
+        while (struct dirent *e = proc ? readdir(proc) : nullptr) {
+            std::string stat = read_file(std::string("/proc/") + e->d_name + "/stat");
+            char name[64];
+            int ppid = 0;
+            if (sscanf(stat.c_str(), "%*d (%63[^)]) %*c %d", name, &ppid) == 2 && ppid == parent &&
+                std::string(name) == "mienscope-track") {
+                closedir(proc);
+                return (pid_t)atoi(e->d_name);
+            }
+        }
+        if (proc)
+            closedir(proc);
+        usleep(10000);
+    }
+    return 0;
+}
+
+/* Whether the process has ended (gone, or a zombie nobody has reaped yet), within the deadline. */
+static bool ended_within(pid_t pid, double seconds)
+{
+    for (double waited = 0; waited < seconds; waited += 0.01) {
+        std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+        char state = 0;
+        if (stat.empty() || (sscanf(stat.c_str(), "%*d (%*[^)]) %c", &state) == 1 && state == 'Z'))
+            return true;
+        usleep(10000);
+    }
+    return false;
+}
+
+TEST_F(VideoInputs, AnInterruptedProgramTakesItsTrackerWithItAndNothingIsKept)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string folder = make_temp_folder(), cache = make_temp_folder(), messages;
+    std::string video = folder + "/long.mp4";
+    /* 96 s of video, several seconds of tracking: a tracker left alone would outlast the deadline below. */
+    ASSERT_TRUE(ffmpeg({"-stream_loop", "39", "-i", testdata_path("video/single_face.mp4"), "-an", "-c:v", "libx264",
+                        "-preset", "ultrafast", video},
+                       &messages))
+        << messages;
+    std::string measure = program("mienscope-measure");
+    pid_t child = fork();
+    if (child == 0) {
+        setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execl(measure.c_str(), measure.c_str(), video.c_str(), (char *)nullptr);
+        _exit(127);
+    }
+    pid_t tracker = tracker_of(child, 20);
+    ASSERT_NE(tracker, 0) << "mienscope-measure started no tracker";
+    kill(child, SIGINT); /* to the program alone, not its process group */
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+    EXPECT_TRUE(ended_within(tracker, 2)) << "the tracker went on alone";
+    ProgramRun left = run_program("/usr/bin/find", {cache, "-type", "f"});
+    EXPECT_EQ(left.out, "") << "a half-written cache file or a table kept for a run that did not end";
+}
+
+TEST_F(VideoInputs, AFolderOfVideosIsTrackedAtOnceAndSaidInOrder)
+{
+    REQUIRE_TESTDATA("video/face_noface.mov");
+    std::string folder = make_temp_folder(), single = read_file(testdata_path("video/single_face.mp4"));
+    /* a: frames that can't be decoded; b: a cut, the same gap in every point; c: nothing to say. */
+    std::string damaged = single;
+    for (size_t at : {60000, 120000})
+        damaged.replace(at, 3000, std::string(3000, '\0'));
+    write_file(folder + "/a.mp4", damaged);
+    write_file(folder + "/b.mov", read_file(testdata_path("video/face_noface.mov")));
+    write_file(folder + "/c.mp4", single);
+    ProgramRun all = run_program(program("mienscope-measure"), {"--markers", SOURCE_DIR "/examples/openface-24.set",
+                                                                "--no-cache", folder});
+    ASSERT_EQ(all.status, 0) << all.err;
+    std::string alone_out, alone_err;
+    for (const char *name : {"a.mp4", "b.mov", "c.mp4"}) {
+        ProgramRun one = run_program(program("mienscope-measure"), {"--markers", SOURCE_DIR "/examples/openface-24.set",
+                                                                    folder + "/" + name});
+        ASSERT_EQ(one.status, 0) << one.err;
+        alone_err += one.err;
+        alone_out += one.out.substr(alone_out.empty() ? 0 : one.out.find('\n') + 1);
+    }
+    EXPECT_EQ(all.out, alone_out) << "the rows as when each is measured alone, in the folder's order";
+    EXPECT_EQ(all.err, alone_err) << "the warnings likewise";
+    EXPECT_THAT(all.err, testing::ContainsRegex("^" + folder + "/a.mp4: [0-9]+ frames could not be decoded; skipped "
+                                                "them\n" + folder + "/b.mov: points \"[^\"]+\", \"[^\"]+\" and 28 "
+                                                "more: filled 97 of 169 frames"));
 }
