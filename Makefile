@@ -136,13 +136,14 @@ bench: build
 # reader and the study-table parser. Seeds are fuzz/seeds,
 # the sample data, the examples and, where they are beside the checkout,
 # the shared test recordings; then the tracker's landmark model and cache
-# files, seeded by small models and a cache file the tests' way makes.
+# files, seeded by small models and a cache file the tests' way makes, and
+# the stills' and overlay's writers at any frame size.
 fuzz:
 	$(MAKE) deps PACKAGES="clang libclang-rt-14-dev cmake make libglut-dev libglu1-mesa-dev libgl-dev libeigen3-dev \
 	  $(RENDER_PACKAGES) $(TRACK_PACKAGES)"
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMIENSCOPE_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_new_face fuzz_c3d fuzz_trc fuzz_openface fuzz_marker_set fuzz_marker_file \
-	  fuzz_study_table fuzz_landmark_model fuzz_track_cache
+	  fuzz_study_table fuzz_landmark_model fuzz_track_cache fuzz_frame_writers
 	mkdir -p $(FUZZ_BUILD)/sample-seeds
 	n=$$(wc -c < face-data/line.dat); \
 	  { printf "\\$$(printf %03o $$((n % 256)))\\$$(printf %03o $$((n / 256)))"; cat face-data/line.dat face-data/sm1.dat; } \
@@ -157,6 +158,7 @@ fuzz:
 	fuzz/run.sh $(FUZZ_BUILD) study_table $(FUZZ_SECONDS) 16384 fuzz/seeds/study_table || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) landmark_model $(FUZZ_SECONDS) 4096 fuzz/seeds/landmark_model || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) track_cache $(FUZZ_SECONDS) 65536 fuzz/seeds/track_cache || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) frame_writers $(FUZZ_SECONDS) 4096 fuzz/seeds/frame_writers || status=1; \
 	exit $$status
 
 # The manual pages, filled in, in $(BUILD): man $(BUILD)/mienscope.1 reads one.

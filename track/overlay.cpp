@@ -26,19 +26,6 @@ static void draw_points(const TrackedFrame &tracked, Picture *picture)
     }
 }
 
-/* The picture with a black column or row more where its width or height is odd. */
-static Picture even_sized(const Picture &picture)
-{
-    Picture out;
-    out.width = picture.width + picture.width % 2;
-    out.height = picture.height + picture.height % 2;
-    out.rgb.assign((size_t)out.width * out.height * 3, 0);
-    for (int y = 0; y < picture.height; y++)
-        std::copy_n(&picture.rgb[(size_t)y * picture.width * 3], (size_t)picture.width * 3,
-                    &out.rgb[(size_t)y * out.width * 3]);
-    return out;
-}
-
 /* For each still, the index of the frame nearest its time. */
 static std::vector<size_t> still_frames(const TrackedVideo &tracked, const std::vector<StillRequest> &stills)
 {
@@ -61,7 +48,7 @@ static bool add_frame(size_t f, VideoFrame &frame, const TrackedVideo &tracked, 
         draw_points(tracked.frames[f], &frame.picture);
     if (overlay.empty())
         return true;
-    Picture even = even_sized(frame.picture);
+    Picture even = padded_to_even(frame.picture);
     if (!*mp4 && !mp4_open_timed(overlay, even.width, even.height, rate, mp4, error))
         return false;
     return mp4_add_at(*mp4, even, frame.seconds, error);

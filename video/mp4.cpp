@@ -11,6 +11,7 @@ extern "C" {
 #include <math.h>
 #include <string.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "encode.h"
@@ -201,4 +202,16 @@ bool made_by_mienscope(const std::string &path)
     bool ours = comment && strcmp(comment->value, mienscope_video_comment) == 0;
     avformat_close_input(&format);
     return ours;
+}
+
+Picture padded_to_even(const Picture &picture)
+{
+    Picture out;
+    out.width = picture.width + picture.width % 2;
+    out.height = picture.height + picture.height % 2;
+    out.rgb.assign((size_t)out.width * out.height * 3, 0);
+    for (int y = 0; y < picture.height; y++)
+        std::copy_n(&picture.rgb[(size_t)y * picture.width * 3], (size_t)picture.width * 3,
+                    &out.rgb[(size_t)y * out.width * 3]);
+    return out;
 }
