@@ -37,3 +37,24 @@ std::string five_point_model(void)
     std::vector<std::vector<dlib::vector<float, 2>>> pixels = {{{0.4f, 0.4f}, {0.6f, 0.6f}}};
     return serialised(dlib::shape_predictor(mean, {{tree}}, pixels));
 }
+
+std::string two_point_model_anchored_at(unsigned long anchor)
+{
+    dlib::matrix<float, 0, 1> mean(4);
+    mean = 0.25f, 0.5f, 0.75f, 0.5f;
+    dlib::impl::regression_tree tree;
+    tree.splits.push_back({0, 1, 10.0f});
+    dlib::matrix<float, 0, 1> leaf(4);
+    leaf = 0;
+    tree.leaf_values = {leaf, leaf};
+    std::vector<std::vector<dlib::impl::regression_tree>> forests = {{tree}};
+    std::vector<std::vector<unsigned long>> anchors = {{anchor, 1}};
+    std::vector<std::vector<dlib::vector<float, 2>>> deltas = {{{-0.05f, -0.3f}, {0.05f, -0.3f}}};
+    std::ostringstream out;
+    dlib::serialize(1, out); /* the format's version, then its parts in the order dlib writes them */
+    dlib::serialize(mean, out);
+    dlib::serialize(forests, out);
+    dlib::serialize(anchors, out);
+    dlib::serialize(deltas, out);
+    return out.str();
+}

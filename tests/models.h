@@ -12,5 +12,8 @@
  * split naming feature pixel `first` (2 or more: one the model does not have) makes it damaged. */
 std::string two_point_model(unsigned long first = 0);
 std::string five_point_model(void); /* five points, as dlib's small face model has */
+/* The two points' model with its first feature pixel placed from point `anchor` (2 or more: one the shape
+ * does not have), written part by part as dlib writes a predictor. */
+std::string two_point_model_anchored_at(unsigned long anchor);
 
 #endif

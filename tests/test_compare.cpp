@@ -301,6 +301,12 @@ TEST(CompareStudy, TablesAsSpreadsheetsSaveThemAreReadAlike)
     EXPECT_EQ(read_file(folder + "/excel/norm.csv"), read_file(folder + "/plain/norm.csv"));
     EXPECT_THAT(read_file(folder + "/excel/norm.csv"), HasSubstr("\nd.dat,p,s4,x,marker,3,peak_mm,13.0000,"))
         << "the last column without its CR";
+    /* Commas in the header make ',' the separator, whatever else a name holds. */
+    write_file(folder + "/notes.csv", "file,group,subject,condition,note;x\na.dat,n,s1,,\"a;b\"\nb.dat,n,s2,,\n"
+                                      "c.dat,n,s3,,;\nd.dat,p,s4,x,\n");
+    run = compare({"--norm", "n", "--out", folder + "/notes", folder + "/notes.csv"}, "/nonexistent");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(folder + "/notes/norm.csv"), read_file(folder + "/plain/norm.csv"));
 
     /* A name left out, so that the next option stands in its place, is said so. */
     for (const auto &c : std::vector<std::pair<std::vector<std::string>, std::string>>{

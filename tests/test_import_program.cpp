@@ -149,4 +149,12 @@ TEST(ImportProgram, NoInputIsWrittenOverAndNoRecordingReplacedEvenWithForce)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, linked + being_read);
     EXPECT_EQ(read_file(capture), read_file(example));
+
+    /* A set given by a link is the file the link names: that file is not written over. */
+    std::string via = folder + "/link.set";
+    ASSERT_EQ(symlink(set.c_str(), via.c_str()), 0);
+    run = run_import({"--force", "--markers", via, capture, set});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, set + ": is the marker set being read; choose another name\n");
+    EXPECT_EQ(read_file(set), read_file(example_set));
 }

@@ -97,6 +97,24 @@ TEST(Landmarks, DebiansModelPlacesWhatDlibPlacesBeforeItRounds)
             whole += xy[2 * i] == floor(xy[2 * i]);
         }
         EXPECT_LT(whole, 5u) << "the fractions are kept";
+        if (f != 0)
+            continue;
+        /* The same face cut by the picture's left edge (its columns from 250 on): feature pixels fall
+         * outside and on column 0, and every point still lands where dlib's lands. */
+        const int cut = 250, width = frame.width - cut;
+        dlib::array2d<unsigned char> right(frame.height, width);
+        std::vector<uint8_t> pixels((size_t)width * frame.height);
+        for (int y = 0; y < frame.height; y++)
+            for (int x = 0; x < width; x++)
+                pixels[(size_t)y * width + x] = right[y][x] = frame.gray[(size_t)y * frame.width + x + cut];
+        dlib::rectangle moved(faces[0].left() - cut, faces[0].top(), faces[0].right() - cut, faces[0].bottom());
+        rounded = predictor(right, moved);
+        place_landmarks(model, {pixels.data(), width, frame.height},
+                        {moved.left(), moved.top(), moved.right(), moved.bottom()}, &xy);
+        for (int i = 0; i < 68; i++) {
+            EXPECT_LE(fabs(xy[2 * i] - rounded.part(i).x()), 0.5 + 1e-3) << "cut face, point " << i;
+            EXPECT_LE(fabs(xy[2 * i + 1] - rounded.part(i).y()), 0.5 + 1e-3) << "cut face, point " << i;
+        }
     }
     close_video(reader);
 }
@@ -111,6 +129,10 @@ TEST(Landmarks, ModelsThatAreNotOneAreRefusedWithoutReadingPastThem)
     }
     EXPECT_FALSE(parse(two_point_model(2), &parsed, &what));
     EXPECT_EQ(what, "a split names a feature pixel it does not have");
+    /* A feature pixel placed from point 2 of a shape of points 0 and 1: one past the last. */
+    EXPECT_TRUE(parse(two_point_model_anchored_at(1), &parsed, &what)) << what;
+    EXPECT_FALSE(parse(two_point_model_anchored_at(2), &parsed, &what));
+    EXPECT_EQ(what, "a feature pixel is placed from a point the shape does not have");
     EXPECT_FALSE(parse("frame, face_id\n", &parsed, &what));
     EXPECT_FALSE(parse(std::string("\x01\x01\x81\x03\x01\x01", 6), &parsed, &what)) << "3 rows claimed, none there";
     EXPECT_EQ(what, "it counts more than it holds");

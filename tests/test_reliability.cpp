@@ -159,6 +159,15 @@ TEST(CompareReliability, TheTableAndPlotsOfACraftedStudy)
     EXPECT_EQ(png_size(folder + "/out/reliability.png"), std::make_pair(1100u, 700u)) << "no pairs: markers only";
     EXPECT_FALSE(read_file(folder + "/out/bland-altman.svg").empty()) << "no pair: drawn empty, saying so";
     EXPECT_THAT(read_file(folder + "/out/bland-altman.svg"), HasSubstr("the marker set has no pairs"));
+
+    /* s4's second session does not move: its onset is missing, so that measure pairs three subjects (the
+     * mean of the others' 24 and 24), while its peak, 0 mm, is a value: 9, 12, 17, 0 mean 9.5. */
+    write_file(folder + "/s4-2.dat", moving(0));
+    run = compare({"--force", "--reliability", "one", "two", "--out", folder + "/out", table});
+    ASSERT_EQ(run.status, 0) << run.err;
+    text = read_file(folder + "/out/reliability.csv");
+    EXPECT_THAT(text, HasSubstr("\nmarker,3,onset_frame,3,24.0000,24.0000,"));
+    EXPECT_THAT(text, HasSubstr("\nmarker,3,peak_mm,4,14.0000,9.5000,"));
 }
 
 TEST(CompareReliability, ChangesAgainstTheSmallestDetectableChange)
@@ -187,6 +196,15 @@ TEST(CompareReliability, ChangesAgainstTheSmallestDetectableChange)
     write_file(folder + "/p-after.dat", moving(11.5001));
     run = compare({"--force", "--paired", "before", "after", "--mdc", mdc, "--out", folder + "/out", table});
     EXPECT_THAT(read_file(folder + "/out/changes.csv"), HasSubstr("\np,marker,3,peak_mm,10.0000,11.5001,1.5001,1.5000,yes\n"));
+    EXPECT_THAT(run.out, HasSubstr("p: 1 of 2 measures changed beyond the MDC;"));
+
+    /* With the frames' time known, a measure's seconds form is the same measure again: an MDC for the onset
+     * in seconds counts it once, as the onset, beside the two peaks. */
+    write_file(mdc, read_file(mdc) + "marker,3,onset_s,20,,,,,,,,,,,,,0.5\n");
+    run = compare({"--force", "--duration", "3", "--paired", "before", "after", "--mdc", mdc, "--out", folder + "/out",
+                   table});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(read_file(folder + "/out/changes.csv"), HasSubstr("\np,marker,3,onset_s,"));
     EXPECT_THAT(run.out, HasSubstr("p: 1 of 2 measures changed beyond the MDC;"));
 }
 

@@ -88,6 +88,23 @@ TEST_F(Track, ASmileWidensTheMouthFrameByFrameInItsOwnTime)
                 centre[eye][1] += number(row, "Y_" + std::to_string(i)) / 6;
             }
         EXPECT_NEAR(hypot(centre[1][0] - centre[0][0], centre[1][1] - centre[0][1]), 63.0, 0.002);
+        /* The millimetres are the pixels about the picture's centre, (320, 180) in 640 x 360, times the
+         * eyes' 63 mm over their distance in pixels. */
+        double eyes_px = [&] {
+            double c[2][2] = {{0, 0}, {0, 0}};
+            for (int eye = 0; eye < 2; eye++)
+                for (int i = 36 + 6 * eye; i < 42 + 6 * eye; i++) {
+                    c[eye][0] += number(row, "x_" + std::to_string(i)) / 6;
+                    c[eye][1] += number(row, "y_" + std::to_string(i)) / 6;
+                }
+            return hypot(c[1][0] - c[0][0], c[1][1] - c[0][1]);
+        }();
+        for (int i : {8, 30, 48}) {
+            EXPECT_NEAR(number(row, "X_" + std::to_string(i)), (number(row, "x_" + std::to_string(i)) - 320) * 63 / eyes_px,
+                        0.01) << "frame " << f << " point " << i;
+            EXPECT_NEAR(number(row, "Y_" + std::to_string(i)), (number(row, "y_" + std::to_string(i)) - 180) * 63 / eyes_px,
+                        0.01) << "frame " << f << " point " << i;
+        }
     }
     EXPECT_GT(fractions, 60u) << "points keep their fractions of a pixel";
     /* Neutral at first, a broad smile at the end: the mouth corners (48, 54) far further apart. */
@@ -96,6 +113,19 @@ TEST_F(Track, ASmileWidensTheMouthFrameByFrameInItsOwnTime)
     /* The image's right is the subject's left: 54 lies right of 48, the eyes above the mouth. */
     EXPECT_GT(number(t.rows[0], "x_54"), number(t.rows[0], "x_48"));
     EXPECT_LT(number(t.rows[0], "y_36"), number(t.rows[0], "y_48"));
+
+    /* A stream that starts at 2 s (FFmpeg says its first frame's time is 2.000000): times from its first. */
+    std::string later = make_temp_folder() + "/later.mp4", messages;
+    ASSERT_TRUE(ffmpeg({"-i", testdata_path("video/single_face.mp4"), "-an", "-c", "copy", "-output_ts_offset", "2", later},
+                       &messages)) << messages;
+    ProgramRun start = run_program("/usr/bin/ffprobe", {"-v", "error", "-select_streams", "v", "-read_intervals", "%+#1",
+                                                         "-show_entries", "frame=best_effort_timestamp_time", "-of",
+                                                         "csv=p=0", later});
+    ASSERT_THAT(start.out, StartsWith("2.000000"));
+    FaceTable shifted = tracked(later);
+    ASSERT_EQ(shifted.rows.size(), 72u);
+    EXPECT_EQ(shifted.rows[0].at("timestamp"), "0.000000");
+    EXPECT_EQ(shifted.rows[71].at("timestamp"), t.rows[71].at("timestamp"));
 
     /* Another eye distance scales every millimetre by its ratio. */
     FaceTable wide = tracked(testdata_path("video/single_face.mp4"), {"--eye-distance", "70"});
@@ -163,6 +193,19 @@ TEST_F(Track, AMovedTurnedZoomedOrMirroredPictureMeasuresTheSame)
         EXPECT_NEAR(mean_distance(t, 0, 72, 27, 33), nose, 0.03 * nose) << v.name;
     }
 
+    /* The face above a copy at half its size (both found at this size): the larger one is followed, its
+     * nose where the original's is, in every frame. */
+    std::string two = filtered_video(folder, "two.mp4", "split[a][b];[b]scale=320:180[s];[a]pad=640:560:0:0[p];"
+                                                        "[p][s]overlay=160:375");
+    ASSERT_FALSE(two.empty());
+    FaceTable both = tracked(two);
+    ASSERT_EQ(both.rows.size(), 72u);
+    double nose_off = 0;
+    for (size_t f = 0; f < 72; f++)
+        nose_off += hypot(number(both.rows[f], "x_30") - number(original.rows[f], "x_30"),
+                          number(both.rows[f], "y_30") - number(original.rows[f], "y_30")) / 72;
+    EXPECT_LT(nose_off, 3.0) << "pixels, on average: the large face";
+
     /* Mirrored, the subject's left corner is where the right one was, across the picture (x to 639 - x). */
     FaceTable mirrored = tracked(folder + "/mirrored.mp4");
     double apart = 0;
@@ -205,6 +248,23 @@ static void expect_decoded_as_ffmpeg_does(const std::string &video)
     EXPECT_LT(off, expected.size() / 1000) << video;
 }
 
+/* The MP4 with its video track's matrix (in its tkhd box, version 0) made a vertical flip: d = -1 and
+ * ty = the height, in 16.16 fixed point, as a camera writes a picture stored upside down in its rows. */
+static std::string vertically_flipped_matrix(std::string mp4, unsigned height)
+{
+    size_t tkhd = mp4.find("tkhd");
+    if (tkhd == std::string::npos || mp4[tkhd + 4] != 0)
+        return "";
+    size_t matrix = tkhd + 4 + 40;
+    const unsigned char minus_one[4] = {0xff, 0xff, 0x00, 0x00};
+    unsigned ty = height << 16;
+    for (int i = 0; i < 4; i++) {
+        mp4[matrix + 16 + i] = (char)minus_one[i];
+        mp4[matrix + 28 + i] = (char)(ty >> (24 - 8 * i));
+    }
+    return mp4;
+}
+
 TEST_F(Track, APhonesTurnedVideoIsReadUprightAsFFmpegShowsIt)
 {
     REQUIRE_TESTDATA("video/single_face.mp4");
@@ -226,6 +286,24 @@ TEST_F(Track, APhonesTurnedVideoIsReadUprightAsFFmpegShowsIt)
             off += fabs(number(t.rows[f], "x_48") - number(original.rows[f], "x_48")) / 72;
         EXPECT_LT(off, 3.0) << "rotate " << c.rotate << ": the face upright, where it was";
     }
+
+    /* Stored upside down in its rows, with a display matrix that flips it back at 0 degrees (ffprobe
+     * reads it as a rotation of 0 with a negative determinant): the face upright in every frame. */
+    std::string stored = filtered_video(folder, "upside-down.mp4", "vflip");
+    std::string flipped = folder + "/flipped.mp4";
+    write_file(flipped, vertically_flipped_matrix(read_file(stored), 360));
+    ProgramRun matrix = run_program("/usr/bin/ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                                                          "stream_side_data", flipped});
+    ASSERT_THAT(matrix.out, HasSubstr("00000000:        65536           0           0"));
+    ASSERT_THAT(matrix.out, HasSubstr("00000001:            0      -65536           0"));
+    FaceTable t = tracked(flipped);
+    ASSERT_EQ(t.rows.size(), 72u);
+    double off = 0;
+    for (size_t f = 0; f < 72; f++) {
+        EXPECT_EQ(t.rows[f].at("success"), "1") << "frame " << f;
+        off += fabs(number(t.rows[f], "y_48") - number(original.rows[f], "y_48")) / 72;
+    }
+    EXPECT_LT(off, 3.0) << "the mouth where it was, not 360 - y";
 }
 
 /* The cache's one file, by name; "" when there is none or more. */
@@ -282,6 +360,14 @@ TEST_F(Track, TheCacheIsReadThenRefusedWhenDamagedOrAnothers)
     write_file(kept, with_checksum(other));
     EXPECT_EQ(track({video, "-"}).out, first.out);
     EXPECT_EQ(read_file(kept), text);
+
+    /* A still drawn from the cached table is the still drawn after tracking. */
+    std::string folder = make_temp_folder(), fresh_cache = make_temp_folder();
+    setenv("XDG_CACHE_HOME", fresh_cache.c_str(), 1);
+    ASSERT_EQ(track({"--still", "1.5:" + folder + "/tracked.png", video}).status, 0);
+    ASSERT_FALSE(cache_file(fresh_cache).empty());
+    ASSERT_EQ(track({"--still", "1.5:" + folder + "/cached.png", video}).status, 0);
+    EXPECT_EQ(read_file(folder + "/cached.png"), read_file(folder + "/tracked.png"));
 
     /* --no-cache reads none and keeps none. */
     std::string fresh = make_temp_folder();
@@ -430,6 +516,28 @@ TEST_F(Track, OutputsThatExistAreLeftAloneAndRecordingsNeverReplaced)
     run = track({"--force", "--overlay", video, video, folder + "/other.csv"});
     EXPECT_EQ(run.err, video + ": is the video being read; choose another name\n");
     EXPECT_EQ(read_file(copy), read_file(video));
+
+    /* The model is an input too: a link to it as the output leaves both as they were. */
+    std::string model = folder + "/model.dat";
+    ASSERT_EQ(symlink(model_path, model.c_str()), 0);
+    run = track({"--force", "--model", model, video, model});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, model + ": is the model being read; choose another name\n");
+    struct stat st;
+    EXPECT_TRUE(lstat(model.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << "the link is still the link";
+
+    /* A user's own MP4 that carries a comment of its own is not Mienscope's. */
+    std::string holiday = folder + "/holiday.mp4", messages;
+    ASSERT_TRUE(ffmpeg({"-i", video, "-c", "copy", "-metadata", "comment=our holiday", holiday}, &messages)) << messages;
+    std::string before = read_file(holiday);
+    run = track({"--force", "--overlay", holiday, video});
+    EXPECT_EQ(run.err, holiday + ": is a recording, not a table or video mienscope-track made; it is not replaced\n");
+    EXPECT_EQ(read_file(holiday), before);
+
+    /* A still's name may hold ':' itself: SECONDS ends at the first. */
+    run = track({"--still", "0.5:" + folder + "/a:b.png", video});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_png_image(folder + "/a:b.png").width, 640);
 }
 
 TEST_F(Track, DamagedFramesAreSkippedWithOneWarning)
@@ -443,9 +551,17 @@ TEST_F(Track, DamagedFramesAreSkippedWithOneWarning)
     ProgramRun run = track({damaged, "-"});
     ASSERT_EQ(run.status, 0) << run.err;
     FaceTable t = face_table(run.out);
-    EXPECT_LT(t.rows.size(), 72u);
-    EXPECT_GT(t.rows.size(), 60u);
-    EXPECT_EQ(run.err, damaged + ": " + std::to_string(72 - t.rows.size()) + " frames could not be decoded; skipped them\n");
+    /* FFmpeg's own count: the frames its decoder gives, less those it says it decoded with errors. */
+    ProgramRun probe = run_program("/usr/bin/ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v",
+                                                         "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0", damaged});
+    size_t decoded = strtoul(probe.out.c_str(), nullptr, 10), with_errors = 0;
+    for (size_t at = 0; (at = probe.err.find("error while decoding MB", at)) != std::string::npos; at++)
+        with_errors++;
+    ASSERT_GT(decoded, 60u);
+    ASSERT_GT(with_errors, 0u) << "a frame that decodes damaged, besides those that do not decode";
+    EXPECT_EQ(t.rows.size(), decoded - with_errors);
+    EXPECT_EQ(run.err, damaged + ": " + std::to_string(72 - (decoded - with_errors)) +
+                           " frames could not be decoded; skipped them\n");
 }
 
 /* mienscope-track run with a deadline, so that a hang fails the test (status 124) rather than stalling it. */

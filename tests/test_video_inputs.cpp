@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "testfiles.h"
 #include "videos.h"
 
@@ -69,6 +71,12 @@ TEST_F(VideoInputs, AVideoIsToldByItsContentAndFoldersHoldThem)
     ProgramRun whole = run_program(program("mienscope-measure"), {folder});
     ASSERT_EQ(whole.status, 0) << whole.err;
     EXPECT_THAT(whole.out, HasSubstr("\n" + folder + "/TAKE.MOV,15,RMouth,"));
+
+    /* A name that starts with '-', after "--", reaches the tracker as a name too. */
+    write_file(folder + "/-clip.mp4", read_file(video));
+    ProgramRun dashed = run_program(program("mienscope-measure"), {"--", "-clip.mp4"}, "", folder);
+    ASSERT_EQ(dashed.status, 0) << dashed.err;
+    EXPECT_THAT(dashed.out, HasSubstr("\n-clip.mp4,15,RMouth,"));
 }
 
 TEST_F(VideoInputs, TheTrackersOptionsArePassedOnAndItsAbsenceSaid)
@@ -82,8 +90,15 @@ TEST_F(VideoInputs, TheTrackersOptionsArePassedOnAndItsAbsenceSaid)
         EXPECT_EQ(run.status, 0) << run.err;
         return strtod(table_rows(run.out)[19]["peak_mm"].c_str(), nullptr);
     };
-    double usual = peak({}), wide = peak({"--eye-distance", "70", "--no-cache"});
+    auto kept_tables = [] {
+        std::string found = run_program("/usr/bin/find", {getenv("XDG_CACHE_HOME"), "-type", "f"}).out;
+        return std::count(found.begin(), found.end(), '\n');
+    };
+    double usual = peak({});
+    EXPECT_EQ(kept_tables(), 1) << "the table kept";
+    double wide = peak({"--eye-distance", "70", "--no-cache"});
     EXPECT_NEAR(wide, usual * 70 / 63, 2e-4) << "every millimetre scales with the eye distance";
+    EXPECT_EQ(kept_tables(), 1) << "--no-cache passed on: the other eye distance's table is not kept";
     ProgramRun run = run_program(program("mienscope-measure"), {"--model", "/nonexistent.dat", "--no-cache", video});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "/nonexistent.dat: can't be read: No such file or directory\n");
