@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,6 +76,37 @@ bool read_whole_file(const std::string &path, size_t limit, const char *too_larg
         return false;
     }
     return true;
+}
+
+bool map_whole_file(const std::string &path, size_t limit, const char *too_large, MappedFile *file, std::string *error)
+{
+    *file = MappedFile();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && (size_t)st.st_size <= limit) {
+        void *mapping = mmap(nullptr, (size_t)st.st_size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        close(fd);
+        if (mapping != MAP_FAILED) {
+            file->mapping = mapping;
+            file->data = (const uint8_t *)mapping;
+            file->size = (size_t)st.st_size;
+            return true;
+        }
+    } else if (fd >= 0) {
+        close(fd);
+    }
+    if (!read_whole_file(path, limit, too_large, &file->bytes, error))
+        return false;
+    file->data = file->bytes.data();
+    file->size = file->bytes.size();
+    return true;
+}
+
+void unmap_whole_file(MappedFile *file)
+{
+    if (file->mapping)
+        munmap(file->mapping, file->size);
+    *file = MappedFile();
 }
 
 void guard_input(OutputGuard *guard, const std::string &path, const char *what)

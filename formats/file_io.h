@@ -46,6 +46,17 @@ bool check_output(const std::string &path, const OutputGuard &guard, std::string
 /* At most limit bytes; errors start with the path, and a larger file gets "PATH: too_large". */
 bool read_whole_file(const std::string &path, size_t limit, const char *too_large, std::vector<uint8_t> *bytes,
                      std::string *error);
+/* A file's bytes in memory as read_whole_file reads them: a regular file mapped (no copy; the pages are
+ * the system's cache of the file), anything else read. */
+struct MappedFile {
+    const uint8_t *data = nullptr;
+    size_t size = 0;
+    void *mapping = nullptr;     /* the mapping, or nullptr when read into bytes */
+    std::vector<uint8_t> bytes;
+};
+/* At most limit bytes, with read_whole_file's errors. */
+bool map_whole_file(const std::string &path, size_t limit, const char *too_large, MappedFile *file, std::string *error);
+void unmap_whole_file(MappedFile *file); /* the mapping or the bytes let go */
 /* All or none: on any error no file has been created or changed. */
 bool write_all_or_none(const std::vector<OutputFile> &files, const OutputGuard &guard, std::string *error);
 

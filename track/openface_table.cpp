@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <charconv>
+
 /* The header row. */
 static std::string header(void)
 {
@@ -26,26 +28,28 @@ static double mm_per_pixel(const TrackedFrame &frame, double eye_mm)
     return apart > 0 ? eye_mm / apart : 0.0;
 }
 
-static void append(std::string *row, const char *format, double value)
+/* ", " and the value with that many decimals, rounded as printf's %.Nf rounds it (to_chars, which is
+ * several times faster: a table has 340 numbers a row). */
+static void append(std::string *row, int decimals, double value)
 {
-    char text[48];
-    snprintf(text, sizeof text, format, value);
-    *row += text;
+    char text[64] = {',', ' '};
+    std::to_chars_result end = std::to_chars(text + 2, text + sizeof text, value, std::chars_format::fixed, decimals);
+    row->append(text, end.ec == std::errc() ? end.ptr : text + 2);
 }
 
 static std::string row_of(const TrackedFrame &frame, size_t number, double eye_mm, const char *version)
 {
     std::string row = std::to_string(number) + ", 0";
-    append(&row, ", %.6f", frame.seconds);
+    append(&row, 6, frame.seconds);
     row += frame.found ? ", 1, 1" : ", 0, 0";
     double k = frame.found ? mm_per_pixel(frame, eye_mm) : 0.0;
     for (int a = 0; a < 2; a++)
         for (int i = 0; i < FACE_LANDMARKS; i++)
-            append(&row, ", %.3f", frame.found ? frame.xy[2 * i + a] : 0.0);
+            append(&row, 3, frame.found ? frame.xy[2 * i + a] : 0.0);
     double centre[2] = {frame.width / 2.0, frame.height / 2.0};
     for (int a = 0; a < 2; a++)
         for (int i = 0; i < FACE_LANDMARKS; i++)
-            append(&row, ", %.4f", frame.found ? (frame.xy[2 * i + a] - centre[a]) * k : 0.0);
+            append(&row, 4, frame.found ? (frame.xy[2 * i + a] - centre[a]) * k : 0.0);
     for (int i = 0; i < FACE_LANDMARKS; i++)
         row += ", 0";
     return row + ", mienscope-track " + version + "\n";

@@ -175,14 +175,15 @@ static std::vector<std::string> output_paths(const TrackRequest &r)
 
 static bool load_model(const std::string &path, LandmarkModel *model, std::string *error)
 {
-    std::vector<uint8_t> bytes;
+    MappedFile file;
     std::string what;
-    if (!read_whole_file(path, (size_t)1 << 30, "is over 1 GiB; not a 68-point dlib shape predictor", &bytes, error))
+    if (!map_whole_file(path, (size_t)1 << 30, "is over 1 GiB; not a 68-point dlib shape predictor", &file, error))
         return false;
-    if (parse_landmark_model(bytes.data(), bytes.size(), model, &what) && model->points == FACE_LANDMARKS)
-        return true;
-    *error = path + ": not a 68-point dlib shape predictor";
-    return false;
+    bool parsed = parse_landmark_model(file.data, file.size, model, &what) && model->points == FACE_LANDMARKS;
+    unmap_whole_file(&file);
+    if (!parsed)
+        *error = path + ": not a 68-point dlib shape predictor";
+    return parsed;
 }
 
 /* What a run made: the table, the frames when they were tracked now (empty when read from the cache), and

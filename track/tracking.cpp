@@ -82,13 +82,28 @@ void close_queue(Pipeline *p, Queue *q)
     p->changed.notify_all();
 }
 
+/* Room in each queue for as many frames as 32 MB of grey pixels hold (from 4 to 256): the decoder and
+ * the detector go on while the model is read (some 0.15 s, a hundred frames of 640 x 360) rather than
+ * wait for the landmarks to take their first frames. */
+void size_queues(Pipeline *p, const VideoFrame &frame)
+{
+    size_t room = ((size_t)32 << 20) / std::max<size_t>(1, (size_t)frame.width * frame.height);
+    std::lock_guard<std::mutex> hold(p->lock);
+    p->decoded.room = p->settled.room = std::min<size_t>(256, std::max<size_t>(4, room));
+}
+
 void decode_frames(VideoReader *reader, Pipeline *p)
 {
     std::string reason;
     Job job;
     int got;
-    while ((got = next_video_frame(reader, &job.frame, &reason)) > 0 && put(p, &p->decoded, std::move(job)))
+    while ((got = next_video_frame(reader, &job.frame, &reason)) > 0) {
+        if (job.index == 0)
+            size_queues(p, job.frame);
+        if (!put(p, &p->decoded, std::move(job)))
+            break;
         job.index++;
+    }
     std::lock_guard<std::mutex> hold(p->lock);
     p->out->stopped = got < 0 ? reason : "";
     p->out->undecodable = video_frames_failed(reader);
