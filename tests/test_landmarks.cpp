@@ -194,3 +194,40 @@ TEST(TrackCache, OnlyAWholeFileWithItsOwnKeyIsRead)
     flipped[flipped.size() - 2] ^= 1;
     EXPECT_FALSE(parse_cache_file(flipped, key, &read, &undecodable)) << "its checksum";
 }
+
+TEST(TrackCache, AKeptModelIsReadBackWholeOrNotAtAll)
+{
+    std::string folder = make_temp_folder(), key = "model m 1 2.0\ntracker 1.0.0\n", what;
+    LandmarkModel model, read;
+    ASSERT_TRUE(parse(two_point_model(), &model, &what)) << what;
+    ASSERT_TRUE(keep_model(folder, key, model));
+    ASSERT_TRUE(cached_model(folder, key, &read));
+    /* The same model, float for float: it places the points the worked example places. */
+    std::vector<uint8_t> pixels(200 * 100, 0);
+    std::vector<double> xy, again;
+    place_landmarks(model, {pixels.data(), 200, 100}, {10, 20, 210, 120}, &xy);
+    place_landmarks(read, {pixels.data(), 200, 100}, {10, 20, 210, 120}, &again);
+    EXPECT_EQ(again, xy);
+    EXPECT_EQ(read.mean_shape, model.mean_shape);
+    EXPECT_EQ(read.cascades[0].leaves, model.cascades[0].leaves);
+    EXPECT_FALSE(cached_model(folder, "model m 1 2.1\ntracker 1.0.0\n", &read)) << "another key";
+
+    std::string name;
+    DIR *dir = opendir(folder.c_str());
+    while (struct dirent *e = readdir(dir))
+        if (e->d_name[0] != '.')
+            name = e->d_name;
+    closedir(dir);
+    std::string file = read_file(folder + "/" + name);
+    const std::string heading = "mienscope-track model\nkey model m 1 2.0\nkey tracker 1.0.0\nchecksum ";
+    ASSERT_EQ(file.compare(0, heading.size(), heading), 0);
+    const uint8_t *bytes = (const uint8_t *)file.data();
+    EXPECT_TRUE(parse_model_cache(bytes, file.size(), key, &read));
+    for (size_t size = 0; size < file.size(); size++)
+        EXPECT_FALSE(parse_model_cache(bytes, size, key, &read)) << size;
+    for (size_t at = heading.size(); at < file.size(); at++) {
+        std::string changed = file;
+        changed[at] ^= 4;
+        EXPECT_FALSE(parse_model_cache((const uint8_t *)changed.data(), changed.size(), key, &read)) << "byte " << at;
+    }
+}

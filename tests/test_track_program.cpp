@@ -4,6 +4,7 @@
  * picture measures the same, frames without the face fail), the cache,
  * the pictures to trust it by, and bad input. */
 #include <dirent.h>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <math.h>
@@ -306,11 +307,21 @@ TEST_F(Track, APhonesTurnedVideoIsReadUprightAsFFmpegShowsIt)
     EXPECT_LT(off, 3.0) << "the mouth where it was, not 360 - y";
 }
 
-/* The cache's one file, by name; "" when there is none or more. */
+/* The cache's files whose names end so, by path. */
+static std::vector<std::string> cache_files(const std::string &cache, const std::string &ending)
+{
+    std::vector<std::string> paths;
+    for (const std::string &name : entries(cache + "/mienscope"))
+        if (name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+            paths.push_back(cache + "/mienscope/" + name);
+    return paths;
+}
+
+/* The cache's one table, by name; "" when there is none or more. */
 static std::string cache_file(const std::string &cache)
 {
-    std::vector<std::string> names = entries(cache + "/mienscope");
-    return names.size() == 1 ? cache + "/mienscope/" + names[0] : "";
+    std::vector<std::string> tables = cache_files(cache, ".csv");
+    return tables.size() == 1 ? tables[0] : "";
 }
 
 /* The text with its table's checksum made to fit again, as sha256sum computes it. */
@@ -368,6 +379,33 @@ TEST_F(Track, TheCacheIsReadThenRefusedWhenDamagedOrAnothers)
     ASSERT_FALSE(cache_file(fresh_cache).empty());
     ASSERT_EQ(track({"--still", "1.5:" + folder + "/cached.png", video}).status, 0);
     EXPECT_EQ(read_file(folder + "/cached.png"), read_file(folder + "/tracked.png"));
+
+    /* The parsed model is kept too, and read in place of the model's file: with that file's bytes replaced
+     * (its size and time kept), only the kept model gives the same table; kept model damaged, the file is
+     * read again, and refused. */
+    std::string models = make_temp_folder(), copy = models + "/model.dat", model_cache = make_temp_folder();
+    write_file(copy, read_file(model_path));
+    setenv("XDG_CACHE_HOME", model_cache.c_str(), 1);
+    ProgramRun parsed = track({"--model", copy, video, "-"});
+    ASSERT_EQ(parsed.status, 0) << parsed.err;
+    std::vector<std::string> kept_models = cache_files(model_cache, ".bin");
+    ASSERT_EQ(kept_models.size(), 1u);
+    struct stat st;
+    ASSERT_EQ(stat(copy.c_str(), &st), 0);
+    write_file(copy, std::string((size_t)st.st_size, 'x'));
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, copy.c_str(), times, 0), 0);
+    unlink(cache_file(model_cache).c_str());
+    ProgramRun from_kept = track({"--model", copy, video, "-"});
+    EXPECT_EQ(from_kept.status, 0) << from_kept.err;
+    EXPECT_EQ(from_kept.out, parsed.out);
+    std::string bin = read_file(kept_models[0]);
+    bin[bin.size() / 2] ^= 1;
+    write_file(kept_models[0], bin);
+    unlink(cache_file(model_cache).c_str());
+    ProgramRun damaged_model = track({"--model", copy, video, "-"});
+    EXPECT_EQ(damaged_model.status, 1);
+    EXPECT_EQ(damaged_model.err, copy + ": not a 68-point dlib shape predictor\n");
 
     /* --no-cache reads none and keeps none. */
     std::string fresh = make_temp_folder();

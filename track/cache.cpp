@@ -15,6 +15,7 @@ extern "C" {
 #include <vector>
 
 #include "file_io.h"
+#include "landmarks.h"
 
 std::string cache_folder(void)
 {
@@ -85,26 +86,44 @@ static std::string key_path(const std::string &path)
     return out;
 }
 
-bool cache_key(const std::string &video, const std::string &model, double eye_mm, const char *version,
-               std::string *key, std::string *error)
+/* "model PATH SIZE MTIME\n": the model as the keys name it; false with "MODEL: can't be read: REASON". */
+static bool model_line(const std::string &model, std::string *line, std::string *error)
 {
-    std::string hash, reason;
-    if (!file_sha256(video, &hash, &reason)) {
-        *error = video + ": can't be read as a video: " + reason;
-        return false;
-    }
     struct stat st;
     char resolved[PATH_MAX];
     if (stat(model.c_str(), &st) != 0 || !realpath(model.c_str(), resolved)) {
         *error = model + ": can't be read: " + strerror(errno);
         return false;
     }
-    char line[128];
-    snprintf(line, sizeof line, " %lld %lld.%09ld\n", (long long)st.st_size, (long long)st.st_mtim.tv_sec,
+    char numbers[128];
+    snprintf(numbers, sizeof numbers, " %lld %lld.%09ld\n", (long long)st.st_size, (long long)st.st_mtim.tv_sec,
              (long)st.st_mtim.tv_nsec);
-    *key = "video " + hash + "\nmodel " + key_path(resolved) + line;
+    *line = "model " + key_path(resolved) + numbers;
+    return true;
+}
+
+bool cache_key(const std::string &video, const std::string &model, double eye_mm, const char *version,
+               std::string *key, std::string *error)
+{
+    std::string hash, reason, model_text;
+    if (!file_sha256(video, &hash, &reason)) {
+        *error = video + ": can't be read as a video: " + reason;
+        return false;
+    }
+    if (!model_line(model, &model_text, error))
+        return false;
+    char line[128];
     snprintf(line, sizeof line, "eye-distance %.17g\ntracker %s\n", eye_mm, version);
-    *key += line;
+    *key = "video " + hash + "\n" + model_text + line;
+    return true;
+}
+
+bool model_cache_key(const std::string &model, const char *version, std::string *key, std::string *error)
+{
+    std::string model_text;
+    if (!model_line(model, &model_text, error))
+        return false;
+    *key = model_text + "tracker " + version + "\n";
     return true;
 }
 
@@ -176,4 +195,152 @@ bool keep_table(const std::string &folder, const std::string &key, const std::st
     OutputGuard replace;
     replace.force = true;
     return write_all_or_none({{cache_path(folder, key), text}}, replace, &error);
+}
+
+/* The model's bytes as kept: each count a 32-bit and each float a 32-bit IEEE number, little-endian as
+ * this machine stores them, the model's arrays one after another (see cache.h). */
+static void put_words(std::string *out, const void *words, size_t count)
+{
+    out->append((const char *)words, 4 * count);
+}
+
+static void put_count(std::string *out, size_t n)
+{
+    uint32_t word = (uint32_t)n;
+    put_words(out, &word, 1);
+}
+
+static std::string model_bytes(const LandmarkModel &model)
+{
+    std::string out;
+    put_count(&out, (size_t)model.points);
+    put_count(&out, model.cascades.size());
+    put_words(&out, model.mean_shape.data(), model.mean_shape.size());
+    for (const LandmarkCascade &c : model.cascades) {
+        put_count(&out, c.anchors.size());
+        put_count(&out, c.trees);
+        put_count(&out, c.splits_per_tree);
+        put_words(&out, c.anchors.data(), c.anchors.size());
+        put_words(&out, c.offsets.data(), c.offsets.size());
+        put_words(&out, c.splits.data(), 3 * c.splits.size());
+        put_words(&out, c.leaves.data(), c.leaves.size());
+    }
+    return out;
+}
+
+/* A 64-bit check of the bytes, eight at a time (a multiply-xor hash: a byte changed anywhere changes it;
+ * fast enough for 65 MB, which SHA-256 would take ten times as long over). */
+static uint64_t model_check(const uint8_t *data, size_t size)
+{
+    uint64_t h = 0x9e3779b97f4a7c15ull ^ size;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word;
+        memcpy(&word, data + i, 8);
+        h = (h ^ word) * 0x100000001b3ull;
+        h ^= h >> 29;
+    }
+    for (; i < size; i++)
+        h = (h ^ data[i]) * 0x100000001b3ull;
+    return h;
+}
+
+static const char model_heading[] = "mienscope-track model\n";
+
+static std::string model_path_in(const std::string &folder, const std::string &key)
+{
+    return folder + "/model-" + text_sha256(key) + ".bin";
+}
+
+/* Reading the bytes back: each array's length checked against what is left before anything is sized. */
+struct ModelBytes {
+    const uint8_t *at, *end;
+};
+
+static bool take_words(ModelBytes *b, void *words, size_t count)
+{
+    if (count > (size_t)(b->end - b->at) / 4)
+        return false;
+    memcpy(words, b->at, 4 * count);
+    b->at += 4 * count;
+    return true;
+}
+
+static bool take_count(ModelBytes *b, size_t *n)
+{
+    uint32_t word;
+    if (!take_words(b, &word, 1))
+        return false;
+    *n = word;
+    return true;
+}
+
+/* An array of n words: n checked against the bytes left before the vector is sized. */
+template <typename T> static bool take_array(ModelBytes *b, size_t n, std::vector<T> *out)
+{
+    static_assert(sizeof(T) % 4 == 0, "whole words");
+    size_t words = sizeof(T) / 4;
+    if (n > (size_t)(b->end - b->at) / (4 * words))
+        return false;
+    out->resize(n);
+    return take_words(b, out->data(), words * n);
+}
+
+static bool take_cascade(ModelBytes *b, size_t shape, LandmarkCascade *c)
+{
+    size_t pixels, splits, leaves;
+    if (!take_count(b, &pixels) || !take_count(b, &c->trees) || !take_count(b, &c->splits_per_tree) ||
+        __builtin_mul_overflow(c->trees, c->splits_per_tree, &splits) ||
+        __builtin_mul_overflow(splits + c->trees, shape, &leaves)) /* trees x (splits a tree + 1) x shape */
+        return false;
+    return take_array(b, pixels, &c->anchors) && take_array(b, 2 * pixels, &c->offsets) &&
+           take_array(b, splits, &c->splits) && take_array(b, leaves, &c->leaves);
+}
+
+bool parse_model_cache(const uint8_t *data, size_t size, const std::string &key, LandmarkModel *model)
+{
+    std::string opening = model_heading + key_block(key) + "checksum ";
+    if (key.empty() || size < opening.size() + 18 || memcmp(data, opening.data(), opening.size()) != 0 ||
+        memcmp(data + opening.size() + 16, "\n\n", 2) != 0)
+        return false;
+    std::string hex((const char *)data + opening.size(), 16);
+    ModelBytes b = {data + opening.size() + 18, data + size};
+    char wanted[17];
+    snprintf(wanted, sizeof wanted, "%016llx", (unsigned long long)model_check(b.at, (size_t)(b.end - b.at)));
+    size_t points, cascades;
+    *model = LandmarkModel();
+    if (hex != wanted || !take_count(&b, &points) || !take_count(&b, &cascades) || points > (size_t)(b.end - b.at) ||
+        !take_array(&b, 2 * points, &model->mean_shape) || cascades > (size_t)(b.end - b.at))
+        return false;
+    model->points = (int)points;
+    model->cascades.resize(cascades);
+    for (LandmarkCascade &c : model->cascades)
+        if (!take_cascade(&b, 2 * points, &c))
+            return false;
+    return b.at == b.end && landmark_model_fits(*model);
+}
+
+bool cached_model(const std::string &folder, const std::string &key, LandmarkModel *model)
+{
+    MappedFile file;
+    std::string error;
+    if (folder.empty() || !map_whole_file(model_path_in(folder, key), (size_t)1 << 30, "is too large", &file, &error))
+        return false;
+    bool read = parse_model_cache(file.data, file.size, key, model);
+    unmap_whole_file(&file);
+    return read;
+}
+
+bool keep_model(const std::string &folder, const std::string &key, const LandmarkModel &model)
+{
+    std::string error, bytes = model_bytes(model);
+    if (folder.empty() || !make_folders(folder, &error))
+        return false;
+    char check[32];
+    snprintf(check, sizeof check, "%016llx\n\n",
+             (unsigned long long)model_check((const uint8_t *)bytes.data(), bytes.size()));
+    OutputGuard replace;
+    replace.force = true;
+    return write_all_or_none({{model_path_in(folder, key), model_heading + key_block(key) + "checksum " + check + bytes}},
+                             replace, &error);
 }

@@ -251,6 +251,22 @@ bool splits_fit(const std::vector<LandmarkCascade> &cascades)
 
 } // namespace
 
+bool landmark_model_fits(const LandmarkModel &model)
+{
+    size_t shape = 2 * (size_t)model.points;
+    if (model.points <= 0 || model.mean_shape.size() != shape || model.cascades.empty() || !splits_fit(model.cascades))
+        return false;
+    for (const LandmarkCascade &c : model.cascades) {
+        if (c.offsets.size() != 2 * c.anchors.size() || c.splits.size() != c.trees * c.splits_per_tree ||
+            c.leaves.size() != c.trees * (c.splits_per_tree + 1) * shape)
+            return false;
+        for (uint32_t anchor : c.anchors)
+            if (anchor >= (uint32_t)model.points)
+                return false;
+    }
+    return true;
+}
+
 bool parse_landmark_model(const uint8_t *data, size_t size, LandmarkModel *model, std::string *what)
 {
     Cursor c = {data, data + size, nullptr};

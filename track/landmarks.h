@@ -55,6 +55,9 @@ struct FaceBox {
 /* The serialised model; false with what is wrong with it when it is not one (no allocation is sized
  * by a count the bytes cannot hold). */
 bool parse_landmark_model(const uint8_t *data, size_t size, LandmarkModel *model, std::string *what);
+/* Whether every count and index of the model fits the others, as place_landmarks needs them to (every
+ * model parse_landmark_model gives does). */
+bool landmark_model_fits(const LandmarkModel &model);
 /* The model's points in the picture, x then y of each, in pixels with their fractions. */
 void place_landmarks(const LandmarkModel &model, const GrayView &picture, const FaceBox &box, std::vector<double> *xy);
 

@@ -173,7 +173,8 @@ static std::vector<std::string> output_paths(const TrackRequest &r)
     return paths;
 }
 
-static bool load_model(const std::string &path, LandmarkModel *model, std::string *error)
+/* The model as dlib wrote it. */
+static bool parse_model_file(const std::string &path, LandmarkModel *model, std::string *error)
 {
     MappedFile file;
     std::string what;
@@ -186,14 +187,31 @@ static bool load_model(const std::string &path, LandmarkModel *model, std::strin
     return parsed;
 }
 
-/* What a run made: the table, the frames when they were tracked now (empty when read from the cache), and
- * whether the table is new to the cache. */
+/* What a run made: the table, the frames when they were tracked now (empty when read from the cache),
+ * whether the table is new to the cache, and the model when it was parsed now (to be kept). */
 struct TrackResult {
     std::string table;
     TrackedVideo tracked;
     size_t undecodable = 0;
     bool fresh = false;
+    LandmarkModel model;
+    std::string model_key; /* set when the model was parsed from its file and may be kept */
 };
+
+/* The model: as kept in the cache folder when it is there, else parsed (and its key noted, to keep it
+ * once the run has ended well). */
+static bool load_model(const TrackRequest &r, const std::string &folder, const char *version, LandmarkModel *model,
+                       std::string *key, std::string *error)
+{
+    std::string model_key;
+    if (!folder.empty() && model_cache_key(r.model, version, &model_key, error) &&
+        cached_model(folder, model_key, model) && model->points == FACE_LANDMARKS)
+        return true;
+    if (!parse_model_file(r.model, model, error))
+        return false;
+    *key = model_key;
+    return true;
+}
 
 /* After "no face found": how small a face the search finds at the video's size. */
 static std::string no_face_hint(const TrackedVideo &tracked)
@@ -210,8 +228,10 @@ static int tracked_table(const TrackRequest &r, const std::string &key, const ch
     std::string error, folder = r.no_cache ? "" : cache_folder();
     if (folder.empty() || !cached_table(folder, key, &result->table, &result->undecodable)) {
         TrackedVideo *tracked = &result->tracked;
-        auto loader = [&](LandmarkModel *model, std::string *why) { return load_model(r.model, model, why); };
-        if (!track_video(r.video, loader, tracked, &error))
+        auto loader = [&](LandmarkModel *model, std::string *why) {
+            return load_model(r, folder, version, model, &result->model_key, why);
+        };
+        if (!track_video(r.video, loader, &result->model, tracked, &error))
             return unusable(error);
         if (frames_found(*tracked) == 0)
             return unusable(r.video + ": no face found in any of " + count_of(tracked->frames.size(), "frame", "frames") +
@@ -336,5 +356,7 @@ int run_track(const TrackRequest &r, const char *version)
         remove_temporaries(temporaries);
     if (status == TRACK_DONE && result.fresh)
         keep_table(cache_folder(), key, result.table, result.undecodable);
+    if (status == TRACK_DONE && !result.model_key.empty())
+        keep_model(cache_folder(), result.model_key, result.model);
     return status;
 }

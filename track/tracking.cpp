@@ -296,7 +296,8 @@ void stop(Pipeline *p)
 
 } // namespace
 
-bool track_video(const std::string &video, const ModelLoader &load, TrackedVideo *out, std::string *error)
+bool track_video(const std::string &video, const ModelLoader &load, LandmarkModel *model, TrackedVideo *out,
+                 std::string *error)
 {
     VideoReader *reader = nullptr;
     std::string reason;
@@ -309,10 +310,9 @@ bool track_video(const std::string &video, const ModelLoader &load, TrackedVideo
     p.out = out;
     std::thread decoder(decode_frames, reader, &p);
     std::thread follower(follow, &p);
-    LandmarkModel model;
-    bool loaded = load(&model, error);
+    bool loaded = load(model, error);
     if (loaded)
-        place_on_every_core(&p, model);
+        place_on_every_core(&p, *model);
     else
         stop(&p);
     follower.join();

@@ -29,9 +29,10 @@ struct TrackedVideo {
 /* Loads the landmark model: false with a message that names the file. */
 typedef std::function<bool(LandmarkModel *model, std::string *error)> ModelLoader;
 
-/* Decodes and tracks the video, the model loaded meanwhile on a thread of its own. False with one line:
- * "VIDEO: can't be read as a video: REASON", or the loader's message. */
-bool track_video(const std::string &video, const ModelLoader &load_model, TrackedVideo *out, std::string *error);
+/* Decodes and tracks the video, the model loaded into *model meanwhile on a thread of its own. False with
+ * one line: "VIDEO: can't be read as a video: REASON", or the loader's message. */
+bool track_video(const std::string &video, const ModelLoader &load_model, LandmarkModel *model, TrackedVideo *out,
+                 std::string *error);
 size_t frames_found(const TrackedVideo &video); /* how many frames have the face */
 
 #endif
