@@ -91,7 +91,7 @@ TEST_F(VideoInputs, TheTrackersOptionsArePassedOnAndItsAbsenceSaid)
         return strtod(table_rows(run.out)[19]["peak_mm"].c_str(), nullptr);
     };
     auto kept_tables = [] {
-        std::string found = run_program("/usr/bin/find", {getenv("XDG_CACHE_HOME"), "-type", "f"}).out;
+        std::string found = run_program("/usr/bin/find", {getenv("XDG_CACHE_HOME"), "-name", "*.csv"}).out;
         return std::count(found.begin(), found.end(), '\n');
     };
     double usual = peak({});
