@@ -329,6 +329,7 @@ static void load_exhibit(int exhibit, Scene *scene)
 static int load_files(const RenderRequest &r, Scene *scene)
 {
     FACE *faces[2] = {nullptr, nullptr};
+    track_file_videos_ahead(r.files, r.file_options);
     for (size_t i = 0; i < r.files.size(); i++) {
         std::string usage;
         int status = load_file_face(r.files[i], r.file_options, &faces[i], &scene->seconds[i], &usage);

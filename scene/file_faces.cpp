@@ -68,6 +68,11 @@ int load_file_face(const std::string &path, const FaceFileOptions &o, FACE **out
     return EXIT_DONE;
 }
 
+void track_file_videos_ahead(const std::vector<std::string> &paths, const FaceFileOptions &options)
+{
+    track_videos_ahead(paths, options.recording.tracking);
+}
+
 std::string files_caption(const std::vector<std::string> &files)
 {
     std::string caption;

@@ -29,6 +29,8 @@ extern const char *const exhibit_marker_files[5][2]; /* the exhibits' files, gre
  * the viewer's message. A usage message (EXIT_USAGE) is left in usage, not printed. */
 int load_file_face(const std::string &path, const FaceFileOptions &options, FACE **face, double *seconds,
                    std::string *usage);
+/* The videos among the files tracked at once (a tracker a core), for load_file_face to take in turn. */
+void track_file_videos_ahead(const std::vector<std::string> &paths, const FaceFileOptions &options);
 std::string files_caption(const std::vector<std::string> &files); /* base names joined by ", " */
 
 #endif

@@ -147,6 +147,7 @@ static void LoadFiles(void)
 {
     FACE *loaded[2] = {NULL, NULL};
     double seconds[2] = {NAN, NAN};
+    track_file_videos_ahead(files.files, files.faces);
     for (size_t i = 0; i < files.files.size(); i++) {
         std::string usage;
         int status = load_file_face(files.files[i], files.faces, &loaded[i], &seconds[i], &usage);

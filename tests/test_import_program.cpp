@@ -132,6 +132,7 @@ TEST(ImportProgram, NoInputIsWrittenOverAndNoRecordingReplacedEvenWithForce)
         {{folder + "/out.dat", capture}, capture + ": is a recording, not a marker file; it is not replaced\n"},
         {{"--force", folder + "/out.dat", capture}, capture + ": is a recording, not a marker file; it is not replaced\n"},
         {{"--markers", set, capture, folder + "/faces"}, folder + "/faces: is a folder; give the name of a file to write\n"},
+        {{"--force", "--markers", set, capture, "/dev/null"}, "/dev/null: is not a regular file; it is not replaced\n"},
     };
     for (const auto &c : cases) {
         ProgramRun run = run_import(c.args);
