@@ -2,15 +2,16 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <sstream>
 #include <vector>
 
@@ -193,12 +194,15 @@ static void install_handler(void)
     }
 }
 
+/* The path's first byte is written last, so that a signal never finds half of it. */
 static void note_temporary(const std::string &temporary)
 {
     install_handler();
     for (int i = 0; i < PENDING_TEMPORARIES; i++)
-        if (!pending[i][0] && temporary.size() < TEMPORARY_PATH) {
-            memcpy(pending[i], temporary.c_str(), temporary.size() + 1);
+        if (!pending[i][0] && !temporary.empty() && temporary.size() < TEMPORARY_PATH) {
+            memcpy(pending[i] + 1, temporary.c_str() + 1, temporary.size());
+            std::atomic_signal_fence(std::memory_order_seq_cst);
+            pending[i][0] = temporary[0];
             return;
         }
 }

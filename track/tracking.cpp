@@ -122,10 +122,11 @@ long area(const FaceBox &b)
     return (b.right - b.left + 1) * (b.bottom - b.top + 1);
 }
 
-/* Whether a box found is the face where it was: its centre within a tenth of the face's width (a HOG cell
- * of the detector's 80-pixel window) on each axis, its size within one step of the detector's pyramid
- * (6/5). The detector places a box only to the nearest cell and scale, and where in the frame its
- * search window starts moves both: keeping the box it had makes a still face's landmarks still. */
+/* Whether a box found is the face where it was: its centre within a sixteenth of the face's width on
+ * each axis (less than a HOG cell of the detector's 80-pixel window, a tenth), its size within a tenth
+ * (less than a step of its pyramid, 6/5). The detector places a box only to the nearest cell and scale,
+ * and where in the frame its search window starts moves both: keeping the box it had makes a still
+ * face's landmarks still, while a face that moves or grows by more takes the new box. */
 bool same_place(const FaceBox &found, const FaceBox &was)
 {
     double width = was.right - was.left + 1, found_width = found.right - found.left + 1;

@@ -1,7 +1,8 @@
 /* One face followed through a video: its 68 landmarks in every frame
  * where the detector finds it near its last place, the other frames
  * failed. The face is the largest in the first frame where one is found,
- * then the one nearest its last place. */
+ * then the one nearest its last place; its box is kept while the detector
+ * finds it in the same place, so that a still face gives still points. */
 #ifndef MIENSCOPE_TRACKING_H
 #define MIENSCOPE_TRACKING_H
 
