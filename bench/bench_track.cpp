@@ -10,14 +10,13 @@
  * given to dlib's own detector and predictor: how far still points move.
  *
  *   track_bench PATH-TO-mienscope-track PATH-TO-mienscope-measure      (from the repository root) */
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
-
-#include <math.h>
 
 #include <dlib/image_processing.h>
 #include <dlib/image_processing/frontal_face_detector.h>
@@ -27,6 +26,7 @@
 #include "file_io.h"
 #include "landmarks.h"
 #include "testfiles.h"
+#include "videos.h"
 #include "whole_process.h"
 
 static const int runs = 5;
@@ -71,33 +71,6 @@ static void stages(const std::string &video, const LandmarkModel &model)
     close_video(reader);
     printf("  per frame, one at a time: decoding %.2f ms, the detector near the face %.2f ms (a frame in two), the "
            "landmarks %.2f ms\n", 1000 * median(decoding), 1000 * median(finding), 1000 * median(placing));
-}
-
-/* A table's rows: each a map from column to value (", " between fields, as the tracker writes). */
-static std::vector<std::vector<double>> table_rows(const std::string &csv, std::vector<std::string> *columns)
-{
-    std::vector<std::vector<double>> rows;
-    size_t start = 0, end;
-    bool header = true;
-    while ((end = csv.find('\n', start)) != std::string::npos) {
-        std::string line = csv.substr(start, end - start), field;
-        start = end + 1;
-        std::vector<double> row;
-        for (size_t at = 0, comma; at <= line.size(); at = comma + 2) {
-            comma = line.find(", ", at);
-            if (comma == std::string::npos)
-                comma = line.size();
-            field = line.substr(at, comma - at);
-            if (header)
-                columns->push_back(field);
-            else
-                row.push_back(atof(field.c_str()));
-        }
-        if (!header)
-            rows.push_back(row);
-        header = false;
-    }
-    return rows;
 }
 
 static double standard_deviation(const std::vector<double> &v)
@@ -164,13 +137,12 @@ static void stillness(const std::string &tracker, const std::string &single, con
         fprintf(stderr, "the still video could not be made or tracked: %s%s", made.err.c_str(), run.err.c_str());
         return;
     }
-    std::vector<std::string> columns;
     PointFrames ours, theirs;
-    for (const auto &row : table_rows(run.out, &columns)) {
+    for (const auto &row : face_table(run.out).rows) {
         std::vector<double> xy;
         for (int i = 0; i < 68; i++)
             for (const char *axis : {"x_", "y_"})
-                xy.push_back(row[std::find(columns.begin(), columns.end(), axis + std::to_string(i)) - columns.begin()]);
+                xy.push_back(number(row, axis + std::to_string(i)));
         ours.push_back(xy);
     }
     dlib::frontal_face_detector detector = dlib::get_frontal_face_detector();

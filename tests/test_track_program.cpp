@@ -81,25 +81,18 @@ TEST_F(Track, ASmileWidensTheMouthFrameByFrameInItsOwnTime)
         EXPECT_EQ(row.at("timestamp"), time);
         fractions += number(row, "x_48") != floor(number(row, "x_48"));
         EXPECT_EQ(number(row, "Z_30"), 0.0);
-        /* The eyes' centres (means of 36-41 and 42-47) lie the eye distance apart in millimetres. */
-        double centre[2][2] = {{0, 0}, {0, 0}};
+        /* The eyes' centres (means of 36-41 and 42-47) lie the eye distance apart in millimetres; the
+         * millimetres are the pixels about the picture's centre, (320, 180) in 640 x 360, times the eyes'
+         * 63 mm over their distance in pixels. */
+        double mm[2][2] = {{0, 0}, {0, 0}}, px[2][2] = {{0, 0}, {0, 0}};
         for (int eye = 0; eye < 2; eye++)
-            for (int i = 36 + 6 * eye; i < 42 + 6 * eye; i++) {
-                centre[eye][0] += number(row, "X_" + std::to_string(i)) / 6;
-                centre[eye][1] += number(row, "Y_" + std::to_string(i)) / 6;
-            }
-        EXPECT_NEAR(hypot(centre[1][0] - centre[0][0], centre[1][1] - centre[0][1]), 63.0, 0.002);
-        /* The millimetres are the pixels about the picture's centre, (320, 180) in 640 x 360, times the
-         * eyes' 63 mm over their distance in pixels. */
-        double eyes_px = [&] {
-            double c[2][2] = {{0, 0}, {0, 0}};
-            for (int eye = 0; eye < 2; eye++)
-                for (int i = 36 + 6 * eye; i < 42 + 6 * eye; i++) {
-                    c[eye][0] += number(row, "x_" + std::to_string(i)) / 6;
-                    c[eye][1] += number(row, "y_" + std::to_string(i)) / 6;
+            for (int i = 36 + 6 * eye; i < 42 + 6 * eye; i++)
+                for (int a = 0; a < 2; a++) {
+                    mm[eye][a] += number(row, std::string(a ? "Y_" : "X_") + std::to_string(i)) / 6;
+                    px[eye][a] += number(row, std::string(a ? "y_" : "x_") + std::to_string(i)) / 6;
                 }
-            return hypot(c[1][0] - c[0][0], c[1][1] - c[0][1]);
-        }();
+        EXPECT_NEAR(hypot(mm[1][0] - mm[0][0], mm[1][1] - mm[0][1]), 63.0, 0.002);
+        double eyes_px = hypot(px[1][0] - px[0][0], px[1][1] - px[0][1]);
         for (int i : {8, 30, 48}) {
             EXPECT_NEAR(number(row, "X_" + std::to_string(i)), (number(row, "x_" + std::to_string(i)) - 320) * 63 / eyes_px,
                         0.01) << "frame " << f << " point " << i;

@@ -196,7 +196,7 @@ void track_videos_ahead(const std::vector<std::string> &paths, const TrackingOpt
 {
     std::vector<std::string> videos;
     for (const std::string &path : paths)
-        if (file_is_video(path))
+        if (std::find(videos.begin(), videos.end(), path) == videos.end() && file_is_video(path))
             videos.push_back(path);
     std::atomic<size_t> next(0);
     auto work = [&]() {
