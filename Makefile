@@ -143,7 +143,7 @@ fuzz:
 	  $(RENDER_PACKAGES) $(TRACK_PACKAGES)"
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMIENSCOPE_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_new_face fuzz_c3d fuzz_trc fuzz_openface fuzz_marker_set fuzz_marker_file \
-	  fuzz_study_table fuzz_landmark_model fuzz_track_cache fuzz_frame_writers
+	  fuzz_study_table fuzz_mdc_table fuzz_mp4_comment fuzz_landmark_model fuzz_track_cache fuzz_frame_writers
 	mkdir -p $(FUZZ_BUILD)/sample-seeds
 	n=$$(wc -c < face-data/line.dat); \
 	  { printf "\\$$(printf %03o $$((n % 256)))\\$$(printf %03o $$((n / 256)))"; cat face-data/line.dat face-data/sm1.dat; } \
@@ -156,6 +156,8 @@ fuzz:
 	fuzz/run.sh $(FUZZ_BUILD) marker_set $(FUZZ_SECONDS) 8192 fuzz/seeds/marker_set examples/face24.set examples/openface-24.set tests/data || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) marker_file $(FUZZ_SECONDS) 262144 face-data/sm1.dat face-data/smaa.dat || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) study_table $(FUZZ_SECONDS) 16384 fuzz/seeds/study_table || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) mdc_table $(FUZZ_SECONDS) 16384 fuzz/seeds/mdc_table || status=1; \
+	fuzz/run.sh $(FUZZ_BUILD) mp4_comment $(FUZZ_SECONDS) 16384 fuzz/seeds/mp4_comment || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) landmark_model $(FUZZ_SECONDS) 4096 fuzz/seeds/landmark_model || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) track_cache $(FUZZ_SECONDS) 65536 fuzz/seeds/track_cache || status=1; \
 	fuzz/run.sh $(FUZZ_BUILD) frame_writers $(FUZZ_SECONDS) 4096 fuzz/seeds/frame_writers || status=1; \

@@ -73,7 +73,7 @@ const char average_help[] =
 int average_usage_error(const std::string &message)
 {
     fprintf(stderr, "mienscope-average: %s\n%s", message.c_str(), average_usage);
-    return AVERAGE_USAGE;
+    return EXIT_USAGE;
 }
 
 static bool option_modes(const char *text, long *modes, std::string *error)
@@ -318,17 +318,17 @@ static int average_files(const AverageRequest &r, Averaged *a, std::string *erro
 {
     std::vector<Input> inputs;
     if (!expand_folders(r.files, &a->names, error))
-        return AVERAGE_UNUSABLE;
+        return EXIT_UNUSABLE;
     if (!modes_for(r, a->names.size(), &a->modes, error))
-        return AVERAGE_USAGE;
+        return EXIT_USAGE;
     int status = read_inputs(a->names, r.inputs, &inputs, &a->markers, error);
-    if (status != AVERAGE_DONE)
+    if (status != EXIT_DONE)
         return status;
     std::vector<FacePositions> files;
     for (Input &input : inputs)
         files.push_back(std::move(input.positions));
     inputs.clear();
-    return analyse_group(files, a->modes, &a->group, error) ? AVERAGE_DONE : AVERAGE_UNUSABLE;
+    return analyse_group(files, a->modes, &a->group, error) ? EXIT_DONE : EXIT_UNUSABLE;
 }
 
 int run_average(const AverageRequest &r)
@@ -336,9 +336,9 @@ int run_average(const AverageRequest &r)
     Averaged a;
     std::string error;
     int status = average_files(r, &a, &error);
-    if (status == AVERAGE_USAGE)
+    if (status == EXIT_USAGE)
         return average_usage_error(error);
-    if (status != AVERAGE_DONE)
+    if (status != EXIT_DONE)
         return unusable(error);
     std::vector<OutputFile> texts;
     if (!output_texts(r, a, &texts, &error))
@@ -352,5 +352,5 @@ int run_average(const AverageRequest &r)
         return unusable(error);
     if (gnuplot.empty())
         fprintf(stderr, "%s: %s\n", r.out.c_str(), gnuplot_missing);
-    return AVERAGE_DONE;
+    return EXIT_DONE;
 }

@@ -10,7 +10,6 @@
 #include "group.h"
 #include "inputs.h"
 
-enum { AVERAGE_DONE = 0, AVERAGE_UNUSABLE = 1, AVERAGE_USAGE = 2 };
 
 /* What the command line asks for. */
 struct AverageRequest {
@@ -27,7 +26,7 @@ extern const char average_usage[]; /* the usage lines */
 extern const char average_help[];  /* what --help prints after them */
 /* The command line; error: a usage message. */
 bool parse_average_command(int argc, char **argv, AverageRequest *request, std::string *error);
-int average_usage_error(const std::string &message); /* the message and the usage; returns AVERAGE_USAGE */
+int average_usage_error(const std::string &message); /* the message and the usage; returns EXIT_USAGE */
 /* The exhibits' files: which file of the group, or which movement, each of face-data's names holds. */
 std::vector<std::pair<std::string, FacePositions>> exhibit_files(const Group &group, size_t modes, double sds);
 int run_average(const AverageRequest &request); /* messages on standard error; returns the exit status */

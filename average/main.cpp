@@ -18,5 +18,5 @@ int main(int argc, char **argv)
         printf("%s\n%s", average_usage, average_help);
     if (request.version)
         printf("mienscope-average %s\n", MIENSCOPE_VERSION);
-    return request.help || request.version ? AVERAGE_DONE : run_average(request);
+    return request.help || request.version ? EXIT_DONE : run_average(request);
 }

@@ -44,7 +44,11 @@ static void stages(const std::string &video, const LandmarkModel &model)
     std::string reason;
     if (!open_video(video, false, &reader, &reason))
         return;
-    FaceFinder *finder = open_face_finder();
+    FaceFinder *finder = open_face_finder(&reason);
+    if (!finder) {
+        close_video(reader);
+        return;
+    }
     std::vector<double> decoding, finding, placing;
     VideoFrame frame;
     FaceBox last;

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "csv.h"
-#include "detect.h"
+#include "file_io.h"
 #include "reliability.h"
 #include "text.h"
 
@@ -61,7 +61,7 @@ bool parse_mdc_table(const std::string &text, const std::string &name, MdcTable 
 bool read_mdc_table(const std::string &path, MdcTable *table, std::string *error)
 {
     std::vector<uint8_t> bytes;
-    return read_input_file(path, &bytes, error) &&
+    return read_whole_file(path, (size_t)64 << 20, "is over 64 MiB; no reliability.csv is", &bytes, error) &&
            parse_mdc_table(std::string(bytes.begin(), bytes.end()), path, table, error);
 }
 

@@ -80,7 +80,7 @@ static const char compare_help_end[] =
 int compare_usage_error(const std::string &message)
 {
     fprintf(stderr, "mienscope-compare: %s\n%s", message.c_str(), compare_usage);
-    return COMPARE_USAGE;
+    return EXIT_USAGE;
 }
 
 void print_compare_help(void)
@@ -298,20 +298,20 @@ static int analyse(const CompareRequest &r, Analyses *a, std::string *error)
 {
     Permutations how = {r.permutations, r.seed};
     if (!r.mdc.empty() && !read_mdc_table(r.mdc, &a->mdc, error))
-        return COMPARE_UNUSABLE;
+        return EXIT_UNUSABLE;
     int status = measure_study(r.study, r.options, &a->study, error);
-    if (status != COMPARE_DONE)
+    if (status != EXIT_DONE)
         return status;
     if (!r.norm.empty() && !compare_with_norm(a->study, r.norm, &a->norm, error))
-        return COMPARE_UNUSABLE;
+        return EXIT_UNUSABLE;
     if (!r.group_a.empty() &&
-        (status = compare_groups(a->study, r.group_a, r.group_b, r.modes, how, &a->groups, error)) != COMPARE_DONE)
+        (status = compare_groups(a->study, r.group_a, r.group_b, r.modes, how, &a->groups, error)) != EXIT_DONE)
         return status;
     if (!r.before.empty() && !compare_paired(a->study, r.before, r.after, how, &a->paired, error))
-        return COMPARE_UNUSABLE;
+        return EXIT_UNUSABLE;
     if (!r.session_a.empty() && !compare_reliability(a->study, r.session_a, r.session_b, &a->reliability, error))
-        return COMPARE_UNUSABLE;
-    return COMPARE_DONE;
+        return EXIT_UNUSABLE;
+    return EXIT_DONE;
 }
 
 int run_compare(const CompareRequest &r)
@@ -319,9 +319,9 @@ int run_compare(const CompareRequest &r)
     Analyses a;
     std::string error;
     int status = analyse(r, &a, &error);
-    if (status == COMPARE_USAGE)
+    if (status == EXIT_USAGE)
         return compare_usage_error(error);
-    if (status != COMPARE_DONE)
+    if (status != EXIT_DONE)
         return unusable(error);
     std::vector<OutputFile> texts;
     std::vector<std::string> pictures;
@@ -342,5 +342,5 @@ int run_compare(const CompareRequest &r)
         fputs(norm_summary(a.study, a.norm).c_str(), stdout);
     if (!r.mdc.empty())
         fputs(changes_summary(a.study, a.paired, a.mdc).c_str(), stdout);
-    return COMPARE_DONE;
+    return EXIT_DONE;
 }

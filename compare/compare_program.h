@@ -9,7 +9,6 @@
 
 #include "measure_program.h"
 
-enum { COMPARE_DONE = 0, COMPARE_UNUSABLE = 1, COMPARE_USAGE = 2 };
 
 /* What the command line asks for. */
 struct CompareRequest {
@@ -30,7 +29,7 @@ struct CompareRequest {
 extern const char compare_usage[]; /* the usage lines */
 /* The command line, checked as far as it can be without the study; error: a usage message. */
 bool parse_compare_command(int argc, char **argv, CompareRequest *request, std::string *error);
-int compare_usage_error(const std::string &message); /* the message and the usage; returns COMPARE_USAGE */
+int compare_usage_error(const std::string &message); /* the message and the usage; returns EXIT_USAGE */
 void print_compare_help(void);                        /* the usage and what --help says */
 int run_compare(const CompareRequest &request);      /* messages on standard error; returns the exit status */
 

@@ -19,5 +19,5 @@ int main(int argc, char **argv)
         print_compare_help();
     if (request.version)
         printf("mienscope-compare %s\n", MIENSCOPE_VERSION);
-    return request.help || request.version ? COMPARE_DONE : run_compare(request);
+    return request.help || request.version ? EXIT_DONE : run_compare(request);
 }

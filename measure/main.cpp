@@ -18,5 +18,5 @@ int main(int argc, char **argv)
         printf("%s\n%s%s%s", measure_usage, measure_help, measure_options_help, measure_help_end);
     if (request.version)
         printf("mienscope-measure %s\n", MIENSCOPE_VERSION);
-    return request.help || request.version ? MEASURE_DONE : run_measure(request);
+    return request.help || request.version ? EXIT_DONE : run_measure(request);
 }

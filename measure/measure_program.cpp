@@ -83,7 +83,7 @@ const char measure_help_end[] =
 int measure_usage_error(const std::string &message)
 {
     fprintf(stderr, "mienscope-measure: %s\n%s", message.c_str(), measure_usage);
-    return MEASURE_USAGE;
+    return EXIT_USAGE;
 }
 
 static bool option_number(const char *name, const char *text, double low, double high, double *value,
@@ -226,7 +226,7 @@ static int write_study(const MeasureRequest &r, const std::vector<std::string> &
         return unusable(error);
     if (gnuplot.empty())
         fprintf(stderr, "%s: %s\n", r.out.c_str(), gnuplot_missing);
-    return MEASURE_DONE;
+    return EXIT_DONE;
 }
 
 int run_measure(const MeasureRequest &r)
@@ -239,9 +239,9 @@ int run_measure(const MeasureRequest &r)
     if (!expand_folders(r.files, &paths, &error))
         return unusable(error);
     int status = read_inputs(paths, r.options.inputs, &inputs, &study.markers, &error);
-    if (status == MEASURE_USAGE)
+    if (status == EXIT_USAGE)
         return measure_usage_error(error);
-    if (status != MEASURE_DONE)
+    if (status != EXIT_DONE)
         return unusable(error);
     std::vector<MeasuredFile> files;
     for (Input &input : inputs) {
@@ -253,7 +253,7 @@ int run_measure(const MeasureRequest &r)
     if (r.out.empty()) {
         std::string table = markers_table(files, study);
         fwrite(table.data(), 1, table.size(), stdout);
-        return MEASURE_DONE;
+        return EXIT_DONE;
     }
     return write_study(r, paths, files, study);
 }

@@ -13,7 +13,6 @@
 #include "inputs.h"
 #include "tables.h"
 
-enum { MEASURE_DONE = 0, MEASURE_UNUSABLE = 1, MEASURE_USAGE = 2 };
 
 /* The options that shape a measure: how files are read and what is measured. */
 struct MeasureOptions {
@@ -44,7 +43,7 @@ bool take_measure_option(int code, const char *arg, MeasureOptions *options, std
 bool check_smoothing(const Input &input, const MeasureSettings &settings, std::string *error);
 /* The command line; error: a usage message. */
 bool parse_measure_command(int argc, char **argv, MeasureRequest *request, std::string *error);
-int measure_usage_error(const std::string &message); /* the message and the usage; returns MEASURE_USAGE */
+int measure_usage_error(const std::string &message); /* the message and the usage; returns EXIT_USAGE */
 int run_measure(const MeasureRequest &request); /* messages on standard error; returns the exit status */
 
 #endif

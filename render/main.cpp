@@ -18,5 +18,5 @@ int main(int argc, char **argv)
         printf("%s\n%s", render_usage, render_help);
     if (request.version)
         printf("mienscope-render %s\n", MIENSCOPE_VERSION);
-    return request.help || request.version ? RENDER_DONE : run_render(request);
+    return request.help || request.version ? EXIT_DONE : run_render(request);
 }

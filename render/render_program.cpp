@@ -101,7 +101,7 @@ static std::string number_text(double value)
 int render_usage_error(const std::string &message)
 {
     fprintf(stderr, "mienscope-render: %s\n%s", message.c_str(), render_usage);
-    return RENDER_USAGE;
+    return EXIT_USAGE;
 }
 
 static bool whole_number(const char *name, const char *text, long low, long high, int *value, std::string *error)
@@ -333,15 +333,15 @@ static int load_files(const RenderRequest &r, Scene *scene)
     for (size_t i = 0; i < r.files.size(); i++) {
         std::string usage;
         int status = load_file_face(r.files[i], r.file_options, &faces[i], &scene->seconds[i], &usage);
-        if (status == RENDER_USAGE)
+        if (status == EXIT_USAGE)
             return render_usage_error(usage);
-        if (status != RENDER_DONE)
+        if (status != EXIT_DONE)
             return status;
     }
     scene->view.first = faces[0];
     scene->view.second = faces[1];
     scene->caption = files_caption(r.files);
-    return RENDER_DONE;
+    return EXIT_DONE;
 }
 
 static int load_scene(const RenderRequest &r, Scene *scene)
@@ -362,7 +362,7 @@ static int load_scene(const RenderRequest &r, Scene *scene)
         scene->caption = r.caption;
     if (r.no_caption)
         scene->caption.clear();
-    return RENDER_DONE;
+    return EXIT_DONE;
 }
 
 /* --fps, else the recordings' real pace (FIRST's time, else SECOND's) held
@@ -459,19 +459,11 @@ static bool write_page(const RenderRequest &r, const OutputGuard &guard, const S
     return write_all_or_none({{r.output, page_document(page)}}, guard, error);
 }
 
-/* A recording, or a video that Mienscope did not make: never replaced. A video this program wrote may
- * be, with --force, so that a render can be made again. */
-static bool is_foreign_recording(const std::string &path)
-{
-    return file_is_recording(path) && !made_by_mienscope(path);
-}
-
 /* The files read are never written over, whatever OUTPUT is called. */
 static OutputGuard render_guard(const RenderRequest &r)
 {
     static const char *const made[] = {"a picture", "a video", "an animation", "a page"};
     OutputGuard guard = output_guard(r.force, std::string(made[r.kind]) + " Mienscope made");
-    guard.is_kept = is_foreign_recording;
     for (const std::string &file : r.files)
         guard_input(&guard, file, "recording");
     if (!r.file_options.line_file.empty())
@@ -491,7 +483,7 @@ int run_render(const RenderRequest &r)
     if (int status = load_scene(r, &scene))
         return status;
     if (r.kind == OUTPUT_HTML)
-        return write_page(r, guard, scene, &error) ? RENDER_DONE : unusable(error);
+        return write_page(r, guard, scene, &error) ? EXIT_DONE : unusable(error);
     Offscreen *offscreen = nullptr;
     CaptionFont *font = nullptr;
     if (r.kind != OUTPUT_PNG)
@@ -507,5 +499,5 @@ int run_render(const RenderRequest &r)
     if (font)
         close_caption_font(font);
     close_offscreen(offscreen);
-    return ok ? RENDER_DONE : unusable(error);
+    return ok ? EXIT_DONE : unusable(error);
 }

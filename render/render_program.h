@@ -10,7 +10,6 @@
 #include "face_files.h"
 #include "file_faces.h"
 
-enum { RENDER_DONE = 0, RENDER_UNUSABLE = 1, RENDER_USAGE = 2 };
 enum OutputKind { OUTPUT_PNG, OUTPUT_MP4, OUTPUT_GIF, OUTPUT_HTML };
 
 /* What the command line asks for. */
@@ -37,7 +36,7 @@ extern const char render_usage[]; /* the usage lines */
 extern const char render_help[];  /* what --help prints after them */
 /* The command line, checked; error: a usage message. */
 bool parse_render_command(int argc, char **argv, RenderRequest *request, std::string *error);
-int render_usage_error(const std::string &message); /* the message and the usage; returns RENDER_USAGE */
+int render_usage_error(const std::string &message); /* the message and the usage; returns EXIT_USAGE */
 int run_render(const RenderRequest &request); /* messages on standard error; returns the exit status */
 
 #endif

@@ -21,7 +21,7 @@ int main(int argc, char **argv)
     if (request.version)
         printf("mienscope-report %s\n", MIENSCOPE_VERSION);
     if (request.help || request.version)
-        return REPORT_DONE;
+        return EXIT_DONE;
     char date[16];
     time_t now = time(nullptr);
     strftime(date, sizeof date, "%Y-%m-%d", localtime(&now));

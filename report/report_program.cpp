@@ -11,6 +11,7 @@
 #include "offscreen.h"
 #include "report_plots.h"
 #include "text.h"
+#include "tracker.h"
 
 const char report_usage[] =
     "Usage: mienscope-report [OPTION]... [--norm GROUP] --out DIR [--force] STUDY.csv\n"
@@ -54,7 +55,7 @@ static const char report_help_end[] =
 int report_usage_error(const std::string &message)
 {
     fprintf(stderr, "mienscope-report: %s\n%s", message.c_str(), report_usage);
-    return REPORT_USAGE;
+    return EXIT_USAGE;
 }
 
 void print_report_help(void)
@@ -103,9 +104,9 @@ static int measure_inputs(const ReportRequest &r, MeasuredStudy *s, std::string 
         return measure_study(r.inputs[0], r.options, s, error);
     if (!r.norm.empty()) {
         *error = "--norm GROUP needs a study table, which names the groups; files have none";
-        return REPORT_USAGE;
+        return EXIT_USAGE;
     }
-    return table_of_files(r.inputs, &s->table, error) ? measure_table(r.options, s, error) : REPORT_UNUSABLE;
+    return table_of_files(r.inputs, &s->table, error) ? measure_table(r.options, s, error) : EXIT_UNUSABLE;
 }
 
 /* A recording as the viewer holds it, normalised, with the set's segments. */
@@ -205,11 +206,11 @@ static int add_video_frames(const StudyRecording &r, const TrackingOptions &trac
     stills->peak_seconds = in.from + stills->peak_frame * in.seconds / (FACE_FRAMES - 1);
     std::vector<std::vector<uint8_t>> pngs;
     int status = video_stills(r.row.path, tracking, {stills->rest_seconds, stills->peak_seconds}, &pngs, error);
-    if (status != REPORT_DONE)
+    if (status != EXIT_DONE)
         return status;
     stills->video_rest = std::move(pngs[0]);
     stills->video_peak = std::move(pngs[1]);
-    return REPORT_DONE;
+    return EXIT_DONE;
 }
 
 /* Every page of the report, in order, and last the index; false when there is no memory for a face or a
@@ -227,7 +228,7 @@ static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, con
             *error = s.recordings[r].row.file + ": no memory for a face record; nothing was written";
             return false;
         }
-        if (s.recordings[r].input.video && add_video_frames(s.recordings[r], tracking, &stills, error) != REPORT_DONE) {
+        if (s.recordings[r].input.video && add_video_frames(s.recordings[r], tracking, &stills, error) != EXIT_DONE) {
             free(face);
             return false;
         }
@@ -266,9 +267,9 @@ int run_report(const ReportRequest &r, const ReportInfo &info)
     NormComparison norm;
     std::string error;
     int status = measure_inputs(r, &s, &error);
-    if (status == REPORT_USAGE)
+    if (status == EXIT_USAGE)
         return report_usage_error(error);
-    if (status != REPORT_DONE || (!r.norm.empty() && !compare_with_norm(s, r.norm, &norm, &error)))
+    if (status != EXIT_DONE || (!r.norm.empty() && !compare_with_norm(s, r.norm, &norm, &error)))
         return unusable(error);
     const NormComparison *against = r.norm.empty() ? nullptr : &norm;
     std::string gnuplot = find_on_path("gnuplot");
@@ -285,5 +286,5 @@ int run_report(const ReportRequest &r, const ReportInfo &info)
     if (gnuplot.empty())
         fprintf(stderr, "%s: gnuplot is not on PATH, so the plots were not drawn; the pages say so. Install gnuplot "
                         "(on Debian: apt install gnuplot-nox) and make the report again\n", r.out.c_str());
-    return REPORT_DONE;
+    return EXIT_DONE;
 }

@@ -9,7 +9,6 @@
 #include "measure_program.h"
 #include "report.h"
 
-enum { REPORT_DONE = 0, REPORT_UNUSABLE = 1, REPORT_USAGE = 2 };
 
 /* What the command line asks for. */
 struct ReportRequest {
@@ -22,7 +21,7 @@ struct ReportRequest {
 
 extern const char report_usage[]; /* the usage lines */
 bool parse_report_command(int argc, char **argv, ReportRequest *request, std::string *error);
-int report_usage_error(const std::string &message); /* the message and the usage; returns REPORT_USAGE */
+int report_usage_error(const std::string &message); /* the message and the usage; returns EXIT_USAGE */
 void print_report_help(void);
 int run_report(const ReportRequest &request, const ReportInfo &info); /* messages on standard error; the status */
 

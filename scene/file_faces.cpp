@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "file_io.h"
+#include "tracker.h"
 
 const char exhibit_line_file[] = "face-data/line.dat";
 
@@ -38,7 +39,7 @@ static void choose_segments(FACE *face, const FaceFileOptions &o, const MarkerSe
 
 int load_file_face(const std::string &path, const FaceFileOptions &o, FACE **out, double *seconds, std::string *usage)
 {
-    OpenedInput input;
+    Input input;
     MarkerSet given;
     std::string error;
     if (!load_marker_set(o.recording.markers, &given, &error))

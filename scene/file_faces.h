@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "head.h"
-#include "program.h"
+#include "opening.h"
 
 /* How files become faces: the options the viewer and mienscope-render share. */
 struct FaceFileOptions {

@@ -29,11 +29,17 @@ static const double followed_width = 96.0;
 static const long detector_window = 80;
 static const int followed_levels = 3;
 
-FaceFinder *open_face_finder(void)
+FaceFinder *open_face_finder(std::string *error)
 {
     FaceFinder *f = new FaceFinder;
     std::istringstream bytes(std::string((const char *)frontal_face_detector_bytes, frontal_face_detector_size));
-    dlib::deserialize(f->whole, bytes);
+    try {
+        dlib::deserialize(f->whole, bytes);
+    } catch (const std::exception &e) { /* dlib's serialization_error: a build whose detector is damaged */
+        *error = std::string("mienscope-track: the built-in face detector can't be read: ") + e.what();
+        delete f;
+        return nullptr;
+    }
     FaceScanner scanner;
     scanner.copy_configuration(f->whole.get_scanner());
     scanner.set_max_pyramid_levels(followed_levels);

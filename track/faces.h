@@ -19,7 +19,7 @@ struct FaceFinder;
  * wide to be found in a larger frame, 80 in a smaller. */
 enum { SEARCH_SIDE = 640, FINER_SEARCH_SIDE = 1920 };
 
-FaceFinder *open_face_finder(void); /* the detector built into the program */
+FaceFinder *open_face_finder(std::string *error); /* the detector built into the program; nullptr, error saying why */
 void close_face_finder(FaceFinder *f);
 /* Every face in the frame, in its pixels. */
 std::vector<FaceBox> faces_in_frame(FaceFinder *f, const GrayView &frame);

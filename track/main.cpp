@@ -11,11 +11,11 @@ int main(int argc, char **argv)
         return track_usage_error(error);
     if (request.help) {
         printf("%s\n%s", track_usage, track_help);
-        return TRACK_DONE;
+        return EXIT_DONE;
     }
     if (request.version) {
         printf("mienscope-track %s\n", MIENSCOPE_VERSION);
-        return TRACK_DONE;
+        return EXIT_DONE;
     }
     return run_track(request, MIENSCOPE_VERSION);
 }

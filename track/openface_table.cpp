@@ -6,15 +6,7 @@
 
 #include <charconv>
 
-/* The header row. */
-static std::string header(void)
-{
-    std::string h = "frame, face_id, timestamp, confidence, success";
-    for (const char *block : {"x", "y", "X", "Y", "Z"})
-        for (int i = 0; i < FACE_LANDMARKS; i++)
-            h += std::string(", ") + block + "_" + std::to_string(i);
-    return h + ", mienscope_track\n";
-}
+#include "openface.h"
 
 /* Millimetres per pixel in the frame: the eye distance over that of the eyes' centres. */
 static double mm_per_pixel(const TrackedFrame &frame, double eye_mm)
@@ -57,22 +49,10 @@ static std::string row_of(const TrackedFrame &frame, size_t number, double eye_m
 
 std::string openface_table(const TrackedVideo &video, double eye_mm, const char *version)
 {
-    std::string table = header();
+    std::string table = tracker_table_header();
     for (size_t f = 0; f < video.frames.size(); f++)
         table += row_of(video.frames[f], f + 1, eye_mm, version);
     return table;
-}
-
-bool is_tracker_table(const std::string &path)
-{
-    std::string first = header();
-    std::vector<char> start(first.size());
-    FILE *fp = fopen(path.c_str(), "rb");
-    bool same = fp && fread(start.data(), 1, start.size(), fp) == start.size() &&
-                first.compare(0, first.size(), start.data(), start.size()) == 0;
-    if (fp)
-        fclose(fp);
-    return same;
 }
 
 /* The fields of a row, which this table separates by ", ". */
@@ -117,7 +97,7 @@ static bool read_row(const std::string &line, TrackedFrame *frame)
 bool read_openface_table(const std::string &text, TrackedVideo *video)
 {
     *video = TrackedVideo();
-    std::string first = header();
+    std::string first = tracker_table_header();
     if (text.compare(0, first.size(), first) != 0)
         return false;
     for (size_t at = first.size(), end; at < text.size(); at = end + 1) {

@@ -24,7 +24,6 @@
 
 /* The table of the video with eyes eye_mm apart, by the tracker of this version. */
 std::string openface_table(const TrackedVideo &video, double eye_mm, const char *version);
-bool is_tracker_table(const std::string &path); /* a file whose first line is such a table's header */
 /* Such a table read back (times, success and the points in pixels; not the frames' sizes); false when it
  * is not one. */
 bool read_openface_table(const std::string &text, TrackedVideo *video);

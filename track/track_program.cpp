@@ -70,13 +70,7 @@ const char track_help[] =
 int track_usage_error(const std::string &message)
 {
     fprintf(stderr, "mienscope-track: %s\n%s", message.c_str(), track_usage);
-    return TRACK_USAGE;
-}
-
-static int unusable(const std::string &message)
-{
-    fprintf(stderr, "%s\n", message.c_str());
-    return TRACK_UNUSABLE;
+    return EXIT_USAGE;
 }
 
 static bool take_still(const char *arg, TrackRequest *r, std::string *error)
@@ -104,11 +98,7 @@ static bool take_option(int code, const char *arg, TrackRequest *r, std::string 
     case 'm': r->model = arg; return true;
     case 'o': r->overlay = arg; return true;
     case 's': return take_still(arg, r, error);
-    case 'e':
-        if (parse_number(arg, &r->eye_mm) && r->eye_mm > 0)
-            return true;
-        *error = "--eye-distance \"" + printable(arg) + "\" is not a number of millimetres above 0";
-        return false;
+    case 'e': return parse_eye_distance(arg, &r->eye_mm, error);
     default: return false;
     }
 }
@@ -151,13 +141,6 @@ bool parse_track_command(int argc, char **argv, TrackRequest *request, std::stri
                         [&](int code, const char *arg) { return take_option(code, arg, request, error); },
                         &operands, error) &&
            take_operands(operands, request, error);
-}
-
-/* A recording or a video that Mienscope did not make: a table or an overlay this program wrote may be
- * replaced with --force, so that a video can be tracked again. */
-static bool is_foreign_recording(const std::string &path)
-{
-    return file_is_recording(path) && !is_tracker_table(path) && !made_by_mienscope(path);
 }
 
 /* The files the run writes, as given; "-" is standard output and no file. */
@@ -246,7 +229,7 @@ static int tracked_table(const TrackRequest &r, const std::string &key, const ch
     if (result->undecodable > 0)
         fprintf(stderr, "%s: %s could not be decoded; skipped %s\n", r.video.c_str(),
                 count_of(result->undecodable, "frame", "frames").c_str(), result->undecodable == 1 ? "it" : "them");
-    return TRACK_DONE;
+    return EXIT_DONE;
 }
 
 /* A writer's message about a temporary, naming the output as the user gave it. */
@@ -333,10 +316,7 @@ static bool make_temporaries(const TrackRequest &r, std::vector<std::string> *te
 
 int run_track(const TrackRequest &r, const char *version)
 {
-    OutputGuard guard;
-    guard.force = r.force;
-    guard.is_kept = is_foreign_recording;
-    guard.writes = "a table or video mienscope-track made";
+    OutputGuard guard = output_guard(r.force, "a table or video mienscope-track made");
     guard_input(&guard, r.video, "video");
     guard_input(&guard, r.model, "model");
     std::string error, key;
@@ -350,13 +330,13 @@ int run_track(const TrackRequest &r, const char *version)
         return unusable(error);
     TrackResult result;
     int status = tracked_table(r, key, version, &result);
-    if (status == TRACK_DONE && !write_outputs(r, guard, result, temporaries, &error))
+    if (status == EXIT_DONE && !write_outputs(r, guard, result, temporaries, &error))
         status = unusable(error);
-    if (status != TRACK_DONE)
+    if (status != EXIT_DONE)
         remove_temporaries(temporaries);
-    if (status == TRACK_DONE && result.fresh)
+    if (status == EXIT_DONE && result.fresh)
         keep_table(cache_folder(), key, result.table, result.undecodable);
-    if (status == TRACK_DONE && !result.model_key.empty())
+    if (status == EXIT_DONE && !result.model_key.empty())
         keep_model(cache_folder(), result.model_key, result.model);
     return status;
 }

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "opening.h"
 #include "overlay.h"
 
-enum { TRACK_DONE = 0, TRACK_UNUSABLE = 1, TRACK_USAGE = 2 };
 
 extern const char default_landmark_model[]; /* Debian's libdlib-data 68-point model */
 
@@ -27,7 +27,7 @@ extern const char track_usage[]; /* the usage lines */
 extern const char track_help[];  /* what --help prints after them */
 /* The command line; error: a usage message. */
 bool parse_track_command(int argc, char **argv, TrackRequest *request, std::string *error);
-int track_usage_error(const std::string &message); /* the message and the usage; returns TRACK_USAGE */
+int track_usage_error(const std::string &message); /* the message and the usage; returns EXIT_USAGE */
 int run_track(const TrackRequest &request, const char *version); /* messages on standard error; the status */
 
 #endif

@@ -48,6 +48,7 @@ struct Pipeline {
     Queue decoded, settled;
     bool failed = false;      /* stop: the model could not be loaded */
     TrackedVideo *out = nullptr;
+    FaceFinder *finder = nullptr; /* the follower's; opened and closed by track_video */
 };
 
 /* Puts the job at the end of the queue when there is room; false when the run stopped. */
@@ -223,7 +224,7 @@ bool settled(Pipeline *p, Job *job)
 void follow(Pipeline *p)
 {
     Follower f;
-    f.finder = open_face_finder();
+    f.finder = p->finder;
     Job job, between, confirmed; /* confirmed: the last confirmed frame */
     bool waiting = false, going = true;
     while (going && take(p, &p->decoded, &job)) {
@@ -248,7 +249,6 @@ void follow(Pipeline *p)
         settle_between(&f, confirmed, &between, nullptr);
         settled(p, &between);
     }
-    close_face_finder(f.finder);
     close_queue(p, &p->settled);
 }
 
@@ -309,6 +309,11 @@ bool track_video(const std::string &video, const ModelLoader &load, LandmarkMode
     }
     Pipeline p;
     p.out = out;
+    p.finder = open_face_finder(error);
+    if (!p.finder) {
+        close_video(reader);
+        return false;
+    }
     std::thread decoder(decode_frames, reader, &p);
     std::thread follower(follow, &p);
     bool loaded = load(model, error);
@@ -319,6 +324,7 @@ bool track_video(const std::string &video, const ModelLoader &load, LandmarkMode
     follower.join();
     decoder.join();
     close_video(reader);
+    close_face_finder(p.finder);
     if (!loaded)
         return false;
     if (out->frames.empty()) {

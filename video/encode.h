@@ -25,7 +25,5 @@ bool mp4_add(Mp4Writer *w, const Picture &picture, std::string *error);
 bool mp4_add_at(Mp4Writer *w, const Picture &picture, double seconds, std::string *error);
 bool mp4_finish(Mp4Writer *w, std::string *error); /* flushes the encoder, writes the trailer, frees w */
 Picture padded_to_even(const Picture &picture); /* a black column or row more where a side is odd, for H.264 */
-extern const char mienscope_video_comment[]; /* the comment every MP4 of Mienscope carries */
-bool made_by_mienscope(const std::string &path); /* a video whose comment is that one */
 
 #endif

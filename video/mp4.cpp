@@ -15,8 +15,7 @@ extern "C" {
 #include <thread>
 
 #include "encode.h"
-
-const char mienscope_video_comment[] = "made by Mienscope";
+#include "mp4_comment.h"
 
 struct Mp4Writer {
     AVFormatContext *format = nullptr;
@@ -190,18 +189,6 @@ bool mp4_finish(Mp4Writer *w, std::string *error)
     bool ok = code >= 0 || failed(w, "the file can't be finished", code, error);
     free_writer(w);
     return ok;
-}
-
-bool made_by_mienscope(const std::string &path)
-{
-    AVFormatContext *format = nullptr;
-    av_log_set_level(AV_LOG_QUIET); /* a file that is no MP4 is an answer here, not an error */
-    if (avformat_open_input(&format, path.c_str(), av_find_input_format("mp4"), nullptr) < 0)
-        return false;
-    AVDictionaryEntry *comment = av_dict_get(format->metadata, "comment", nullptr, 0);
-    bool ours = comment && strcmp(comment->value, mienscope_video_comment) == 0;
-    avformat_close_input(&format);
-    return ours;
 }
 
 Picture padded_to_even(const Picture &picture)

@@ -11,6 +11,7 @@
  * always evenly spaced; the frame column is not used, since real files
  * repeat it. */
 #include <math.h>
+#include <stdio.h>
 
 #include <unordered_map>
 
@@ -180,4 +181,25 @@ bool read_openface(const uint8_t *data, size_t size, const ReadOptions &options,
     }
     set_times(rec);
     return true;
+}
+
+std::string tracker_table_header(void)
+{
+    std::string h = "frame, face_id, timestamp, confidence, success";
+    for (const char *block : {"x", "y", "X", "Y", "Z"})
+        for (int i = 0; i < LANDMARKS; i++)
+            h += std::string(", ") + block + "_" + std::to_string(i);
+    return h + ", mienscope_track\n";
+}
+
+bool is_tracker_table(const std::string &path)
+{
+    std::string first = tracker_table_header();
+    std::vector<char> start(first.size());
+    FILE *fp = fopen(path.c_str(), "rb");
+    bool same = fp && fread(start.data(), 1, start.size(), fp) == start.size() &&
+                first.compare(0, first.size(), start.data(), start.size()) == 0;
+    if (fp)
+        fclose(fp);
+    return same;
 }

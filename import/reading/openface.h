@@ -8,4 +8,9 @@ bool is_openface(const uint8_t *data, size_t size); /* first line names the colu
 /* options choose the face and the confidence below which a row's landmarks are missing. */
 bool read_openface(const uint8_t *data, size_t size, const ReadOptions &options, Recording *rec, std::string *error);
 
+/* The first line of the table mienscope-track writes: OpenFace's columns ", " apart (frame, face_id,
+ * timestamp, confidence, success, x_0..y_67 in pixels, X_0..Z_67 in mm) and a last one, mienscope_track. */
+std::string tracker_table_header(void);
+bool is_tracker_table(const std::string &path); /* a file whose first line is that header */
+
 #endif

@@ -2,7 +2,7 @@
  * files and folders of files (and, for mienscope-compare, a study table)
  * turned into positions in millimetres, how long each movement lasts,
  * and the markers' labels, segments and pairs. A file is opened by
- * open_input (../import/command/program.h), as every program opens one. */
+ * open_input (opening.h), as every program opens one. */
 #ifndef MIENSCOPE_INPUTS_H
 #define MIENSCOPE_INPUTS_H
 
@@ -14,24 +14,12 @@
 #include <vector>
 
 #include "face_files.h"
-#include "program.h"
+#include "opening.h"
 
 /* The options that shape how files are read. */
 struct InputOptions {
     RecordingOptions recording; /* --markers, --from, --to, --right, --up, --face, --min-confidence */
     double duration = NAN;      /* --duration: seconds a marker file's 180 frames last */
-};
-
-/* One file, opened. */
-struct Input {
-    std::string name;          /* as given, or FOLDER/NAME for a file of a folder */
-    InputKind kind = INPUT_MARKER_FILE;
-    RecordingFormat format = FORMAT_C3D; /* a recording's */
-    size_t frames = FACE_FRAMES;         /* the frames the file holds */
-    FacePositions positions;   /* FACE_FRAMES x FACE_MARKERS x 3, mm, the viewer's axes */
-    double seconds = NAN;      /* a recording's span, or --duration for a marker file; NAN when unknown */
-    double from = 0.0;         /* a recording's: when its 180 frames start, from its first frame */
-    bool video = false;        /* a video, tracked by mienscope-track */
 };
 
 /* The markers' names, and the segments and pairs among them. */

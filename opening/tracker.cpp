@@ -23,7 +23,7 @@
 
 #include "detect.h"
 #include "file_io.h"
-#include "program.h"
+#include "tracker.h"
 #include "text.h"
 
 /* No table of a recording is larger: a tracker that writes more is stopped. */

@@ -6,13 +6,23 @@
 #include <string.h>
 
 #include "detect.h"
-#include "program.h"
+#include "mp4_comment.h"
+#include "openface.h"
+#include "opening.h"
+#include "tracker.h"
+
+bool is_never_replaced(const std::string &path)
+{
+    std::string comment;
+    return file_is_recording(path) && !is_tracker_table(path) &&
+           !(mp4_file_comment(path, &comment) && comment == mienscope_video_comment);
+}
 
 OutputGuard output_guard(bool force, const std::string &writes)
 {
     OutputGuard guard;
     guard.force = force;
-    guard.is_kept = file_is_recording;
+    guard.is_kept = is_never_replaced;
     guard.writes = writes;
     return guard;
 }
@@ -110,18 +120,18 @@ static void name_the_recording(const std::string &path, std::string *error)
 
 /* A recording's bytes read, its points chosen and converted. */
 static int open_recording_input(const std::vector<uint8_t> &bytes, const RecordingOptions &options,
-                                const MarkerSet &given, OpenedInput *input, std::string *error)
+                                const MarkerSet &given, Input *input, std::string *error)
 {
     OpenedRecording opened;
     Converted converted;
-    opened.path = input->path;
-    int status = read_recording_bytes(input->path, bytes, options.read, &opened.rec, error);
+    opened.path = input->name;
+    int status = read_recording_bytes(input->name, bytes, options.read, &opened.rec, error);
     if (status == EXIT_DONE)
         status = choose_points(&opened, given, error);
     if (status == EXIT_DONE)
         status = convert_opened(opened, options, &converted, error);
     if (status == EXIT_UNUSABLE)
-        name_the_recording(input->path, error);
+        name_the_recording(input->name, error);
     if (status != EXIT_DONE)
         return status;
     input->kind = INPUT_RECORDING;
@@ -135,11 +145,11 @@ static int open_recording_input(const std::vector<uint8_t> &bytes, const Recordi
 }
 
 int open_input(const std::string &path, const RecordingOptions &options, const MarkerSet &given,
-               MarkerFileReading reading, OpenedInput *input, std::string *error)
+               MarkerFileReading reading, Input *input, std::string *error)
 {
     std::vector<uint8_t> bytes;
-    *input = OpenedInput();
-    input->path = path;
+    *input = Input();
+    input->name = path;
     bool video;
     int status = recording_bytes(path, options.tracking, &bytes, &video, error);
     if (status != EXIT_DONE)

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "text.h"
+#include "tracker.h"
 
 static bool is_folder(const std::string &path)
 {
@@ -121,19 +122,12 @@ static void numbered_names(MarkerNames *names)
 static int read_input(const std::string &name, const InputOptions &options, const MarkerSet &given, Input *input,
                       MarkerSet *brought, std::string *error)
 {
-    OpenedInput opened;
-    int status = open_input(name, options.recording, given, READ_MARKER_FILES, &opened, error);
+    int status = open_input(name, options.recording, given, READ_MARKER_FILES, input, error);
     if (status != EXIT_DONE)
         return status;
-    input->name = name;
-    input->kind = opened.kind;
-    input->format = opened.format;
-    input->frames = opened.frames;
-    input->positions = std::move(opened.positions);
-    input->seconds = opened.kind == INPUT_RECORDING ? opened.seconds : options.duration;
-    input->from = opened.from;
-    input->video = opened.video;
-    *brought = std::move(opened.set);
+    if (input->kind == INPUT_MARKER_FILE)
+        input->seconds = options.duration;
+    *brought = std::move(input->set);
     return EXIT_DONE;
 }
 

@@ -1,0 +1,26 @@
+/* Videos opened by running mienscope-track as a process of its own (found
+ * beside the running program, else on PATH): a decoder that fails on a
+ * damaged or hostile file ends that process, never the program that asked. */
+#ifndef MIENSCOPE_TRACKER_H
+#define MIENSCOPE_TRACKER_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "opening.h"
+
+/* The video's face as mienscope-track's OpenFace table; its warnings on standard error; returns the exit
+ * status, the message in error. */
+int track_video_file(const std::string &path, const TrackingOptions &options, std::vector<uint8_t> *table,
+                     std::string *error);
+/* The tables of the videos among the files, tracked ahead by up to as many mienscope-track processes at
+ * once as there are cores; track_video_file then takes each (its warnings passed on then), in any order. */
+void track_videos_ahead(const std::vector<std::string> &paths, const TrackingOptions &options);
+/* The video's frames nearest these times (seconds from its first frame), whole, with the tracked points drawn,
+ * as PNG files' bytes, from mienscope-track likewise; returns the exit status, the message in error. */
+int video_stills(const std::string &path, const TrackingOptions &options, const std::vector<double> &seconds,
+                 std::vector<std::vector<uint8_t>> *pngs, std::string *error);
+
+#endif
