@@ -142,7 +142,7 @@ bool check_output(const std::string &path, const OutputGuard &guard, std::string
     else if (const ReadFile *input = input_at(target, guard))
         *error = path + ": is the " + input->what + " being read; choose another name";
     else if (guard.is_kept && guard.is_kept(path))
-        *error = path + ": is a recording, not " + guard.writes + "; it is not replaced";
+        *error = path + ": is " + guard.kept + ", not " + guard.writes + "; it is not replaced";
     else if (!guard.force)
         *error = path + ": exists; --force replaces it, and without it the file is left untouched";
     else
@@ -271,7 +271,7 @@ static bool write_temporary(const OutputFile &file, std::string *temporary, std:
 
 /* Without force, a hard link puts the file in place only if nothing is
  * there yet; otherwise a rename after the check does, which refuses an
- * input or a recording even with force. */
+ * input or a kept file even with force. */
 static bool put_in_place(const std::string &temporary, const std::string &path, const OutputGuard &guard,
                          std::string *error)
 {

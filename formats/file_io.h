@@ -28,8 +28,9 @@ struct ReadFile {
 struct OutputGuard {
     bool force = false;           /* replace files that exist, except those below */
     std::vector<ReadFile> inputs; /* never replaced, with or without force */
-    /* Files of a kind never replaced, with or without force (recordings); nullptr for none. */
+    /* Files of a kind never replaced, with or without force; nullptr for none. */
     bool (*is_kept)(const std::string &path) = nullptr;
+    std::string kept = "a file that is kept"; /* what such a file is, as the message names it */
     std::string writes = "a file this program writes"; /* what the run writes, as the message names it */
 };
 

@@ -23,6 +23,7 @@ OutputGuard output_guard(bool force, const std::string &writes)
     OutputGuard guard;
     guard.force = force;
     guard.is_kept = is_never_replaced;
+    guard.kept = "a recording";
     guard.writes = writes;
     return guard;
 }

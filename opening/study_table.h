@@ -25,19 +25,6 @@ struct StudyTable {
     std::vector<StudyRow> rows;
 };
 
-/* One row of a CSV text as the text holds it. */
-struct CsvRecord {
-    int line = 0;                    /* the physical line it starts on, from 1 */
-    std::vector<std::string> fields; /* unquoted; an unquoted field without the blanks around it */
-    bool quoted = false;             /* a field was quoted: a row of one empty quoted field is not blank */
-};
-
-/* A CSV text's records (RFC 4180: a field in double quotes may hold the separator, line breaks and doubled
- * quotes), blank lines skipped, CR before LF dropped, a UTF-8 byte-order mark at the start skipped, and ';'
- * the separator throughout when the first line has semicolons and no comma (as spreadsheets in much of
- * Europe save); false with "NAME:LINE: what is wrong" for a quote not closed or text after one. */
-bool csv_records(const std::string &text, const std::string &name, std::vector<CsvRecord> *records,
-                 std::string *error);
 /* The table's text parsed; false with "NAME:LINE: what is wrong" (no file or group column, a row with
  * another number of fields, an empty file or group, a file twice, a quote not closed). */
 bool parse_study_table(const std::string &text, const std::string &name, StudyTable *table, std::string *error);

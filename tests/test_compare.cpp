@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "face_files.h"
+#include "csv.h"
 #include "study_table.h"
 #include "testfiles.h"
 

@@ -23,6 +23,7 @@ static OutputGuard guard_of(bool force)
     OutputGuard guard;
     guard.force = force;
     guard.is_kept = starts_recording;
+    guard.kept = "a recording";
     guard.writes = "a marker file";
     return guard;
 }

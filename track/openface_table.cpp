@@ -55,59 +55,25 @@ std::string openface_table(const TrackedVideo &video, double eye_mm, const char 
     return table;
 }
 
-/* The fields of a row, which this table separates by ", ". */
-static std::vector<std::string> fields_of(const std::string &line)
-{
-    std::vector<std::string> fields;
-    size_t start = 0, comma;
-    while ((comma = line.find(", ", start)) != std::string::npos) {
-        fields.push_back(line.substr(start, comma - start));
-        start = comma + 2;
-    }
-    fields.push_back(line.substr(start));
-    return fields;
-}
-
-static bool number_of(const std::string &field, double *value)
-{
-    char *end;
-    *value = strtod(field.c_str(), &end);
-    return !field.empty() && *end == '\0' && isfinite(*value);
-}
-
-/* One row: its time, success and, on success, its pixels. */
-static bool read_row(const std::string &line, TrackedFrame *frame)
-{
-    std::vector<std::string> fields = fields_of(line);
-    double success, value;
-    if (fields.size() != 6 + 5 * FACE_LANDMARKS || !number_of(fields[2], &frame->seconds) ||
-        !number_of(fields[4], &success))
-        return false;
-    frame->found = success == 1;
-    frame->xy.assign(frame->found ? 2 * FACE_LANDMARKS : 0, 0.0);
-    for (int a = 0; a < 2 && frame->found; a++)
-        for (int i = 0; i < FACE_LANDMARKS; i++) {
-            if (!number_of(fields[5 + a * FACE_LANDMARKS + i], &value))
-                return false;
-            frame->xy[2 * i + a] = value;
-        }
-    return true;
-}
-
+/* Read by the importer's reader of OpenFace tables, as any program reads it; a table this program wrote
+ * has no row that reader drops or warns of. */
 bool read_openface_table(const std::string &text, TrackedVideo *video)
 {
     *video = TrackedVideo();
-    std::string first = tracker_table_header();
-    if (text.compare(0, first.size(), first) != 0)
+    std::string first = tracker_table_header(), error;
+    Recording rec;
+    OpenFaceImage image;
+    if (text.compare(0, first.size(), first) != 0 ||
+        !read_openface((const uint8_t *)text.data(), text.size(), ReadOptions(), &rec, &error, &image) ||
+        !rec.warnings.empty() || rec.frames == 0 || image.xy.size() != rec.frames * 2 * FACE_LANDMARKS)
         return false;
-    for (size_t at = first.size(), end; at < text.size(); at = end + 1) {
-        end = text.find('\n', at);
-        if (end == std::string::npos)
-            return false;
+    for (size_t f = 0; f < rec.frames; f++) {
         TrackedFrame frame;
-        if (!read_row(text.substr(at, end - at), &frame))
-            return false;
+        frame.seconds = rec.times[f];
+        frame.found = image.found[f];
+        if (frame.found)
+            frame.xy.assign(image.xy.begin() + f * 2 * FACE_LANDMARKS, image.xy.begin() + (f + 1) * 2 * FACE_LANDMARKS);
         video->frames.push_back(std::move(frame));
     }
-    return !video->frames.empty();
+    return true;
 }

@@ -47,6 +47,7 @@ const char import_help[] =
     "                       a video: passed on to mienscope-track, which tracks it\n"
     "  --force              replace OUTPUT and the line file if they exist; never the\n"
     "                       recording or set being read, nor any recording or video\n"
+    "                       Mienscope did not make\n"
     "  --help               print this help\n"
     "  --version            print the version\n"
     "\n"

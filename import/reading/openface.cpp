@@ -15,6 +15,7 @@
 
 #include <unordered_map>
 
+#include "csv.h"
 #include "openface.h"
 #include "text.h"
 
@@ -24,6 +25,7 @@ enum { LANDMARKS = 68 };
 struct Columns {
     long timestamp, confidence, success, face_id;
     long xyz[LANDMARKS][3];
+    long xy[LANDMARKS][2]; /* x_i, y_i in pixels; -1 where the table has none */
 };
 
 static std::vector<std::string> header_names(const uint8_t *data, size_t size)
@@ -31,10 +33,7 @@ static std::vector<std::string> header_names(const uint8_t *data, size_t size)
     size_t end = 0;
     while (end < size && data[end] != '\n')
         end++;
-    std::vector<std::string> names = split_on(std::string((const char *)data, end), ',');
-    for (std::string &name : names)
-        name = trim(name);
-    return names;
+    return csv_fields(std::string((const char *)data, end), ',');
 }
 
 static bool find_columns(const std::vector<std::string> &names, Columns *c)
@@ -53,6 +52,9 @@ static bool find_columns(const std::vector<std::string> &names, Columns *c)
             c->xyz[i][a] = column(std::string(1, "XYZ"[a]) + "_" + std::to_string(i));
             all = all && c->xyz[i][a] >= 0;
         }
+    for (int i = 0; i < LANDMARKS; i++)
+        for (int a = 0; a < 2; a++)
+            c->xy[i][a] = column(std::string(1, "xy"[a]) + "_" + std::to_string(i));
     return all;
 }
 
@@ -92,10 +94,24 @@ static void read_landmarks(const std::vector<std::string> &cells, const Columns 
 /* Adds one data row, or says why it was left out. */
 enum RowResult { ROW_KEPT, ROW_OTHER_FACE, ROW_MALFORMED, ROW_NOT_LATER };
 
-static RowResult read_row(const std::string &line, size_t fields, const Columns &c, const ReadOptions &options,
-                          Recording *rec)
+/* The row's pixels into image, where the table has them; false when one is not a number. */
+static bool read_pixels(const std::vector<std::string> &cells, const Columns &c, bool trusted, OpenFaceImage *image)
 {
-    std::vector<std::string> cells = split_on(line, ',');
+    double value;
+    for (int i = 0; i < LANDMARKS; i++)
+        for (int a = 0; a < 2; a++) {
+            if (c.xy[i][a] < 0 || !parse_number(cells[(size_t)c.xy[i][a]], &value))
+                return false;
+            image->xy.push_back(trusted ? value : 0.0);
+        }
+    image->found.push_back(trusted);
+    return true;
+}
+
+static RowResult read_row(const std::string &line, size_t fields, const Columns &c, const ReadOptions &options,
+                          Recording *rec, OpenFaceImage *image)
+{
+    std::vector<std::string> cells = csv_fields(line, ',');
     long face;
     double timestamp, success, confidence;
     if (cells.size() != fields)
@@ -110,6 +126,8 @@ static RowResult read_row(const std::string &line, size_t fields, const Columns 
         return ROW_NOT_LATER;
     bool trusted = parse_number(cells[(size_t)c.success], &success) && success != 0.0 &&
                    parse_number(cells[(size_t)c.confidence], &confidence) && confidence >= options.min_confidence;
+    if (image && !read_pixels(cells, c, trusted, image))
+        return ROW_MALFORMED;
     read_landmarks(cells, c, trusted, rec);
     rec->times.push_back(timestamp);
     rec->frames++;
@@ -148,7 +166,8 @@ static void warn_dropped(const DroppedRows &malformed, size_t not_later, size_t 
                                 (not_later == 1 ? "it" : "them"));
 }
 
-bool read_openface(const uint8_t *data, size_t size, const ReadOptions &options, Recording *rec, std::string *error)
+bool read_openface(const uint8_t *data, size_t size, const ReadOptions &options, Recording *rec, std::string *error,
+                   OpenFaceImage *image)
 {
     std::vector<std::string> names = header_names(data, size);
     Columns columns;
@@ -168,7 +187,7 @@ bool read_openface(const uint8_t *data, size_t size, const ReadOptions &options,
     for (size_t i = 1; i < lines.size(); i++) {
         if (trim(lines[i]).empty())
             continue;
-        RowResult result = read_row(lines[i], names.size(), columns, options, rec);
+        RowResult result = read_row(lines[i], names.size(), columns, options, rec, image);
         if (result == ROW_MALFORMED)
             note_dropped(&malformed, i + 1);
         not_later += result == ROW_NOT_LATER;

@@ -1,4 +1,5 @@
-/* Small text helpers shared by the text readers and the marker-set parser. */
+/* Small text helpers every layer shares: lines and cells, numbers as the
+ * readers and the command lines take them, messages, and getopt_long. */
 #ifndef MIENSCOPE_TEXT_H
 #define MIENSCOPE_TEXT_H
 
