@@ -19,11 +19,11 @@ static bool take_mdc_row(const CsvRecord &row, const std::vector<std::string> &c
                 std::to_string(columns.size());
         return false;
     }
-    const std::string &kind = row.fields[0], &mdc = row.fields[16];
+    const std::string &kind = row.fields[0], &mdc = row.fields[csv_column(reliability_header, "mdc95") - 1];
     std::string key = measure_key(kind, row.fields[1], row.fields[2]);
     double value = NAN;
     auto first = lines->emplace(key, row.line);
-    if (kind != "marker" && kind != "pair")
+    if (!is_kind_name(kind))
         *what = "the kind \"" + printable(kind) + "\" is neither marker nor pair";
     else if (!mdc.empty() && !(parse_number(mdc, &value) && value >= 0))
         *what = "the mdc95 \"" + printable(mdc) + "\" is not empty nor a number from 0";

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "csv.h"
 #include "gnuplot.h"
 
 /* The recordings outside the normal group, in table order. */
@@ -180,7 +181,8 @@ static std::string marked_rows(const std::vector<ComparedMeasure> &measures, con
 
 std::string forest_plot_script(const Study &study, const std::vector<ComparedMeasure> &measures,
                                const std::vector<double> &q, const std::string &note, const std::string &name,
-                               const std::string &title, const std::string &point, int at, int low, int high)
+                               const std::string &title, const std::string &point, const char *header, const char *at,
+                               const char *low, const char *high)
 {
     size_t per_marker = 0, per_pair = 0;
     for (const ComparedMeasure &m : measures)
@@ -197,8 +199,8 @@ std::string forest_plot_script(const Study &study, const std::vector<ComparedMea
                        "\nforest_title_of_point = " + gnuplot_string(point) +
                        "\nper_marker = " + std::to_string(per_marker) + "\nper_pair = " + std::to_string(per_pair) +
                        "\npairs = " + std::to_string(study.markers.pairs.size()) + "\nat_column = " +
-                       std::to_string(at) + "\nlow_column = " + std::to_string(low) + "\nhigh_column = " +
-                       std::to_string(high) + "\nmarker_marks = " + gnuplot_string(marker_marks) +
+                       std::to_string(csv_column(header, at)) + "\nlow_column = " + std::to_string(csv_column(header, low)) +
+                       "\nhigh_column = " + std::to_string(csv_column(header, high)) + "\nmarker_marks = " + gnuplot_string(marker_marks) +
                        "\npair_marks = " + gnuplot_string(pair_marks) + "\nforest_note = " +
                        gnuplot_string(marked ? "" : note) + "\n";
     if (!pair_names.empty())

@@ -269,7 +269,8 @@ static void output_files(const CompareRequest &r, const Analyses &a, std::vector
         std::string note = no_mark_note(least_permutation_p(n_a, n_b, how), "with groups of " + std::to_string(n_a) +
                                                                                " and " + std::to_string(n_b));
         script += forest_plot_script(s.study, a.groups.measures, q_values(a.groups.rows), note, "groups",
-                                     r.group_b + " against " + r.group_a, "difference and its 95 % interval", 10, 11, 12);
+                                     r.group_b + " against " + r.group_a, "difference and its 95 % interval", groups_header,
+                                     "difference", "ci_low", "ci_high");
         pictures->insert(pictures->end(), {"groups.png", "groups.svg"});
     }
     if (!r.before.empty()) {
@@ -279,7 +280,8 @@ static void output_files(const CompareRequest &r, const Analyses &a, std::vector
         std::string note = no_mark_note(least_sign_flip_p(n, how), "with " + count_of(n, "pair", "pairs") +
                                                                          " and their sign flips");
         script += forest_plot_script(s.study, a.paired.measures, q_values(a.paired.rows), note, "paired",
-                                     r.after + " against " + r.before, "change and its 95 % interval", 7, 9, 10);
+                                     r.after + " against " + r.before, "change and its 95 % interval", paired_header, "change",
+                                     "ci_low", "ci_high");
         pictures->insert(pictures->end(), {"paired.png", "paired.svg"});
     }
     if (!r.mdc.empty())

@@ -6,6 +6,9 @@
 #include "group.h"
 #include "text.h"
 
+const char groups_header[] = "kind,name,measure,n_a,mean_a,sd_a,n_b,mean_b,sd_b,difference,ci_low,ci_high,t,df,p,q";
+const char paired_header[] = "kind,name,measure,n,mean_before,mean_after,change,sd_change,ci_low,ci_high,t,p,q";
+
 /* Below this a standard error or a spread of changes is no spread: no test. */
 static const double least_se = 1e-9;
 
@@ -222,7 +225,7 @@ bool compare_paired(const MeasuredStudy &s, const std::string &before, const std
 
 std::string groups_table(const GroupComparison &c)
 {
-    std::string text = "kind,name,measure,n_a,mean_a,sd_a,n_b,mean_b,sd_b,difference,ci_low,ci_high,t,df,p,q\n";
+    std::string text = std::string(groups_header) + "\n";
     for (size_t i = 0; i < c.rows.size(); i++) {
         const GroupRow &r = c.rows[i];
         text += measure_fields(c.measures[i]);
@@ -253,7 +256,7 @@ std::string shape_table(const GroupComparison &c)
 
 std::string paired_table(const PairedComparison &c)
 {
-    std::string text = "kind,name,measure,n,mean_before,mean_after,change,sd_change,ci_low,ci_high,t,p,q\n";
+    std::string text = std::string(paired_header) + "\n";
     for (size_t i = 0; i < c.rows.size(); i++) {
         const PairedRow &r = c.rows[i];
         text += measure_fields(c.measures[i]);

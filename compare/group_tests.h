@@ -64,8 +64,10 @@ bool pair_subjects(const MeasuredStudy &s, const std::string &first, const std::
  * recordings in one condition, or fewer than 2 subjects have both. */
 bool compare_paired(const MeasuredStudy &s, const std::string &before, const std::string &after,
                     const Permutations &how, PairedComparison *out, std::string *error);
+extern const char groups_header[]; /* groups.csv's first line, without its line break */
 std::string groups_table(const GroupComparison &c); /* groups.csv */
 std::string shape_table(const GroupComparison &c);  /* shape.csv */
+extern const char paired_header[]; /* paired.csv's first line, without its line break */
 std::string paired_table(const PairedComparison &c); /* paired.csv */
 /* The subjects left out of an analysis (option) of two conditions; "" when none is. */
 std::string left_out_warning(const MeasuredStudy &s, const char *option, const std::string &first,

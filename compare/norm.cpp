@@ -35,9 +35,9 @@ Summary summarise(const std::vector<double> &values)
     return s;
 }
 
-bool is_outside(const std::string &measure, double z)
+bool is_outside(const MeasureDefinition &measure, double z)
 {
-    return measure == "asymmetry_pct" ? z > outside_z : fabs(z) > outside_z;
+    return measure.outside == OUTSIDE_ABOVE ? z > outside_z : fabs(z) > outside_z;
 }
 
 static double z_score(double value, const Summary &norm)
@@ -109,14 +109,14 @@ std::string norm_table(const MeasuredStudy &s, const NormComparison &c)
         const StudyRow &row = s.recordings[score.recording].row;
         const ComparedMeasure &m = c.measures[score.measure];
         text += csv_field(row.file) + "," + csv_field(row.group) + "," + csv_field(row.subject) + "," +
-                csv_field(row.condition) + "," + (m.kind == MARKER_MEASURE ? "marker" : "pair") + "," +
+                csv_field(row.condition) + "," + kind_name(m.kind) + "," +
                 csv_field(m.name) + "," + m.measure;
         append_value(&text, score.value, m.whole);
         append_integer(&text, (long)score.norm.n);
         append_decimal(&text, score.norm.mean, 4);
         append_decimal(&text, score.norm.sd, 4);
         append_decimal(&text, score.z, 4);
-        text += isnan(score.z) ? ",\n" : is_outside(m.measure, score.z) ? ",yes\n" : ",no\n";
+        text += isnan(score.z) ? ",\n" : is_outside(*m.definition, score.z) ? ",yes\n" : ",no\n";
     }
     return text;
 }
@@ -150,7 +150,7 @@ static std::string summary_line(const MeasuredStudy &s, const NormComparison &c,
         if (isnan(c.scores[i].z) || m.in_seconds)
             continue;
         scored.push_back(&c.scores[i]);
-        outside += is_outside(m.measure, c.scores[i].z);
+        outside += is_outside(*m.definition, c.scores[i].z);
     }
     std::stable_sort(scored.begin(), scored.end(),
                      [](const NormScore *a, const NormScore *b) { return fabs(a->z) > fabs(b->z); });

@@ -34,10 +34,10 @@ struct NormComparison {
 };
 
 Summary summarise(const std::vector<double> &values); /* NAN values left out */
-/* Outside the normal range: |z| > 1.96, but an asymmetry only above it (z > 1.96), since a face more
- * symmetric than the controls is not abnormal; a ratio below the range (the right side moving more) is as
- * asymmetric as one above it, and keeps |z|. */
-bool is_outside(const std::string &measure, double z);
+/* Outside the normal range: |z| > 1.96, but a measure outside only above it (an asymmetry: a face more
+ * symmetric than the controls is not abnormal) when z > 1.96; a ratio below the range (the right side moving
+ * more) is as asymmetric as one above it, and keeps |z|. */
+bool is_outside(const MeasureDefinition &measure, double z);
 /* False, with a message naming the table and the group, when it holds fewer than 3 recordings. */
 bool compare_with_norm(const MeasuredStudy &s, const std::string &group, NormComparison *out, std::string *error);
 std::string norm_table(const MeasuredStudy &s, const NormComparison &c);  /* norm.csv */

@@ -10,6 +10,7 @@
 #include "group_tests.h"
 #include "text.h"
 
+const char bland_altman_header[] = "kind,name,measure,subject,a,b,mean,difference";
 const char reliability_header[] = "kind,name,measure,n,mean_a,mean_b,bias,loa_low,loa_high,icc_a1,icc_a1_low,"
                                   "icc_a1_high,icc_c1,icc_c1_low,icc_c1_high,sem,mdc95";
 
@@ -66,7 +67,7 @@ std::string reliability_table(const ReliabilityComparison &c)
 
 std::string bland_altman_table(const MeasuredStudy &s, const ReliabilityComparison &c)
 {
-    std::string text = "kind,name,measure,subject,a,b,mean,difference\n";
+    std::string text = std::string(bland_altman_header) + "\n";
     for (const ComparedMeasure &m : c.measures) {
         std::vector<double> a, b;
         std::vector<size_t> subjects;
@@ -126,9 +127,12 @@ static std::string icc_panel(const ReliabilityComparison &c, const std::vector<s
                       "at graph 0.5, graph 0.5 center\n    plot NaN notitle\n    unset label 1\n";
     std::string every = "every " + std::to_string(rows.size() > 1 ? rows[1] - rows[0] : 1) + "::" +
                         std::to_string(rows[0]) + "::" + std::to_string(rows.back());
-    return text + "    plot 'reliability.csv' skip 1 " + every + " using 10:(-$0):11:12 with xerrorbars pointtype 7 "
+    std::string icc = std::to_string(csv_column(reliability_header, "icc_a1"));
+    std::string bar = icc + ":(-$0):" + std::to_string(csv_column(reliability_header, "icc_a1_low")) + ":" +
+                      std::to_string(csv_column(reliability_header, "icc_a1_high"));
+    return text + "    plot 'reliability.csv' skip 1 " + every + " using " + bar + " with xerrorbars pointtype 7 "
                   "linecolor rgb '#1f4fd0' title 'ICC(A,1) and its 95 % interval', \\\n         '' skip 1 " + every +
-                  " using 10:(-$0) with points pointtype 7 linecolor rgb '#1f4fd0' notitle\n";
+                  " using " + icc + ":(-$0) with points pointtype 7 linecolor rgb '#1f4fd0' notitle\n";
 }
 
 static const char icc_plot_setup[] = R"gnuplot(
@@ -170,8 +174,10 @@ static std::string bland_altman_panel(const ReliabilityComparison &c, size_t row
     if (r.n == 0)
         return text + "    set label 1 'no subject has both values' at graph 0.5, graph 0.5 center\n"
                       "    plot [0:1][0:1] NaN notitle\n    unset label 1\n";
-    text += "    plot 'bland-altman.csv' skip 1 using (strcol(2) eq " + gnuplot_string(m.name) +
-            " && strcol(3) eq 'asymmetry_pct' ? $7 : NaN):8 with points pointtype 7 linecolor rgb '#1f4fd0' "
+    auto column = [](const char *name) { return std::to_string(csv_column(bland_altman_header, name)); };
+    text += "    plot 'bland-altman.csv' skip 1 using (strcol(" + column("name") + ") eq " + gnuplot_string(m.name) +
+            " && strcol(" + column("measure") + ") eq " + gnuplot_string(m.measure) + " ? $" + column("mean") +
+            " : NaN):" + column("difference") + " with points pointtype 7 linecolor rgb '#1f4fd0' "
             "title 'a subject'";
     if (!isnan(r.bias))
         text += ", \\\n         " + number(r.bias) + " with lines linecolor rgb '#000000' title 'bias " +

@@ -28,6 +28,7 @@ bool compare_reliability(const MeasuredStudy &s, const std::string &a, const std
 extern const char reliability_header[]; /* reliability.csv's first line, without its line break */
 std::string reliability_table(const ReliabilityComparison &c); /* reliability.csv */
 /* bland-altman.csv: every measure's subjects with both values, their two values, mean and difference B - A. */
+extern const char bland_altman_header[]; /* bland-altman.csv's first line, without its line break */
 std::string bland_altman_table(const MeasuredStudy &s, const ReliabilityComparison &c);
 /* plots.gp's part that draws reliability.png/.svg and bland-altman.png/.svg from those tables. */
 std::string reliability_plot_script(const MeasuredStudy &s, const ReliabilityComparison &c);

@@ -57,58 +57,33 @@ bool every_time_known(const MeasuredStudy &s)
     return !s.recordings.empty();
 }
 
+/* One marker's or pair's compared measures, then their seconds forms when timed. */
+static void add_compared(MeasureKind kind, int index, const std::string &name, bool timed,
+                         std::vector<ComparedMeasure> *list)
+{
+    for (const MeasureDefinition *m : compared_of(kind))
+        list->push_back({m, kind, index, name, m->column, is_whole(*m), false});
+    if (timed)
+        for (const MeasureDefinition *m : compared_of(kind))
+            if (m->seconds != NO_SECONDS)
+                list->push_back({m, kind, index, name, m->seconds_column, false, true});
+}
+
 std::vector<ComparedMeasure> compared_measures(const Study &study, bool timed)
 {
     std::vector<ComparedMeasure> list;
     const MarkerNames &n = study.markers;
-    for (int m = 0; m < FACE_MARKERS; m++) {
-        for (const char *measure : {"peak_mm", "onset_frame", "peak_speed_mm_per_frame"})
-            list.push_back({MARKER_MEASURE, m, n.labels[(size_t)m], measure, std::string(measure) == "onset_frame", false});
-        if (timed)
-            for (const char *measure : {"onset_s", "peak_speed_mm_per_s"})
-                list.push_back({MARKER_MEASURE, m, n.labels[(size_t)m], measure, false, true});
-    }
-    for (size_t p = 0; p < n.pairs.size(); p++) {
-        std::string name = n.labels[(size_t)n.pairs[p][0]] + "/" + n.labels[(size_t)n.pairs[p][1]];
-        for (const char *measure : {"asymmetry_pct", "ratio", "difference_mm", "direction_cos", "lag_frames"})
-            list.push_back({PAIR_MEASURE, (int)p, name, measure, std::string(measure) == "lag_frames", false});
-        if (timed)
-            list.push_back({PAIR_MEASURE, (int)p, name, "lag_s", false, true});
-    }
+    for (int m = 0; m < FACE_MARKERS; m++)
+        add_compared(MARKER_MEASURE, m, n.labels[(size_t)m], timed, &list);
+    for (size_t p = 0; p < n.pairs.size(); p++)
+        add_compared(PAIR_MEASURE, (int)p, n.labels[(size_t)n.pairs[p][0]] + "/" + n.labels[(size_t)n.pairs[p][1]],
+                     timed, &list);
     return list;
-}
-
-static double marker_value(const MeasuredFile &file, const MarkerMeasure &m, const std::string &measure)
-{
-    double step = frame_seconds(file);
-    if (measure == "peak_mm")
-        return m.peak;
-    if (measure == "peak_speed_mm_per_frame")
-        return m.peak_speed;
-    if (measure == "peak_speed_mm_per_s")
-        return m.peak_speed / step;
-    double onset = m.onset_frame < 0 ? NAN : m.onset_frame;
-    return measure == "onset_frame" ? onset : onset * step;
-}
-
-static double pair_value(const MeasuredFile &file, const PairMeasure &p, const std::string &measure)
-{
-    double lag = p.lag == NO_LAG ? NAN : p.lag;
-    if (measure == "asymmetry_pct")
-        return p.asymmetry;
-    if (measure == "ratio")
-        return p.ratio;
-    if (measure == "difference_mm")
-        return p.difference;
-    if (measure == "direction_cos")
-        return p.direction;
-    return measure == "lag_frames" ? lag : lag * frame_seconds(file);
 }
 
 double measure_value(const MeasuredFile &file, const ComparedMeasure &m)
 {
-    return m.kind == MARKER_MEASURE ? marker_value(file, file.markers[(size_t)m.index], m.measure)
-                                    : pair_value(file, file.pairs[(size_t)m.index], m.measure);
+    return m.in_seconds ? seconds_value(*m.definition, file, (size_t)m.index) : m.definition->value(file, (size_t)m.index);
 }
 
 std::vector<size_t> recordings_of_group(const MeasuredStudy &s, const std::string &group)
@@ -141,11 +116,6 @@ bool has_condition(const MeasuredStudy &s, const std::string &condition)
         if (r.row.condition == condition)
             return true;
     return false;
-}
-
-const char *kind_name(MeasureKind kind)
-{
-    return kind == MARKER_MEASURE ? "marker" : "pair";
 }
 
 std::string measure_key(const std::string &kind, const std::string &name, const std::string &measure)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "measure_program.h"
+#include "measure_table.h"
 #include "study_table.h"
 
 /* One recording of the study, measured. */
@@ -24,13 +25,14 @@ struct MeasuredStudy {
     std::vector<StudyRecording> recordings; /* in the table's order */
 };
 
-/* A measure the comparisons compare: a marker's or a pair's. */
-enum MeasureKind { MARKER_MEASURE, PAIR_MEASURE };
+/* A measure the comparisons compare: one entry of the table of measures, of one marker or pair, in its
+ * frame form or again in seconds. */
 struct ComparedMeasure {
+    const MeasureDefinition *definition;
     MeasureKind kind;
     int index;           /* the marker, or the pair's place in the set */
     std::string name;    /* the marker's label, or LEFT/RIGHT */
-    std::string measure; /* its column: peak_mm, onset_frame, asymmetry_pct, ... */
+    std::string measure; /* its column: peak_mm, onset_frame, asymmetry_pct, onset_s, ... */
     bool whole;          /* frames, written as whole numbers */
     bool in_seconds;     /* a frame measure again in seconds: counted once, as its frame form, in the summaries */
 };
@@ -44,11 +46,10 @@ int measure_table(const MeasureOptions &options, MeasuredStudy *out, std::string
 /* The guard of a run's outputs that reads this study: its table, its recordings and the --markers set. */
 OutputGuard study_guard(bool force, const std::string &writes, const MeasuredStudy &s, const MeasureOptions &options);
 bool every_time_known(const MeasuredStudy &s); /* the seconds measures are compared */
-/* Markers' peak_mm, onset_frame, peak_speed_mm_per_frame (and onset_s, peak_speed_mm_per_s when timed),
- * in marker order; then pairs' asymmetry_pct, ratio, difference_mm, direction_cos, lag_frames (and lag_s). */
+/* The table of measures' compared ones, for each marker in marker order (and their seconds forms when
+ * timed), then for each pair: peak_mm, onset_frame, ..., asymmetry_pct, ratio, ... */
 std::vector<ComparedMeasure> compared_measures(const Study &study, bool timed);
 double measure_value(const MeasuredFile &file, const ComparedMeasure &m); /* NAN where the measure is empty */
-const char *kind_name(MeasureKind kind); /* "marker" or "pair", as the tables write it */
 /* "kind,name,measure" as the tables' first columns write them: the key a measure goes by in a table. */
 std::string measure_key(const std::string &kind, const std::string &name, const std::string &measure);
 std::string measure_fields(const ComparedMeasure &m); /* measure_key of m */

@@ -1,5 +1,7 @@
 #include "csv.h"
 
+#include <string.h>
+
 #include <math.h>
 
 #include <charconv>
@@ -39,6 +41,20 @@ void append_frame(std::string *row, long frame)
         append_integer(row, frame);
     else
         row->push_back(',');
+}
+
+size_t csv_column(const char *header, const char *name)
+{
+    size_t place = 1;
+    for (const char *field = header;; place++) {
+        const char *end = strchr(field, ',');
+        size_t length = end ? (size_t)(end - field) : strlen(field);
+        if (length == strlen(name) && strncmp(field, name, length) == 0)
+            return place;
+        if (!end)
+            return 0;
+        field = end + 1;
+    }
 }
 
 /* An unquoted field without the blanks around it, as a table written by hand has them. */

@@ -15,6 +15,7 @@ std::string csv_field(const std::string &text);                        /* quoted
 void append_decimal(std::string *row, double value, int decimals);     /* ",value" with that many decimals; "," alone for NAN */
 void append_integer(std::string *row, long value);                     /* ",value" */
 void append_frame(std::string *row, long frame);                       /* ",frame"; "," alone for -1 (no such frame) */
+size_t csv_column(const char *header, const char *name);              /* name's place among header's comma-separated names, from 1 as gnuplot counts; 0: absent */
 
 /* One row of a CSV text as the text holds it. */
 struct CsvRecord {

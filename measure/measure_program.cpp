@@ -159,24 +159,6 @@ bool take_measure_option(int code, const char *arg, MeasureOptions *o, std::stri
     }
 }
 
-bool check_smoothing(const Input &input, const MeasureSettings &s, std::string *error)
-{
-    if (s.smooth_hz <= 0.0)
-        return true;
-    if (isnan(input.seconds)) {
-        *error = "--smooth needs the frames' rate: a recording's own, or --duration SECONDS for marker files";
-        return false;
-    }
-    double half_rate = (FACE_FRAMES - 1) / input.seconds / 2.0;
-    if (s.smooth_hz < half_rate)
-        return true;
-    char half[32];
-    snprintf(half, sizeof half, "%.1f", half_rate);
-    *error = "--smooth \"" + s.smooth_text + "\" is not below " + half + " Hz, half the rate of the frames of " +
-             input.name;
-    return false;
-}
-
 static bool take_option(int code, const char *arg, MeasureRequest *r, std::string *error)
 {
     switch (code) {

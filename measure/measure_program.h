@@ -39,8 +39,6 @@ std::vector<struct option> with_measure_options(const std::vector<struct option>
 bool take_name(const char *option, const char *what, const char *value, std::string *out, std::string *error);
 /* One shaping option's value into options; error: a usage message. */
 bool take_measure_option(int code, const char *arg, MeasureOptions *options, std::string *error);
-/* What a file's time allows: --smooth needs it, below half its frames' rate; error: a usage message. */
-bool check_smoothing(const Input &input, const MeasureSettings &settings, std::string *error);
 /* The command line; error: a usage message. */
 bool parse_measure_command(int argc, char **argv, MeasureRequest *request, std::string *error);
 int measure_usage_error(const std::string &message); /* the message and the usage; returns EXIT_USAGE */

@@ -1,34 +1,7 @@
 #include "tables.h"
 
 #include "csv.h"
-#include "smoothing.h"
-
-MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, double seconds, const Study &study)
-{
-    MeasuredFile file;
-    file.path = path;
-    file.seconds = seconds;
-    const MeasureSettings &s = study.settings;
-    FacePositions smoothed = s.smooth_hz > 0.0 ? smooth_positions(xyz, s.smooth_hz, (FACE_FRAMES - 1) / seconds)
-                                               : s.in_plane ? xyz : FacePositions();
-    if (s.in_plane) /* every depth the same: distances, speeds and peaks in the picture's plane */
-        for (size_t i = 2; i < smoothed.size(); i += 3)
-            smoothed[i] = 0.0;
-    const FacePositions &measured = s.smooth_hz > 0.0 || s.in_plane ? smoothed : xyz;
-    for (int m = 0; m < FACE_MARKERS; m++) {
-        file.markers.push_back(measure_marker(measured, m, s));
-        std::vector<double> d = displacement_curve(measured, m, s);
-        file.curves.insert(file.curves.end(), d.begin(), d.end());
-    }
-    for (const auto &pair : study.markers.pairs)
-        file.pairs.push_back(measure_pair(file.markers[(size_t)pair[0]], file.markers[(size_t)pair[1]]));
-    return file;
-}
-
-double frame_seconds(const MeasuredFile &file)
-{
-    return file.seconds / (FACE_FRAMES - 1);
-}
+#include "measure_table.h"
 
 /* Some file knows its time: the seconds columns are written. */
 static bool any_seconds(const std::vector<MeasuredFile> &files)
@@ -37,12 +10,6 @@ static bool any_seconds(const std::vector<MeasuredFile> &files)
         if (!isnan(file.seconds))
             return true;
     return false;
-}
-
-/* A frame's time in seconds; NAN (an empty field) for no frame or no known time. */
-static double seconds(int frame, double step)
-{
-    return frame < 0 ? NAN : frame * step;
 }
 
 /* "file" and the names of the columns after it. */
@@ -64,40 +31,49 @@ static std::string file_fields(const MeasuredFile &file, size_t index, const Fil
     return fields;
 }
 
-static void append_marker_row(std::string *text, const std::string &file_part, const MeasuredFile &file, int m,
-                              const Study &study, bool timed)
+/* The columns of one kind's measures: their names in the table's order, then their seconds forms when timed. */
+static std::string measure_columns(MeasureKind kind, bool timed)
 {
-    const MarkerMeasure &mm = file.markers[(size_t)m];
-    std::string row = file_part;
-    append_integer(&row, m);
-    row += "," + csv_field(study.markers.labels[(size_t)m]);
-    append_decimal(&row, mm.peak, 4);
-    append_frame(&row, mm.peak_frame);
-    append_frame(&row, mm.onset_frame);
-    append_frame(&row, mm.offset_frame);
-    append_decimal(&row, mm.peak_speed, 4);
-    for (double component : mm.peak_vector)
-        append_decimal(&row, component, 4);
-    if (timed) {
-        double step = frame_seconds(file);
-        append_decimal(&row, seconds(mm.peak_frame, step), 4);
-        append_decimal(&row, seconds(mm.onset_frame, step), 4);
-        append_decimal(&row, seconds(mm.offset_frame, step), 4);
-        append_decimal(&row, mm.peak_speed / step, 4);
+    std::string names;
+    for (const MeasureDefinition *m : measures_of(kind))
+        names += std::string(",") + m->column;
+    if (timed)
+        for (const MeasureDefinition *m : measures_of(kind))
+            if (m->seconds != NO_SECONDS)
+                names += std::string(",") + m->seconds_column;
+    return names + "\n";
+}
+
+/* One marker's or pair's fields of its kind's measures, as measure_columns names them: 4 decimals, frames
+ * whole, empty where a measure is. */
+static void append_measures(std::string *row, MeasureKind kind, const MeasuredFile &file, size_t index, bool timed)
+{
+    for (const MeasureDefinition *m : measures_of(kind)) {
+        double v = m->value(file, index);
+        if (is_whole(*m) && !isnan(v)) /* a lag may be below 0 */
+            append_integer(row, (long)v);
+        else /* an empty one too: just its comma */
+            append_decimal(row, v, 4);
     }
-    *text += row + "\n";
+    if (timed)
+        for (const MeasureDefinition *m : measures_of(kind))
+            if (m->seconds != NO_SECONDS)
+                append_decimal(row, seconds_value(*m, file, index), 4);
 }
 
 std::string markers_table(const std::vector<MeasuredFile> &files, const Study &study, const FileColumns &extra)
 {
     bool timed = any_seconds(files);
-    std::string text = file_header(extra) +
-                       ",marker,label,peak_mm,peak_frame,onset_frame,offset_frame,peak_speed_mm_per_frame,dx_mm,dy_mm,dz_mm";
-    text += timed ? ",peak_s,onset_s,offset_s,peak_speed_mm_per_s\n" : "\n";
+    std::string text = file_header(extra) + ",marker,label" + measure_columns(MARKER_MEASURE, timed);
     for (size_t i = 0; i < files.size(); i++) {
         std::string file_part = file_fields(files[i], i, extra);
-        for (int m = 0; m < FACE_MARKERS; m++)
-            append_marker_row(&text, file_part, files[i], m, study, timed);
+        for (int m = 0; m < FACE_MARKERS; m++) {
+            std::string row = file_part;
+            append_integer(&row, m);
+            row += "," + csv_field(study.markers.labels[(size_t)m]);
+            append_measures(&row, MARKER_MEASURE, files[i], (size_t)m, timed);
+            text += row + "\n";
+        }
     }
     return text;
 }
@@ -106,23 +82,12 @@ std::string pairs_table(const std::vector<MeasuredFile> &files, const Study &stu
 {
     bool timed = any_seconds(files);
     const MarkerNames &names = study.markers;
-    std::string text = file_header(extra) +
-                       ",left,right,left_peak_mm,right_peak_mm,ratio,difference_mm,asymmetry_pct,direction_cos,lag_frames";
-    text += timed ? ",lag_s\n" : "\n";
+    std::string text = file_header(extra) + ",left,right" + measure_columns(PAIR_MEASURE, timed);
     for (size_t f = 0; f < files.size(); f++)
         for (size_t i = 0; i < names.pairs.size(); i++) {
-            const MeasuredFile &file = files[f];
-            const PairMeasure &p = file.pairs[i];
-            std::string row = file_fields(file, f, extra) + "," + csv_field(names.labels[(size_t)names.pairs[i][0]]) +
+            std::string row = file_fields(files[f], f, extra) + "," + csv_field(names.labels[(size_t)names.pairs[i][0]]) +
                               "," + csv_field(names.labels[(size_t)names.pairs[i][1]]);
-            for (double value : {p.left_peak, p.right_peak, p.ratio, p.difference, p.asymmetry, p.direction})
-                append_decimal(&row, value, 4);
-            if (p.lag == NO_LAG)
-                row += ",";
-            else
-                append_integer(&row, p.lag);
-            if (timed)
-                append_decimal(&row, p.lag == NO_LAG ? NAN : p.lag * frame_seconds(file), 4);
+            append_measures(&row, PAIR_MEASURE, files[f], i, timed);
             text += row + "\n";
         }
     return text;

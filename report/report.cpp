@@ -17,11 +17,6 @@ static std::string decimal(double value, int places)
     return field.substr(1);
 }
 
-static std::string frame_text(int frame)
-{
-    return frame < 0 ? "" : std::to_string(frame);
-}
-
 static std::string cell(const std::string &text, const char *tag = "td")
 {
     return std::string("<") + tag + ">" + html_text(text) + "</" + tag + ">";
@@ -140,29 +135,55 @@ static std::string movement(const RecordingStills &stills, const PageData &view)
            "getElementById('view'), " + page_view_data(view, false) + ");\n</script></section>\n";
 }
 
+/* A measure's value for a reader: frames whole, others with the table of measures' decimals; "" for none. */
+static std::string measure_text(const MeasureDefinition &m, const MeasuredFile &file, size_t index)
+{
+    double v = m.value(file, index);
+    return is_whole(m) ? (isnan(v) ? "" : std::to_string((long)v)) : decimal(v, m.decimals);
+}
+
+/* The pair measure the page sets against the normal range: its cell bold and marked where outside. */
+static const char compared_pair_measure[] = "asymmetry_pct";
+
 static std::string pair_row(const MeasuredStudy &s, size_t r, size_t p, const NormComparison *norm, bool timed)
 {
     const MeasuredFile &file = s.recordings[r].measured;
-    const PairMeasure &m = file.pairs[p];
     const MarkerNames &n = s.study.markers;
     std::string row = "<tr>" + cell(n.labels[(size_t)n.pairs[p][0]], "th") + cell(n.labels[(size_t)n.pairs[p][1]], "th");
-    double z = norm_z(norm, r, PAIR_MEASURE, (int)p, "asymmetry_pct");
-    std::string asymmetry = decimal(m.asymmetry, 1);
-    bool outside = !isnan(z) && is_outside("asymmetry_pct", z);
-    for (double v : {m.left_peak, m.right_peak, m.difference})
-        row += cell(decimal(v, 1));
-    row += cell(decimal(m.ratio, 2));
-    /* The mark takes the same room in every row, so that the numbers stay aligned. */
-    row += outside ? "<td class=\"outside\"><strong>" + asymmetry + "</strong><span class=\"mark\">&nbsp;!</span></td>"
-                   : "<td>" + asymmetry + "<span class=\"mark\"></span></td>";
-    row += cell(decimal(m.direction, 2)) + cell(m.lag == NO_LAG ? "" : std::to_string(m.lag));
+    const MeasureDefinition &against = *find_measure(PAIR_MEASURE, compared_pair_measure);
+    double z = norm_z(norm, r, PAIR_MEASURE, (int)p, against.column);
+    bool outside = !isnan(z) && is_outside(against, z);
+    for (const MeasureDefinition *m : paged_of(PAIR_MEASURE)) {
+        std::string text = measure_text(*m, file, p);
+        /* The mark takes the same room in every row, so that the numbers stay aligned. */
+        if (m == &against)
+            row += outside ? "<td class=\"outside\"><strong>" + text + "</strong><span class=\"mark\">&nbsp;!</span></td>"
+                           : "<td>" + text + "<span class=\"mark\"></span></td>";
+        else
+            row += cell(text);
+    }
     if (timed)
-        row += cell(m.lag == NO_LAG ? "" : decimal(m.lag * frame_seconds(file), 2));
+        for (const MeasureDefinition *m : paged_of(PAIR_MEASURE))
+            if (m->seconds != NO_SECONDS)
+                row += cell(decimal(seconds_value(*m, file, p), seconds_decimals));
     if (norm && s.recordings[r].row.group != norm->group)
         row += cell(decimal(z, 2)) + cell(isnan(z) ? "" : outside ? "yes" : "no");
     else if (norm)
         row += cell("") + cell("");
     return row + "</tr>\n";
+}
+
+/* The headings of one kind's measures on the page; with their seconds forms' after them when timed. */
+static std::string measure_headings(MeasureKind kind, bool timed)
+{
+    std::string head;
+    for (const MeasureDefinition *m : paged_of(kind))
+        head += cell(m->heading, "th");
+    if (timed)
+        for (const MeasureDefinition *m : paged_of(kind))
+            if (m->seconds != NO_SECONDS)
+                head += cell(m->seconds_heading, "th");
+    return head;
 }
 
 static std::string sides(const MeasuredStudy &s, size_t r, const NormComparison *norm)
@@ -171,10 +192,7 @@ static std::string sides(const MeasuredStudy &s, size_t r, const NormComparison 
         return "<section class=\"sides\"><h2>Left and right</h2><p>The marker set pairs no markers, so the sides are "
                "not compared.</p></section>\n";
     bool timed = !isnan(s.recordings[r].input.seconds);
-    std::string head = "<tr><th>Left</th><th>Right</th><th>Left peak (mm)</th><th>Right peak (mm)</th>"
-                       "<th>Difference (mm)</th><th>Ratio</th><th>Asymmetry (%)</th><th>Direction (cos)</th>"
-                       "<th>Lag (frames)</th>";
-    head += timed ? "<th>Lag (s)</th>" : "";
+    std::string head = "<tr><th>Left</th><th>Right</th>" + measure_headings(PAIR_MEASURE, timed);
     head += norm ? "<th>Asymmetry z</th><th>Outside</th></tr>\n" : "</tr>\n";
     std::string rows;
     for (size_t p = 0; p < s.study.markers.pairs.size(); p++)
@@ -207,16 +225,11 @@ static std::string over_time(const MeasuredStudy &s, const std::string &plot)
 static std::string markers_section(const MeasuredStudy &s, size_t r)
 {
     const MeasuredFile &file = s.recordings[r].measured;
-    std::string rows = "<tr><th>Marker</th><th>Label</th><th>Peak (mm)</th><th>Peak frame</th><th>Onset frame</th>"
-                       "<th>Offset frame</th><th>Peak speed (mm/frame)</th><th>dx (mm)</th><th>dy (mm)</th>"
-                       "<th>dz (mm)</th></tr>\n";
+    std::string rows = "<tr><th>Marker</th><th>Label</th>" + measure_headings(MARKER_MEASURE, false) + "</tr>\n";
     for (int m = 0; m < FACE_MARKERS; m++) {
-        const MarkerMeasure &mm = file.markers[(size_t)m];
-        rows += "<tr>" + cell(std::to_string(m)) + cell(s.study.markers.labels[(size_t)m]) + cell(decimal(mm.peak, 1)) +
-                cell(frame_text(mm.peak_frame)) + cell(frame_text(mm.onset_frame)) + cell(frame_text(mm.offset_frame)) +
-                cell(decimal(mm.peak_speed, 2));
-        for (double d : mm.peak_vector)
-            rows += cell(decimal(d, 1));
+        rows += "<tr>" + cell(std::to_string(m)) + cell(s.study.markers.labels[(size_t)m]);
+        for (const MeasureDefinition *measure : paged_of(MARKER_MEASURE))
+            rows += cell(measure_text(*measure, file, (size_t)m));
         rows += "</tr>\n";
     }
     return "<section class=\"markers\"><details><summary>Every marker's measures</summary><div class=\"wide\"><table>" + rows +
@@ -319,7 +332,7 @@ static std::string outside_count(const NormComparison *norm, const MeasuredStudy
     size_t outside = 0;
     for (const NormScore &score : norm->scores) {
         const ComparedMeasure &m = norm->measures[score.measure];
-        outside += score.recording == r && !isnan(score.z) && !m.in_seconds && is_outside(m.measure, score.z);
+        outside += score.recording == r && !isnan(score.z) && !m.in_seconds && is_outside(*m.definition, score.z);
     }
     return std::to_string(outside);
 }

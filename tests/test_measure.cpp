@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <math.h>
 
+#include <algorithm>
+#include <set>
 #include <sstream>
 
+#include "csv.h"
+#include "measure_table.h"
 #include "measures.h"
 #include "smoothing.h"
 #include "tables.h"
@@ -338,4 +342,46 @@ TEST(Measures, TheSidesLagByOnsetWhichNoiseDoesNotMove)
     study.settings.smooth_hz = 0;
     MeasuredFile raw = measure_file("corners", xyz, 3.0, study);
     EXPECT_GT(raw.markers[20].peak_speed, file.markers[20].peak_speed);
+}
+
+/* Slips an edit of the table of measures can make, each of which would shift or drop a column silently. */
+TEST(MeasureTable, ColumnsAreUniquePlacesCountFromOneAndSecondsFormsAreNamed)
+{
+    for (MeasureKind kind : {MARKER_MEASURE, PAIR_MEASURE}) {
+        std::set<std::string> columns;
+        std::vector<int> places, pages;
+        for (const MeasureDefinition *m : measures_of(kind)) {
+            EXPECT_TRUE(columns.insert(m->column).second) << m->column << " twice";
+            EXPECT_EQ(find_measure(kind, m->column), m);
+            EXPECT_EQ(m->seconds == NO_SECONDS, std::string(m->seconds_column).empty()) << m->column;
+            EXPECT_EQ(m->seconds == NO_SECONDS, std::string(m->seconds_heading).empty()) << m->column;
+            if (m->seconds != NO_SECONDS) {
+                EXPECT_TRUE(columns.insert(m->seconds_column).second) << m->seconds_column << " twice";
+            }
+            if (m->compared > 0)
+                places.push_back(m->compared);
+            if (m->page > 0)
+                pages.push_back(m->page);
+        }
+        for (std::vector<int> *list : {&places, &pages}) {
+            std::sort(list->begin(), list->end());
+            for (size_t i = 0; i < list->size(); i++)
+                EXPECT_EQ((*list)[i], (int)i + 1) << kind_name(kind) << "s' places";
+        }
+        EXPECT_EQ(compared_of(kind).size(), places.size());
+        EXPECT_EQ(paged_of(kind).size(), pages.size());
+    }
+    EXPECT_EQ(find_measure(MARKER_MEASURE, "asymmetry_pct"), nullptr) << "a pair's measure, not a marker's";
+    EXPECT_TRUE(is_kind_name("pair"));
+    EXPECT_FALSE(is_kind_name("Pair"));
+}
+
+TEST(Tables, AColumnIsFoundByNameAsGnuplotCountsThem)
+{
+    EXPECT_EQ(csv_column("kind,name,measure", "kind"), 1u);
+    EXPECT_EQ(csv_column("kind,name,measure", "measure"), 3u);
+    EXPECT_EQ(csv_column("kind,name,measure", "name"), 2u);
+    EXPECT_EQ(csv_column("kind,name,measure", "nam"), 0u) << "a prefix is not the name";
+    EXPECT_EQ(csv_column("kind,name,measure", "measures"), 0u);
+    EXPECT_EQ(csv_column("kind,,measure", ""), 2u);
 }
