@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     size_t shape = model.mean_shape.size();
     for (const LandmarkCascade &c : model.cascades) {
         if (c.offsets.size() != 2 * c.anchors.size() || c.splits.size() != c.trees * c.splits_per_tree ||
-            c.leaves.size() != c.trees * (c.splits_per_tree + 1) * shape)
+            c.leaf_floats != c.trees * (c.splits_per_tree + 1) * shape)
             abort();
         for (uint32_t anchor : c.anchors)
             if ((int)anchor >= model.points)

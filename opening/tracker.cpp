@@ -4,6 +4,7 @@
  * damaged or hostile file ends that process, never the program that asked
  * (the viewer among them). */
 #include <errno.h>
+#include <limits.h>
 #include <fcntl.h>
 #include <math.h>
 #include <poll.h>
@@ -16,10 +17,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <map>
 #include <mutex>
-#include <thread>
 
 #include "detect.h"
 #include "file_io.h"
@@ -107,6 +106,23 @@ static std::string split_warnings(const std::string &messages, bool failed, std:
     return last;
 }
 
+/* What a tracker's end means: its status, warnings and error from its wait status and messages. */
+static void end_run(const std::string &path, bool whole, bool ended, int status, const std::string &messages,
+                    TrackerRun *run)
+{
+    bool done = whole && ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    std::string last = split_warnings(messages, !done, &run->warnings);
+    if (done)
+        run->status = EXIT_DONE;
+    else if (!whole)
+        run->error = path + ": its table from mienscope-track is over 512 MiB; no recording is";
+    else if (ended && WIFSIGNALED(status))
+        run->error = path + ": can't be read as a video: mienscope-track ended on signal " +
+                     std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")";
+    else
+        run->error = !last.empty() ? last : path + ": mienscope-track can't be started";
+}
+
 /* mienscope-track with the options and then `asked`; may run on any thread, as it prints nothing. */
 static TrackerRun run_tracker(const std::string &path, const TrackingOptions &options,
                               const std::vector<std::string> &asked)
@@ -140,17 +156,7 @@ static TrackerRun run_tracker(const std::string &path, const TrackingOptions &op
     close(err[0]);
     int status = 0;
     bool ended = child > 0 && waitpid(child, &status, 0) == child;
-    bool done = whole && ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    std::string last = split_warnings(messages, !done, &run.warnings);
-    if (done)
-        run.status = EXIT_DONE;
-    else if (!whole)
-        run.error = path + ": its table from mienscope-track is over 512 MiB; no recording is";
-    else if (ended && WIFSIGNALED(status))
-        run.error = path + ": can't be read as a video: mienscope-track ended on signal " +
-                    std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")";
-    else
-        run.error = !last.empty() ? last : path + ": mienscope-track can't be started";
+    end_run(path, whole, ended, status, messages, &run);
     return run;
 }
 
@@ -192,25 +198,47 @@ static bool take_ahead(const std::vector<std::string> &key, TrackerRun *run)
     return true;
 }
 
+/* No tracker's messages about one video are longer. */
+static const size_t largest_messages = (size_t)16 << 20;
+
+/* One line of mienscope-track --tables-into, "N STATUS": the video's table and messages read from the folder
+ * into the runs tracked ahead. A line that names no video of the list, or one already taken, or whose files
+ * can't be read, is passed over: that video is then tracked by itself when it is opened. */
+static void take_table_into(const std::string &line, const std::string &folder,
+                            const std::vector<std::string> &videos, const TrackingOptions &options)
+{
+    std::vector<std::string> fields = split_on(line, ' ');
+    long n = -1, status = 0;
+    if (fields.size() != 2 || !parse_integer(fields[0], &n) || !parse_integer(fields[1], &status) || n < 0 ||
+        (size_t)n >= videos.size() || status < INT_MIN || status > INT_MAX)
+        return;
+    TrackerRun run;
+    std::vector<uint8_t> messages;
+    std::string file = folder + "/" + std::to_string(n), error;
+    if (!read_whole_file(file + ".csv", largest_table, "is too large", &run.table, &error) ||
+        !read_whole_file(file + ".txt", largest_messages, "is too large", &messages, &error))
+        return;
+    end_run(videos[(size_t)n], true, true, (int)status, std::string(messages.begin(), messages.end()), &run);
+    std::lock_guard<std::mutex> hold(tracked_ahead_lock);
+    tracked_ahead.emplace(ahead_key(videos[(size_t)n], options), std::move(run));
+}
+
 void track_videos_ahead(const std::vector<std::string> &paths, const TrackingOptions &options)
 {
     std::vector<std::string> videos;
     for (const std::string &path : paths)
         if (std::find(videos.begin(), videos.end(), path) == videos.end() && file_is_video(path))
             videos.push_back(path);
-    std::atomic<size_t> next(0);
-    auto work = [&]() {
-        for (size_t i; (i = next++) < videos.size();) {
-            TrackerRun run = run_tracker(videos[i], options, table_request(videos[i]));
-            std::lock_guard<std::mutex> hold(tracked_ahead_lock);
-            tracked_ahead[ahead_key(videos[i], options)] = std::move(run);
-        }
-    };
-    std::vector<std::thread> workers;
-    for (size_t t = 0; t < std::min<size_t>(videos.size(), std::max(1u, std::thread::hardware_concurrency())); t++)
-        workers.emplace_back(work);
-    for (std::thread &worker : workers)
-        worker.join();
+    StagedOutput scratch;
+    std::string error;
+    if (videos.size() < 2 || !begin_scratch_output(&scratch, &error))
+        return; /* one video is tracked as it is opened, with nothing to share */
+    std::vector<std::string> asked = {"--tables-into", scratch.staging, "--"};
+    asked.insert(asked.end(), videos.begin(), videos.end());
+    TrackerRun run = run_tracker(videos[0], options, asked);
+    for (const std::string &line : split_lines((const char *)run.table.data(), run.table.size()))
+        take_table_into(line, scratch.staging, videos, options);
+    abandon_staged_output(&scratch);
 }
 
 int track_video_file(const std::string &path, const TrackingOptions &options, std::vector<uint8_t> *table,

@@ -15,8 +15,9 @@
  * status, the message in error. */
 int track_video_file(const std::string &path, const TrackingOptions &options, std::vector<uint8_t> *table,
                      std::string *error);
-/* The tables of the videos among the files, tracked ahead by up to as many mienscope-track processes at
- * once as there are cores; track_video_file then takes each (its warnings passed on then), in any order. */
+/* The tables of the videos among the files (two or more), tracked ahead by one mienscope-track that loads
+ * its libraries and model once and tracks up to a video a core at once; track_video_file then takes each
+ * (its warnings passed on then), in any order, and tracks by itself any video the run did not say. */
 void track_videos_ahead(const std::vector<std::string> &paths, const TrackingOptions &options);
 /* The video's frames nearest these times (seconds from its first frame), whole, with the tracked points drawn,
  * as PNG files' bytes, from mienscope-track likewise; returns the exit status, the message in error. */

@@ -9,6 +9,8 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <dlib/image_processing.h>
 #include <dlib/image_processing/frontal_face_detector.h>
 
@@ -209,7 +211,12 @@ TEST(TrackCache, AKeptModelIsReadBackWholeOrNotAtAll)
     place_landmarks(read, {pixels.data(), 200, 100}, {10, 20, 210, 120}, &again);
     EXPECT_EQ(again, xy);
     EXPECT_EQ(read.mean_shape, model.mean_shape);
-    EXPECT_EQ(read.cascades[0].leaves, model.cascades[0].leaves);
+    const LandmarkCascade &kept = read.cascades[0], &parsed = model.cascades[0];
+    ASSERT_EQ(kept.leaf_floats, parsed.leaf_floats);
+    EXPECT_TRUE(std::equal(kept.leaves, kept.leaves + kept.leaf_floats, parsed.leaves));
+    EXPECT_TRUE(kept.leaves >= (const float *)(const void *)read.kept.data &&
+                kept.leaves + kept.leaf_floats <= (const float *)(const void *)(read.kept.data + read.kept.size))
+        << "the kept leaves are used where they lie in the file's mapping, not copied";
     EXPECT_FALSE(cached_model(folder, "model m 1 2.1\ntracker 1.0.0\n", &read)) << "another key";
 
     std::string name;

@@ -184,35 +184,50 @@ static bool ended_within(pid_t pid, double seconds)
     return false;
 }
 
-TEST_F(VideoInputs, AnInterruptedProgramTakesItsTrackerWithItAndNothingIsKept)
+/* mienscope-measure on the path with a cache of its own, interrupted once its tracker runs (and, for a
+ * folder, the tracker's first child): each must end with it, and nothing may be kept. */
+static void interrupt_measure(const std::string &path)
 {
-    REQUIRE_TESTDATA("video/single_face.mp4");
-    std::string folder = make_temp_folder(), cache = make_temp_folder(), messages;
-    std::string video = folder + "/long.mp4";
-    /* 96 s of video, several seconds of tracking: a tracker left alone would outlast the deadline below. */
-    ASSERT_TRUE(ffmpeg({"-stream_loop", "39", "-i", testdata_path("video/single_face.mp4"), "-an", "-c:v", "libx264",
-                        "-preset", "ultrafast", video},
-                       &messages))
-        << messages;
-    std::string measure = program("mienscope-measure");
+    std::string cache = make_temp_folder(), measure = program("mienscope-measure");
     pid_t child = fork();
     if (child == 0) {
         setenv("XDG_CACHE_HOME", cache.c_str(), 1);
         int null = open("/dev/null", O_WRONLY);
         dup2(null, 1);
         dup2(null, 2);
-        execl(measure.c_str(), measure.c_str(), video.c_str(), (char *)nullptr);
+        execl(measure.c_str(), measure.c_str(), path.c_str(), (char *)nullptr);
         _exit(127);
     }
-    pid_t tracker = tracker_of(child, 20);
+    pid_t tracker = tracker_of(child, 20), tracking = 0;
     ASSERT_NE(tracker, 0) << "mienscope-measure started no tracker";
+    if (path.find(".mp4") == std::string::npos) { /* a folder: one tracker, a child of its own a video */
+        tracking = tracker_of(tracker, 20);
+        ASSERT_NE(tracking, 0) << "the tracker of the folder's videos started no child";
+    }
     kill(child, SIGINT); /* to the program alone, not its process group */
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
     EXPECT_TRUE(ended_within(tracker, 2)) << "the tracker went on alone";
+    if (tracking) {
+        EXPECT_TRUE(ended_within(tracking, 2)) << "the tracker's child went on alone";
+    }
     ProgramRun left = run_program("/usr/bin/find", {cache, "-type", "f"});
     EXPECT_EQ(left.out, "") << "a half-written cache file or a table kept for a run that did not end";
+}
+
+TEST_F(VideoInputs, AnInterruptedProgramTakesItsTrackerWithItAndNothingIsKept)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string folder = make_temp_folder(), messages;
+    /* 96 s of video, several seconds of tracking: a tracker left alone would outlast the deadline below. */
+    for (const char *name : {"/long.mp4", "/longer.mp4"})
+        ASSERT_TRUE(ffmpeg({"-stream_loop", "39", "-i", testdata_path("video/single_face.mp4"), "-an", "-c:v",
+                            "libx264", "-preset", "ultrafast", folder + name},
+                           &messages))
+            << messages;
+    interrupt_measure(folder + "/long.mp4");
+    interrupt_measure(folder);
 }
 
 TEST_F(VideoInputs, AFolderOfVideosIsTrackedAtOnceAndSaidInOrder)
@@ -242,4 +257,21 @@ TEST_F(VideoInputs, AFolderOfVideosIsTrackedAtOnceAndSaidInOrder)
     EXPECT_THAT(all.err, testing::ContainsRegex("^" + folder + "/a.mp4: [0-9]+ frames could not be decoded; skipped "
                                                 "them\n" + folder + "/b.mov: points \"[^\"]+\", \"[^\"]+\" and 28 "
                                                 "more: filled 97 of 169 frames"));
+
+    /* A video without a face among them fails the run with the line it has alone, after the warnings of
+     * the files before it. */
+    std::string messages;
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "color=c=gray:s=320x240:d=1", "-c:v", "libx264", folder + "/d.mp4"},
+                       &messages))
+        << messages;
+    std::string set = SOURCE_DIR "/examples/openface-24.set";
+    ProgramRun with_faceless = run_program(program("mienscope-measure"), {"--markers", set, folder});
+    ProgramRun faceless = run_program(program("mienscope-measure"), {"--markers", set, folder + "/d.mp4"});
+    EXPECT_EQ(with_faceless.status, 1);
+    EXPECT_EQ(faceless.status, 1);
+    EXPECT_THAT(faceless.err, HasSubstr("d.mp4: no face found in any of"));
+    EXPECT_EQ(with_faceless.err, alone_err + faceless.err);
+
+    ProgramRun refused = run_program(TRACK_BINARY, {"--tables-into", folder, "--force", folder + "/c.mp4"});
+    EXPECT_EQ(refused.status, 2) << "--tables-into writes nothing but its tables";
 }

@@ -156,7 +156,7 @@ bool read_split(Cursor *c, LandmarkSplit *split)
 
 /* One tree into the cascade, whose trees must all be alike: as many splits, one leaf more, each leaf a
  * shape's increment. */
-bool read_tree(Cursor *c, size_t shape_size, size_t trees, LandmarkCascade *cascade)
+bool read_tree(Cursor *c, size_t shape_size, size_t trees, LandmarkCascade *cascade, std::vector<float> *store)
 {
     size_t splits, leaves, rows;
     if (!read_length(c, 3 * 2, &splits))
@@ -175,18 +175,22 @@ bool read_tree(Cursor *c, size_t shape_size, size_t trees, LandmarkCascade *casc
     if (leaves != splits + 1)
         return fail(c, "a tree has not one leaf more than it has splits");
     if (cascade->trees == 0) /* room for all the trees, as far as the bytes left can hold them */
-        cascade->leaves.reserve(std::min(trees * leaves * shape_size, (size_t)(c->end - c->at) / float_bytes));
+        store->reserve(store->size() + std::min(trees * leaves * shape_size, (size_t)(c->end - c->at) / float_bytes));
     for (size_t l = 0; l < leaves; l++) {
-        if (!read_column(c, &cascade->leaves, &rows))
+        size_t before = store->size();
+        if (!read_column(c, store, &rows))
             return false;
         if (rows != shape_size)
             return fail(c, "a leaf is not the size of the shape");
+        cascade->leaf_floats += store->size() - before;
     }
     cascade->trees++;
     return true;
 }
 
-bool read_forests(Cursor *c, size_t shape_size, std::vector<LandmarkCascade> *cascades)
+/* The cascades' trees, their leaves one after another in store; each cascade points at its own once the
+ * store has stopped growing. */
+bool read_forests(Cursor *c, size_t shape_size, std::vector<LandmarkCascade> *cascades, std::vector<float> *store)
 {
     size_t count, trees;
     if (!read_length(c, 2, &count))
@@ -196,8 +200,13 @@ bool read_forests(Cursor *c, size_t shape_size, std::vector<LandmarkCascade> *ca
         if (!read_length(c, 2 * 2, &trees))
             return false;
         for (size_t t = 0; t < trees; t++)
-            if (!read_tree(c, shape_size, trees, &cascade))
+            if (!read_tree(c, shape_size, trees, &cascade, store))
                 return false;
+    }
+    size_t start = 0;
+    for (LandmarkCascade &cascade : *cascades) {
+        cascade.leaves = store->data() + start;
+        start += cascade.leaf_floats;
     }
     return true;
 }
@@ -258,7 +267,7 @@ bool landmark_model_fits(const LandmarkModel &model)
         return false;
     for (const LandmarkCascade &c : model.cascades) {
         if (c.offsets.size() != 2 * c.anchors.size() || c.splits.size() != c.trees * c.splits_per_tree ||
-            c.leaves.size() != c.trees * (c.splits_per_tree + 1) * shape)
+            !c.leaves || c.leaf_floats != c.trees * (c.splits_per_tree + 1) * shape)
             return false;
         for (uint32_t anchor : c.anchors)
             if (anchor >= (uint32_t)model.points)
@@ -277,7 +286,7 @@ bool parse_landmark_model(const uint8_t *data, size_t size, LandmarkModel *model
                 read_column(&c, &model->mean_shape, &rows) &&
                 (model->mean_shape.size() % 2 == 0 || fail(&c, "its mean shape has an odd number of values"));
     model->points = (int)(model->mean_shape.size() / 2);
-    read = read && read_forests(&c, model->mean_shape.size(), &model->cascades) &&
+    read = read && read_forests(&c, model->mean_shape.size(), &model->cascades, &model->leaf_store) &&
            read_anchors(&c, model->points, &model->cascades) && read_offsets(&c, &model->cascades) &&
            (splits_fit(model->cascades) || fail(&c, "a split names a feature pixel it does not have"));
     if (read && model->cascades.empty())
@@ -396,7 +405,7 @@ void place_landmarks(const LandmarkModel &model, const GrayView &picture, const 
         reached.resize(cascade.trees);
         for (size_t t = 0; t < cascade.trees; t++) {
             const LandmarkSplit *splits = cascade.splits.data() + t * cascade.splits_per_tree;
-            reached[t] = cascade.leaves.data() + (t * leaves + leaf_of(splits, cascade.splits_per_tree, values)) * n;
+            reached[t] = cascade.leaves + (t * leaves + leaf_of(splits, cascade.splits_per_tree, values)) * n;
         }
         add_leaves(shape.data(), reached, n);
     }

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "file_io.h"
+
 enum { FACE_LANDMARKS = 68 }; /* the points of the model every program reads */
 
 /* A node of a tree: left when pixel first minus pixel second is above the threshold. */
@@ -32,13 +34,23 @@ struct LandmarkCascade {
     std::vector<float> offsets;        /* per feature pixel, x and y from it in the mean shape's units */
     size_t trees = 0, splits_per_tree = 0;
     std::vector<LandmarkSplit> splits; /* trees x splits_per_tree, in breadth-first order */
-    std::vector<float> leaves;         /* trees x (splits_per_tree + 1) x 2 x points */
+    const float *leaves = nullptr;     /* trees x (splits_per_tree + 1) x 2 x points, in the model's leaf_store or
+                                        * kept mapping (65 MB of the 68-point model's 66: used where they lie) */
+    size_t leaf_floats = 0;            /* how many */
 };
 
+/* Moved, never copied: its cascades' leaves point into its own leaf_store or kept mapping. */
 struct LandmarkModel {
     int points = 0;
     std::vector<float> mean_shape; /* 2 x points */
     std::vector<LandmarkCascade> cascades;
+    std::vector<float> leaf_store; /* every cascade's leaves in turn, when parsed from dlib's file */
+    MappedFile kept;               /* the kept model's file, when read from it: its leaves lie there */
+
+    LandmarkModel() = default;
+    LandmarkModel(LandmarkModel &&) = default;
+    LandmarkModel &operator=(LandmarkModel &&) = default;
+    LandmarkModel(const LandmarkModel &) = delete;
 };
 
 /* A grey picture in memory, rows from the top, width bytes a row. */

@@ -1,6 +1,7 @@
 /* mienscope-track: a video's face as an OpenFace table. */
 #include <stdio.h>
 
+#include "ahead.h"
 #include "track_program.h"
 
 int main(int argc, char **argv)
@@ -17,5 +18,6 @@ int main(int argc, char **argv)
         printf("mienscope-track %s\n", MIENSCOPE_VERSION);
         return EXIT_DONE;
     }
-    return run_track(request, MIENSCOPE_VERSION);
+    return request.tables_into.empty() ? run_track(request, MIENSCOPE_VERSION)
+                                       : run_tables_into(request, MIENSCOPE_VERSION);
 }

@@ -19,6 +19,7 @@ const char default_landmark_model[] = "/usr/share/dlib/shape_predictor_68_face_l
 
 const char track_usage[] =
     "Usage: mienscope-track [OPTION]... VIDEO [OUTPUT.csv|-]\n"
+    "  or:  mienscope-track [OPTION]... --tables-into DIR VIDEO...\n"
     "  or:  mienscope-track --help | --version\n";
 
 const char track_help[] =
@@ -56,6 +57,12 @@ const char track_help[] =
     "                       the face\n"
     "  --still SECONDS:OUT.png  also write the frame nearest SECONDS from the first,\n"
     "                       whole, with its points (may be given again)\n"
+    "  --tables-into DIR    for Mienscope's own programs: every operand is a video,\n"
+    "                       the model is read once, each video's table goes to\n"
+    "                       DIR/N.csv and its messages to DIR/N.txt (N from 0 in the\n"
+    "                       operands' order), up to a video a core at once, and a line\n"
+    "                       \"N STATUS\" (its wait status) says on standard output that\n"
+    "                       one has ended\n"
     "  --force              replace files that exist (never the video or the model, nor\n"
     "                       a recording or a video that Mienscope did not make)\n"
     "  --help               print this help\n"
@@ -99,14 +106,29 @@ static bool take_option(int code, const char *arg, TrackRequest *r, std::string 
     case 'o': r->overlay = arg; return true;
     case 's': return take_still(arg, r, error);
     case 'e': return parse_eye_distance(arg, &r->eye_mm, error);
+    case 't': r->tables_into = arg; return true;
     default: return false;
     }
+}
+
+/* --tables-into's operands: videos, and nothing written but its tables. */
+static bool take_videos(const std::vector<std::string> &operands, TrackRequest *r, std::string *error)
+{
+    if (!r->overlay.empty() || !r->stills.empty() || r->force)
+        *error = "--tables-into writes tables alone: no --overlay, --still or --force with it";
+    else if (operands.empty())
+        *error = "no VIDEO given";
+    else
+        r->videos = operands;
+    return error->empty();
 }
 
 static bool take_operands(const std::vector<std::string> &operands, TrackRequest *r, std::string *error)
 {
     bool informational = r->help || r->version;
     bool drawing = !r->overlay.empty() || !r->stills.empty();
+    if (!r->tables_into.empty() && !informational)
+        return take_videos(operands, r, error);
     if (informational && !operands.empty())
         *error = "--help and --version take no files";
     else if (!informational && operands.empty())
@@ -134,6 +156,7 @@ bool parse_track_command(int argc, char **argv, TrackRequest *request, std::stri
         {"overlay", required_argument, nullptr, 'o'},
         {"still", required_argument, nullptr, 's'},
         {"eye-distance", required_argument, nullptr, 'e'},
+        {"tables-into", required_argument, nullptr, 't'},
         {nullptr, 0, nullptr, 0},
     };
     std::vector<std::string> operands;
@@ -181,9 +204,7 @@ struct TrackResult {
     std::string model_key; /* set when the model was parsed from its file and may be kept */
 };
 
-/* The model: as kept in the cache folder when it is there, else parsed (and its key noted, to keep it
- * once the run has ended well). */
-static bool load_model(const TrackRequest &r, const std::string &folder, const char *version, LandmarkModel *model,
+bool load_model(const TrackRequest &r, const std::string &folder, const char *version, LandmarkModel *model,
                        std::string *key, std::string *error)
 {
     std::string model_key;
@@ -206,13 +227,17 @@ static std::string no_face_hint(const TrackedVideo &tracked)
 }
 
 /* The table of the video: from the cache, else tracked; warnings on standard error. */
-static int tracked_table(const TrackRequest &r, const std::string &key, const char *version, TrackResult *result)
+static int tracked_table(const TrackRequest &r, const std::string &key, const char *version, LandmarkModel *loaded,
+                         TrackResult *result)
 {
     std::string error, folder = r.no_cache ? "" : cache_folder();
     if (folder.empty() || !cached_table(folder, key, &result->table, &result->undecodable)) {
         TrackedVideo *tracked = &result->tracked;
         auto loader = [&](LandmarkModel *model, std::string *why) {
-            return load_model(r, folder, version, model, &result->model_key, why);
+            if (!loaded)
+                return load_model(r, folder, version, model, &result->model_key, why);
+            *model = std::move(*loaded);
+            return true;
         };
         if (!track_video(r.video, loader, &result->model, tracked, &error))
             return unusable(error);
@@ -316,6 +341,11 @@ static bool make_temporaries(const TrackRequest &r, std::vector<std::string> *te
 
 int run_track(const TrackRequest &r, const char *version)
 {
+    return run_track_with_model(r, version, nullptr);
+}
+
+int run_track_with_model(const TrackRequest &r, const char *version, LandmarkModel *model)
+{
     OutputGuard guard = output_guard(r.force, "a table or video mienscope-track made");
     guard_input(&guard, r.video, "video");
     guard_input(&guard, r.model, "model");
@@ -329,7 +359,7 @@ int run_track(const TrackRequest &r, const char *version)
     if (!make_temporaries(r, &temporaries, &error))
         return unusable(error);
     TrackResult result;
-    int status = tracked_table(r, key, version, &result);
+    int status = tracked_table(r, key, version, model, &result);
     if (status == EXIT_DONE && !write_outputs(r, guard, result, temporaries, &error))
         status = unusable(error);
     if (status != EXIT_DONE)
@@ -338,5 +368,6 @@ int run_track(const TrackRequest &r, const char *version)
         keep_table(cache_folder(), key, result.table, result.undecodable);
     if (status == EXIT_DONE && !result.model_key.empty())
         keep_model(cache_folder(), result.model_key, result.model);
+    unmap_whole_file(&result.model.kept); /* the leaves lay there: the model is not used again */
     return status;
 }
