@@ -18,7 +18,8 @@
 enum {
     FACE_MARKERS = 24,  /* markers in every frame */
     FACE_FRAMES = 180,  /* frames in every recording */
-    FACE_SEGMENTS = 100 /* the most segments a line file may name */
+    FACE_SEGMENTS = 100, /* the most segments a line file may name */
+    FACE_LANDMARKS = 68  /* the landmarks of a face a video or an OpenFace table brings (iBUG's scheme) */
 };
 
 #ifdef __cplusplus

@@ -143,6 +143,28 @@ const char *face_side_name(const FaceMeasureDefinition &measure, FaceSide side)
     return !measure.sided ? "" : side == FACE_R ? "R" : "L";
 }
 
+std::vector<FaceRow> face_rows()
+{
+    std::vector<FaceRow> rows;
+    for (size_t i = 0; i < face_measure_count; i++) {
+        rows.push_back({&face_measure_definitions[i], FACE_R});
+        if (face_measure_definitions[i].sided)
+            rows.push_back({&face_measure_definitions[i], FACE_L});
+    }
+    return rows;
+}
+
+FacePoints frame_points(const std::vector<double> &landmarks, int frame)
+{
+    FacePoints p;
+    const double *at = &landmarks[(size_t)frame * FACE_LANDMARKS * 3];
+    for (size_t i = 0; i < FACE_LANDMARKS; i++) {
+        p[2 * i] = at[3 * i];
+        p[2 * i + 1] = at[3 * i + 1];
+    }
+    return p;
+}
+
 FaceSummary summarise_face_series(const std::vector<double> &series, int rest_first, int rest_last, bool closure)
 {
     FaceSummary s;

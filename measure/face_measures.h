@@ -15,11 +15,12 @@
 #include <string>
 #include <vector>
 
-enum { FACE_POINTS = 68 };
+#include "face_files.h"
+
 enum FaceSide { FACE_R, FACE_L };
 
 /* One frame's points: x, y of each in turn, millimetres. */
-typedef std::array<double, 2 * FACE_POINTS> FacePoints;
+typedef std::array<double, 2 * FACE_LANDMARKS> FacePoints;
 
 /* A measure of a face in one frame, for one side (or the face's one value where it has no sides). */
 struct FaceMeasureDefinition {
@@ -33,6 +34,15 @@ struct FaceMeasureDefinition {
 extern const FaceMeasureDefinition face_measure_definitions[]; /* in the tables' order */
 extern const size_t face_measure_count;                      /* their number */
 const char *face_side_name(const FaceMeasureDefinition &measure, FaceSide side); /* "R", "L", or "" unsided */
+
+/* A row of the face tables: a measure and a side (R for one that has none). */
+struct FaceRow {
+    const FaceMeasureDefinition *measure;
+    FaceSide side;
+};
+std::vector<FaceRow> face_rows(); /* every measure in the table's order, R before L */
+/* One frame's points from FACE_LANDMARKS x 3 positions (the viewer's x and y; depth left out). */
+FacePoints frame_points(const std::vector<double> &landmarks, int frame);
 
 /* One measure's series over the frames, summed up against its rest (the mean of the rest frames). */
 struct FaceSummary {

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "face_tables.h"
 #include "file_io.h"
 #include "gnuplot.h"
 #include "plots.h"
@@ -61,12 +62,28 @@ const char measure_options_help[] =
 const char measure_help_end[] =
     "  --out DIR            write markers.csv, pairs.csv (with pairs), curves.csv, the\n"
     "                       gnuplot script plots.gp and its plots displacement.png/.svg\n"
-    "                       and pairs.png/.svg into DIR, made if needed; without it the\n"
-    "                       marker table goes to standard output and nothing is written\n"
+    "                       and pairs.png/.svg into DIR, made if needed, and for the files\n"
+    "                       that bring the 68 face landmarks (videos, OpenFace tables)\n"
+    "                       face.csv, face-sides.csv, face-curves.csv and face.png/.svg;\n"
+    "                       without it the marker table goes to standard output and\n"
+    "                       nothing is written\n"
+    "  --face-measures      every file must bring the 68 face landmarks; without --out,\n"
+    "                       face.csv goes to standard output instead of the marker table\n"
     "  --force              replace files in DIR that exist (never a file being read,\n"
     "                       nor a recording or video)\n"
     "  --help               print this help\n"
     "  --version            print the version\n"
+    "\n"
+    "The face measures are taken in each frame in the face's plane, from the eye line\n"
+    "(through the eyes' centres) and heights above it: eye_opening_mm (the lids'\n"
+    "distance), brow_height_mm, mouth_corner_height_mm, commissure_excursion_mm (a\n"
+    "mouth corner from where the lower lip crosses the face's midline), smile_angle_deg,\n"
+    "lower_lip_height_mm, each for the subject's right (R) and left (L), and\n"
+    "mouth_opening_mm. face.csv gives each one's rest (the --rest frames' mean), its\n"
+    "extreme (the value farthest from rest), change, when, and for the eyes closure_pct\n"
+    "(100 x the fall from rest to the least opening / rest); face-sides.csv sets R\n"
+    "against L: the ratio L/R and the asymmetry 100 |L - R| / max(|L|, |R|) of the rest\n"
+    "values and of the changes (above 100 where the sides change in opposite ways).\n"
     "\n"
     "Times are given in seconds too, frame f at f x SECONDS / 179, for every file whose\n"
     "time is known (the columns are empty for the others). A pair's lag is the right\n"
@@ -166,6 +183,7 @@ static bool take_option(int code, const char *arg, MeasureRequest *r, std::strin
     case 'v': r->version = true; return true;
     case 'f': r->force = true; return true;
     case 'o': r->out = arg; return true;
+    case 'A': r->face_measures = true; return true;
     default: return take_measure_option(code, arg, &r->options, error);
     }
 }
@@ -177,6 +195,7 @@ bool parse_measure_command(int argc, char **argv, MeasureRequest *request, std::
         {"version", no_argument, nullptr, 'v'},
         {"force", no_argument, nullptr, 'f'},
         {"out", required_argument, nullptr, 'o'},
+        {"face-measures", no_argument, nullptr, 'A'},
     });
     std::vector<std::string> operands;
     if (!read_options(argc, argv, long_options.data(),
@@ -192,6 +211,19 @@ bool parse_measure_command(int argc, char **argv, MeasureRequest *request, std::
     return check_recording_options(request->options.inputs.recording, error);
 }
 
+/* Whether some file brought the 68 landmarks; when only some did, one line says how many did not. */
+static bool faces_said(const std::vector<MeasuredFile> &files)
+{
+    size_t without = 0;
+    for (const MeasuredFile &file : files)
+        without += !has_face(file);
+    if (without > 0 && without < files.size())
+        fprintf(stderr, "mienscope-measure: face.csv and face-sides.csv leave out %zu of %s, which bring no 68 "
+                "face landmarks (not a video or an OpenFace table)\n",
+                without, count_of(files.size(), "file", "files").c_str());
+    return without < files.size();
+}
+
 /* The tables, the script and, with gnuplot, the plots, all put in place together. */
 static int write_study(const MeasureRequest &r, const std::vector<std::string> &paths,
                        const std::vector<MeasuredFile> &files, const Study &study)
@@ -200,9 +232,14 @@ static int write_study(const MeasureRequest &r, const std::vector<std::string> &
     if (!study.markers.pairs.empty())
         texts.push_back({"pairs.csv", pairs_table(files, study)});
     texts.push_back({"curves.csv", curves_table(files, study)});
+    if (faces_said(files))
+        texts.insert(texts.end(), {{"face.csv", face_table(files)},
+                                   {"face-sides.csv", face_sides_table(files)},
+                                   {"face-curves.csv", face_curves_table(files)}});
     texts.push_back({"plots.gp", measure_plot_script(files, study)});
     std::string gnuplot = find_on_path("gnuplot"), error;
-    std::vector<std::string> pictures = gnuplot.empty() ? std::vector<std::string>() : measure_plot_names(study);
+    std::vector<std::string> pictures =
+        gnuplot.empty() ? std::vector<std::string>() : measure_plot_names(files, study);
     OutputGuard guard = inputs_guard(r.force, "a table or plot mienscope-measure writes", paths, r.options.inputs);
     if (!write_with_plots(r.out, guard, texts, gnuplot, pictures, &error))
         return unusable(error);
@@ -229,11 +266,14 @@ int run_measure(const MeasureRequest &r)
     for (Input &input : inputs) {
         if (!check_smoothing(input, study.settings, &error))
             return measure_usage_error(error);
-        files.push_back(measure_file(input.name, input.positions, input.seconds, study));
+        if (r.face_measures && input.landmarks.empty())
+            return unusable(no_face_message(input.name));
+        files.push_back(measure_file(input.name, input.positions, input.seconds, study, input.landmarks));
         input.positions.clear();
+        input.landmarks.clear();
     }
     if (r.out.empty()) {
-        std::string table = markers_table(files, study);
+        std::string table = r.face_measures ? face_table(files) : markers_table(files, study);
         fwrite(table.data(), 1, table.size(), stdout);
         return EXIT_DONE;
     }

@@ -23,6 +23,7 @@ struct MeasureOptions {
 /* What the command line asks for. */
 struct MeasureRequest {
     bool help = false, version = false, force = false;
+    bool face_measures = false;     /* --face-measures: every file brings the 68 landmarks; face.csv printed */
     std::string out;                /* --out DIR; "" for the table on standard output */
     MeasureOptions options;
     std::vector<std::string> files; /* as given; folders stand for their files */

@@ -22,7 +22,31 @@ bool check_smoothing(const Input &input, const MeasureSettings &s, std::string *
     return false;
 }
 
-MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, double seconds, const Study &study)
+/* Every face measure of every frame of the landmarks (smoothed first when asked), and its sum against rest. */
+static void measure_face(const FacePositions &landmarks, const MeasureSettings &s, double seconds, MeasuredFile *file)
+{
+    FacePositions smoothed =
+        s.smooth_hz > 0.0 ? smooth_positions(landmarks, s.smooth_hz, (FACE_FRAMES - 1) / seconds) : FacePositions();
+    const FacePositions &measured = s.smooth_hz > 0.0 ? smoothed : landmarks;
+    std::vector<FaceRow> rows = face_rows();
+    file->face_series.assign(rows.size(), std::vector<double>(FACE_FRAMES));
+    for (int f = 0; f < FACE_FRAMES; f++) {
+        FacePoints points = frame_points(measured, f);
+        for (size_t r = 0; r < rows.size(); r++)
+            file->face_series[r][(size_t)f] = rows[r].measure->value(points, rows[r].side);
+    }
+    for (size_t r = 0; r < rows.size(); r++)
+        file->face.push_back(
+            summarise_face_series(file->face_series[r], s.rest_first, s.rest_last, rows[r].measure->closure));
+}
+
+bool has_face(const MeasuredFile &file)
+{
+    return !file.face.empty();
+}
+
+MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, double seconds, const Study &study,
+                          const FacePositions &landmarks)
 {
     MeasuredFile file;
     file.path = path;
@@ -41,6 +65,8 @@ MeasuredFile measure_file(const std::string &path, const FacePositions &xyz, dou
     }
     for (const auto &pair : study.markers.pairs)
         file.pairs.push_back(measure_pair(file.markers[(size_t)pair[0]], file.markers[(size_t)pair[1]]));
+    if (landmarks.size() == (size_t)FACE_FRAMES * FACE_LANDMARKS * 3)
+        measure_face(landmarks, s, seconds, &file);
     return file;
 }
 

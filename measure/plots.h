@@ -1,6 +1,6 @@
-/* plots.gp: the gnuplot script that draws displacement.png/.svg and
- * pairs.png/.svg from the tables beside it, naming every file relative to
- * its own folder. */
+/* plots.gp: the gnuplot script that draws displacement.png/.svg,
+ * pairs.png/.svg and face.png/.svg from the tables beside it, naming every
+ * file relative to its own folder. */
 #ifndef MIENSCOPE_MEASURE_PLOTS_H
 #define MIENSCOPE_MEASURE_PLOTS_H
 
@@ -10,6 +10,7 @@
 #include "tables.h"
 
 std::string measure_plot_script(const std::vector<MeasuredFile> &files, const Study &study);
-std::vector<std::string> measure_plot_names(const Study &study); /* the pictures the script draws */
+/* The pictures the script draws (face.png and .svg where a file brought the 68 landmarks). */
+std::vector<std::string> measure_plot_names(const std::vector<MeasuredFile> &files, const Study &study);
 
 #endif

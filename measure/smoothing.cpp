@@ -71,13 +71,14 @@ FacePositions smooth_positions(const FacePositions &xyz, double cutoff_hz, doubl
     Biquad filter = butterworth_lowpass(cutoff_hz / (rate / 2.0));
     FacePositions out(xyz.size());
     std::vector<double> series(FACE_FRAMES);
-    for (size_t m = 0; m < FACE_MARKERS; m++)
+    size_t points = xyz.size() / (3 * FACE_FRAMES);
+    for (size_t m = 0; m < points; m++)
         for (size_t a = 0; a < 3; a++) {
             for (size_t f = 0; f < FACE_FRAMES; f++)
-                series[f] = xyz[(f * FACE_MARKERS + m) * 3 + a];
+                series[f] = xyz[(f * points + m) * 3 + a];
             std::vector<double> smooth = filter_both_ways(filter, series);
             for (size_t f = 0; f < FACE_FRAMES; f++)
-                out[(f * FACE_MARKERS + m) * 3 + a] = smooth[f];
+                out[(f * points + m) * 3 + a] = smooth[f];
         }
     return out;
 }

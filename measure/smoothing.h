@@ -21,7 +21,8 @@ struct Biquad {
 Biquad butterworth_lowpass(double normalised_cutoff); /* cutoff / (rate / 2), strictly between 0 and 1 */
 /* The series filtered forward and backward; it needs more than 9 samples (it is returned as it is otherwise). */
 std::vector<double> filter_both_ways(const Biquad &filter, const std::vector<double> &series);
-/* Every coordinate of every marker filtered over the frames; rate in frames a second. */
+/* Every coordinate of every point (FACE_FRAMES frames of as many as xyz holds: 24 markers or 68
+ * landmarks) filtered over the frames; rate in frames a second. */
 FacePositions smooth_positions(const FacePositions &xyz, double cutoff_hz, double rate);
 
 #endif

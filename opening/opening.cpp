@@ -119,6 +119,23 @@ static void name_the_recording(const std::string &path, std::string *error)
         *error = path + ": " + *error;
 }
 
+/* An OpenFace table's 68 landmarks (its points 0 to 67, as its reader gives them), converted as its
+ * markers were: the same span, the same rigid points holding the head, the same frames and axes. Left
+ * empty for another format, or where they can't be (their gaps are the markers' own, and said). */
+static void convert_landmarks(const OpenedRecording &opened, const RecordingOptions &options, Input *input)
+{
+    if (opened.rec.format != FORMAT_OPENFACE || opened.rec.points.size() < FACE_LANDMARKS)
+        return;
+    Selection landmarks;
+    for (size_t i = 0; i < FACE_LANDMARKS; i++)
+        landmarks.markers.push_back(i);
+    landmarks.rigid = opened.selection.rigid;
+    Converted converted;
+    std::string error;
+    if (convert_recording(opened.rec, landmarks, opened.set.name, options.convert, &converted, &error) == CONVERTED)
+        input->landmarks = std::move(converted.positions);
+}
+
 /* A recording's bytes read, its points chosen and converted. */
 static int open_recording_input(const std::vector<uint8_t> &bytes, const RecordingOptions &options,
                                 const MarkerSet &given, Input *input, std::string *error)
@@ -142,6 +159,7 @@ static int open_recording_input(const std::vector<uint8_t> &bytes, const Recordi
     input->seconds = converted.seconds;
     input->from = converted.from;
     input->set = opened.set;
+    convert_landmarks(opened, options, input);
     return EXIT_DONE;
 }
 

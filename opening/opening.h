@@ -61,6 +61,8 @@ struct Input {
                                             file read by read_inputs; NAN when unknown */
     double from = 0.0;                   /* a recording's: when its 180 frames start, from its first frame */
     bool video = false;                  /* a video, read as the OpenFace table mienscope-track made of it */
+    FacePositions landmarks;             /* FACE_FRAMES x FACE_LANDMARKS x 3, converted as the markers are; empty
+                                            for what brings no 68 landmarks (C3D, TRC, marker files) */
     MarkerSet set;                       /* what a recording was converted with: --markers's, the format's, or none */
 };
 

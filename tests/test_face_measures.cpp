@@ -84,7 +84,7 @@ static FacePoints real_face()
         ADD_FAILURE() << error;
         return p;
     }
-    for (int i = 0; i < FACE_POINTS; i++)
+    for (int i = 0; i < FACE_LANDMARKS; i++)
         for (size_t c = 0; c < rows[0].fields.size(); c++) {
             if (rows[0].fields[c] == "x_" + std::to_string(i))
                 p[2 * (size_t)i] = atof(rows[1].fields[c].c_str()) / 4;
@@ -99,7 +99,7 @@ static FacePoints moved(const FacePoints &p, double degrees, double scale, doubl
 {
     FacePoints q;
     double c = cos(degrees * M_PI / 180), s = sin(degrees * M_PI / 180);
-    for (size_t i = 0; i < FACE_POINTS; i++) {
+    for (size_t i = 0; i < FACE_LANDMARKS; i++) {
         q[2 * i] = scale * (c * p[2 * i] - s * p[2 * i + 1]) + dx;
         q[2 * i + 1] = scale * (s * p[2 * i] + c * p[2 * i + 1]) + dy;
     }

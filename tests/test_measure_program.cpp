@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <math.h>
+
+#include <algorithm>
 #include <sstream>
 
+#include "csv.h"
+#include "face_files.h"
 #include "testfiles.h"
 
 using testing::HasSubstr;
@@ -248,4 +253,86 @@ TEST(MeasureProgram, BadInputIsRefusedAndNothingIsWritten)
     }
     /* Trailing text after the last triple is not read, as in the viewer. */
     EXPECT_EQ(measure({temp_file(marker_file_with(0, "1 2 3") + "the end\n")}).status, 0);
+}
+
+/* An OpenFace table of 180 rows 1/30 s apart, every one smile_demo.csv's first face, but for the left
+ * eye's upper lid (points 43 and 44), which closes halfway onto the lower (47 and 46) by row 90 and opens
+ * again, evenly: its opening is half at frame 90 and nothing else moves. */
+static std::string closing_left_eye()
+{
+    std::vector<CsvRecord> rows;
+    std::string error;
+    if (!csv_records(read_file(testdata_path("openface/smile_demo.csv")), "smile_demo.csv", &rows, &error) ||
+        rows.size() < 2)
+        return "";
+    const std::vector<std::string> &names = rows[0].fields;
+    auto column = [&](const std::string &name) {
+        return (size_t)(std::find(names.begin(), names.end(), name) - names.begin());
+    };
+    std::string table;
+    for (size_t i = 0; i < names.size(); i++)
+        table += (i ? ", " : "") + names[i];
+    for (int f = 0; f < FACE_FRAMES; f++) {
+        std::vector<std::string> row = rows[1].fields;
+        double closed = 0.5 * (1.0 - fabs(f - 90) / 90.0);
+        for (auto [upper, lower] : {std::pair<int, int>{43, 47}, {44, 46}})
+            for (const char *axis : {"X_", "Y_", "Z_"}) {
+                double top = atof(row[column(axis + std::to_string(upper))].c_str());
+                double bottom = atof(row[column(axis + std::to_string(lower))].c_str());
+                char moved[64];
+                snprintf(moved, sizeof moved, "%.9f", top + closed * (bottom - top));
+                row[column(axis + std::to_string(upper))] = moved;
+            }
+        row[column("frame")] = std::to_string(f + 1);
+        row[column("timestamp")] = std::to_string(f / 30.0);
+        table += "\n";
+        for (size_t i = 0; i < row.size(); i++)
+            table += (i ? ", " : "") + row[i];
+    }
+    return table + "\n";
+}
+
+TEST(MeasureProgram, FaceMeasuresOfAnEyeClosingHalfwayAndOfFilesWithoutLandmarks)
+{
+    REQUIRE_TESTDATA("openface/smile_demo.csv");
+    std::string folder = make_temp_folder(), table = folder + "/closing.csv", out = folder + "/out";
+    write_file(table, closing_left_eye());
+    ProgramRun run = measure({"--face-measures", table});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::map<std::string, std::string>> rows = table_rows(run.out);
+    ASSERT_EQ(rows.size(), 13u) << "six measures of two sides and the mouth's opening";
+    EXPECT_EQ(rows[0].at("measure") + rows[0].at("side") + rows[1].at("side") + rows[12].at("measure") +
+                  rows[12].at("side"),
+              "eye_opening_mmRLmouth_opening_mm");
+    const std::map<std::string, std::string> &right = rows[0], &left = rows[1];
+    EXPECT_EQ(left.at("closure_pct"), "50.0000");
+    EXPECT_EQ(left.at("extreme_frame"), "90");
+    EXPECT_EQ(left.at("extreme_s"), "3.0000") << "frame 90 of 180 over 179/30 s";
+    EXPECT_NEAR(atof(left.at("change").c_str()), -atof(left.at("rest").c_str()) / 2, 1e-4);
+    EXPECT_EQ(right.at("closure_pct"), "0.0000");
+    EXPECT_EQ(right.at("change"), "0.0000");
+    for (size_t r = 2; r < rows.size(); r++)
+        EXPECT_EQ(rows[r].at("closure_pct"), "") << "only the eyes have a closure";
+
+    /* Beside a marker file, with --out: face.csv and face-sides.csv leave it out and say so once. */
+    std::string set = std::string(SOURCE_DIR) + "/examples/openface-24.set";
+    run = measure({"--markers", set, "--out", out, table, sm1});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("mienscope-measure: face.csv and face-sides.csv leave out 1 of 2 files, which "
+                                   "bring no 68 face landmarks (not a video or an OpenFace table)\n"));
+    EXPECT_EQ(table_rows(read_file(out + "/face.csv")).size(), 13u);
+    std::vector<std::map<std::string, std::string>> sides = table_rows(read_file(out + "/face-sides.csv"));
+    ASSERT_EQ(sides.size(), 6u) << "the measures with two sides";
+    EXPECT_EQ(sides[0].at("change_ratio"), "") << "no ratio to a right side that does not change";
+    EXPECT_EQ(sides[0].at("change_asymmetry_pct"), "100.0000");
+    EXPECT_EQ(png_size(out + "/face.png"), std::make_pair(1400u, 1600u));
+
+    /* Marker files alone write neither table; asked for face measures, one is refused. */
+    run = measure({"--out", out + "2", sm1});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(out + "2/face.csv"), "");
+    run = measure({"--markers", set, "--face-measures", table, sm1});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, sm1 + ": face measures need the 68 face landmarks (a video or an OpenFace table)\n");
+    EXPECT_EQ(run.out, "");
 }

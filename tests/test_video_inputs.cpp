@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 
 #include "testfiles.h"
 #include "videos.h"
@@ -182,6 +183,31 @@ static bool ended_within(pid_t pid, double seconds)
         usleep(10000);
     }
     return false;
+}
+
+TEST_F(VideoInputs, AVideosFaceMeasuresSeeTheEyesNarrowInTheBroadSmile)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    std::string out = make_temp_folder() + "/out";
+    ProgramRun run = run_program(program("mienscope-measure"), {"--face-measures", "--out", out,
+                                                                testdata_path("video/single_face.mp4")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    /* Frames 0-30 at rest, 100-160 the broad smile (the mouth open, the corners up and out), on each side. */
+    std::map<std::string, double> rest, smile;
+    for (const auto &row : table_rows(read_file(out + "/face-curves.csv"))) {
+        int frame = atoi(row.at("frame").c_str());
+        std::string key = row.at("measure") + " " + row.at("side");
+        if (frame <= 30)
+            rest[key] += atof(row.at("value").c_str()) / 31;
+        else if (frame >= 100 && frame <= 160)
+            smile[key] += atof(row.at("value").c_str()) / 61;
+    }
+    for (const char *side : {"R", "L"}) {
+        std::string eye = std::string("eye_opening_mm ") + side, corner = std::string("commissure_excursion_mm ") + side;
+        EXPECT_LT(smile[eye], 0.9 * rest[eye]) << "the eye narrows by more than a tenth: " << eye;
+        EXPECT_GT(smile[corner], rest[corner] + 10) << corner;
+    }
+    EXPECT_GT(smile["mouth_opening_mm "], rest["mouth_opening_mm "] + 8);
 }
 
 /* mienscope-measure on the path with a cache of its own, interrupted once its tracker runs (and, for a

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "face_files.h" /* FACE_LANDMARKS, the points of the model every program reads */
 #include "file_io.h"
 
-enum { FACE_LANDMARKS = 68 }; /* the points of the model every program reads */
 
 /* A node of a tree: left when pixel first minus pixel second is above the threshold. */
 struct LandmarkSplit {
