@@ -24,7 +24,7 @@ static bool take_mdc_row(const CsvRecord &row, const std::vector<std::string> &c
     double value = NAN;
     auto first = lines->emplace(key, row.line);
     if (!is_kind_name(kind))
-        *what = "the kind \"" + printable(kind) + "\" is neither marker nor pair";
+        *what = "the kind \"" + printable(kind) + "\" is not marker, pair, face or face-side";
     else if (!mdc.empty() && !(parse_number(mdc, &value) && value >= 0))
         *what = "the mdc95 \"" + printable(mdc) + "\" is not empty nor a number from 0";
     else if (!first.second)

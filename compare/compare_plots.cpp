@@ -101,7 +101,8 @@ std::vector<std::string> bands_plot_names(const MeasuredStudy &s, const NormComp
 }
 
 /* Every S-th row of the table from the first for the markers, every P-th
- * after them for the pairs: those rows are peak_mm and asymmetry_pct. The
+ * after them for the pairs (the face's rows after theirs are not drawn):
+ * those rows are peak_mm and asymmetry_pct. The
  * pairs' panel is there only when the set has pairs; both panels start at
  * the same place across the picture, whatever their labels' lengths. The
  * rows marked q < 0.05 carry a red dot beside their labels, set by the
@@ -143,7 +144,7 @@ static const char forest_plot[] = R"gnuplot(
                 textcolor rgb '#e00000'
         }
         if (forest_note ne '') { set label 99 forest_note at screen 0.5, screen 0.012 center }
-        plot forest_table skip 1 every per_pair::markers * per_marker \
+        plot forest_table skip 1 every per_pair::markers * per_marker::markers * per_marker + pairs * per_pair - 1 \
                  using at_column:(-$0):low_column:high_column with xerrorbars pointtype 7 \
                  linecolor rgb '#1f4fd0' title forest_title_of_point, \
              NaN with points pointtype 7 linecolor rgb '#e00000' title (words(marker_marks) + words(pair_marks) > 0 ? \
@@ -187,7 +188,7 @@ std::string forest_plot_script(const Study &study, const std::vector<ComparedMea
     size_t per_marker = 0, per_pair = 0;
     for (const ComparedMeasure &m : measures)
         if (m.index == 0)
-            (m.kind == MARKER_MEASURE ? per_marker : per_pair)++;
+            per_marker += m.kind == MARKER_MEASURE, per_pair += m.kind == PAIR_MEASURE;
     std::vector<std::string> pair_names;
     for (const auto &p : study.markers.pairs)
         pair_names.push_back(study.markers.labels[(size_t)p[0]] + " / " + study.markers.labels[(size_t)p[1]]);

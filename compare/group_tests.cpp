@@ -115,7 +115,7 @@ int compare_groups(const MeasuredStudy &s, const std::string &a, const std::stri
         return EXIT_USAGE;
     }
     c->shape = {(size_t)(modes ? modes : std::min(3L, most)), c->members_a.size(), c->members_b.size(), NAN, NAN};
-    c->measures = compared_measures(s.study, every_time_known(s));
+    c->measures = compared_measures(s);
     for (const ComparedMeasure &m : c->measures)
         c->rows.push_back(test_measure(s, *c, m, how));
     fill_q(&c->rows);
@@ -216,7 +216,7 @@ bool compare_paired(const MeasuredStudy &s, const std::string &before, const std
     c->after = after;
     if (!pair_subjects(s, before, after, "--paired", 2, &c->pairs, &c->left_out, error))
         return false;
-    c->measures = compared_measures(s.study, every_time_known(s));
+    c->measures = compared_measures(s);
     for (const ComparedMeasure &m : c->measures)
         c->rows.push_back(test_change(s, *c, m, how));
     fill_q(&c->rows);

@@ -76,7 +76,7 @@ bool compare_with_norm(const MeasuredStudy &s, const std::string &group, NormCom
                  count_of(c->members.size(), "recording", "recordings") + "; a normal range needs at least 3";
         return false;
     }
-    c->measures = compared_measures(s.study, every_time_known(s));
+    c->measures = compared_measures(s);
     std::vector<Summary> norms;
     std::vector<double> values(c->members.size());
     for (const ComparedMeasure &m : c->measures) {

@@ -41,7 +41,7 @@ bool compare_reliability(const MeasuredStudy &s, const std::string &a, const std
     }
     if (!pair_subjects(s, a, b, "--reliability", 3, &c->pairs, &c->left_out, error))
         return false;
-    c->measures = compared_measures(s.study, every_time_known(s));
+    c->measures = compared_measures(s);
     for (const ComparedMeasure &m : c->measures) {
         std::vector<double> first, second;
         paired_values(s, *c, m, &first, &second);

@@ -31,7 +31,7 @@ int measure_table(const MeasureOptions &o, MeasuredStudy *s, std::string *error)
         StudyRecording r;
         r.row = s->table.rows[i];
         r.name = names[i];
-        r.measured = measure_file(r.row.file, inputs[i].positions, inputs[i].seconds, s->study);
+        r.measured = measure_file(r.row.file, inputs[i].positions, inputs[i].seconds, s->study, inputs[i].landmarks);
         r.input = std::move(inputs[i]);
         s->recordings.push_back(std::move(r));
     }
@@ -57,27 +57,53 @@ bool every_time_known(const MeasuredStudy &s)
     return !s.recordings.empty();
 }
 
-/* One marker's or pair's compared measures, then their seconds forms when timed. */
+bool every_face_known(const MeasuredStudy &s)
+{
+    for (const StudyRecording &r : s.recordings)
+        if (!has_face(r.measured))
+            return false;
+    return !s.recordings.empty();
+}
+
+/* One marker's, pair's or face row's compared measures (those it has), then their seconds forms when timed. */
 static void add_compared(MeasureKind kind, int index, const std::string &name, bool timed,
                          std::vector<ComparedMeasure> *list)
 {
     for (const MeasureDefinition *m : compared_of(kind))
-        list->push_back({m, kind, index, name, m->column, is_whole(*m), false});
+        if (!m->applies || m->applies((size_t)index))
+            list->push_back({m, kind, index, name, m->column, is_whole(*m), false});
     if (timed)
         for (const MeasureDefinition *m : compared_of(kind))
             if (m->seconds != NO_SECONDS)
                 list->push_back({m, kind, index, name, m->seconds_column, false, true});
 }
 
-std::vector<ComparedMeasure> compared_measures(const Study &study, bool timed)
+/* Every face row's measures ("eye_opening_mm/R"; "mouth_opening_mm" alone), then every two-sided face
+ * measure's sides. */
+static void add_face_compared(std::vector<ComparedMeasure> *list)
+{
+    std::vector<FaceRow> rows = face_rows();
+    for (size_t r = 0; r < rows.size(); r++)
+        add_compared(FACE_MEASURE, (int)r, std::string(rows[r].measure->name) +
+                     (rows[r].measure->sided ? std::string("/") + face_side_name(*rows[r].measure, rows[r].side) : ""),
+                     false, list);
+    for (size_t r = 0; r < rows.size(); r++)
+        if (rows[r].measure->sided && rows[r].side == FACE_R)
+            add_compared(FACE_SIDE_MEASURE, (int)r, rows[r].measure->name, false, list);
+}
+
+std::vector<ComparedMeasure> compared_measures(const MeasuredStudy &s)
 {
     std::vector<ComparedMeasure> list;
-    const MarkerNames &n = study.markers;
+    const MarkerNames &n = s.study.markers;
+    bool timed = every_time_known(s);
     for (int m = 0; m < FACE_MARKERS; m++)
         add_compared(MARKER_MEASURE, m, n.labels[(size_t)m], timed, &list);
     for (size_t p = 0; p < n.pairs.size(); p++)
         add_compared(PAIR_MEASURE, (int)p, n.labels[(size_t)n.pairs[p][0]] + "/" + n.labels[(size_t)n.pairs[p][1]],
                      timed, &list);
+    if (every_face_known(s))
+        add_face_compared(&list);
     return list;
 }
 

@@ -46,9 +46,12 @@ int measure_table(const MeasureOptions &options, MeasuredStudy *out, std::string
 /* The guard of a run's outputs that reads this study: its table, its recordings and the --markers set. */
 OutputGuard study_guard(bool force, const std::string &writes, const MeasuredStudy &s, const MeasureOptions &options);
 bool every_time_known(const MeasuredStudy &s); /* the seconds measures are compared */
-/* The table of measures' compared ones, for each marker in marker order (and their seconds forms when
- * timed), then for each pair: peak_mm, onset_frame, ..., asymmetry_pct, ratio, ... */
-std::vector<ComparedMeasure> compared_measures(const Study &study, bool timed);
+bool every_face_known(const MeasuredStudy &s); /* every recording brought the 68 landmarks: faces are compared */
+/* The table of measures' compared ones, for each marker in marker order (and their seconds forms when every
+ * time is known), then for each pair: peak_mm, onset_frame, ..., asymmetry_pct, ratio, ...; then, when
+ * every face is known, each face row's rest, change (and an eye's closure_pct), then each two-sided face
+ * measure's rest_asymmetry_pct, change_asymmetry_pct and change_ratio. */
+std::vector<ComparedMeasure> compared_measures(const MeasuredStudy &s);
 double measure_value(const MeasuredFile &file, const ComparedMeasure &m); /* NAN where the measure is empty */
 /* "kind,name,measure" as the tables' first columns write them: the key a measure goes by in a table. */
 std::string measure_key(const std::string &kind, const std::string &name, const std::string &measure);

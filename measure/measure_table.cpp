@@ -39,45 +39,83 @@ static double lag(const MeasuredFile &f, size_t i)
     return pair(f, i).lag == NO_LAG ? NAN : pair(f, i).lag;
 }
 
+/* A face row's sums (face.csv's rest, change and closure_pct), and its two sides' (face-sides.csv's). */
+static double face_rest(const MeasuredFile &f, size_t i) { return f.face[i].rest; }
+static double face_change(const MeasuredFile &f, size_t i) { return f.face[i].change; }
+static double face_closure(const MeasuredFile &f, size_t i) { return f.face[i].closure_pct; }
+static double rest_asymmetry(const MeasuredFile &f, size_t i)
+{
+    return compare_face_sides(f.face[i].rest, f.face[i + 1].rest).asymmetry_pct;
+}
+static double change_asymmetry(const MeasuredFile &f, size_t i)
+{
+    return compare_face_sides(f.face[i].change, f.face[i + 1].change).asymmetry_pct;
+}
+static double change_ratio(const MeasuredFile &f, size_t i)
+{
+    return compare_face_sides(f.face[i].change, f.face[i + 1].change).ratio;
+}
+static bool is_closing(size_t row) { return face_rows()[row].measure->closure; }
+static bool is_right_of_two(size_t row) { return face_rows()[row].measure->sided && face_rows()[row].side == FACE_R; }
+
 /* The comparisons compare a marker's peak, onset and peak speed, and every pair measure but the peaks
  * (markers' measures already); an asymmetry first, as the clinic reads it. */
 const MeasureDefinition measure_definitions[] = {
     /* kind, column, unit; heading, decimals and place on a page; seconds form, its column and heading; place
      * among the compared; outside; value */
-    {MARKER_MEASURE, "peak_mm", "mm", "Peak (mm)", 1, 1, NO_SECONDS, "", "", 1, OUTSIDE_EITHER_WAY, peak},
+    {MARKER_MEASURE, "peak_mm", "mm", "Peak (mm)", 1, 1, NO_SECONDS, "", "", 1, OUTSIDE_EITHER_WAY, peak, nullptr},
     {MARKER_MEASURE, "peak_frame", "frames", "Peak frame", 0, 2,
-     FRAMES_AS_SECONDS, "peak_s", "Peak (s)", 0, OUTSIDE_EITHER_WAY, peak_frame},
+     FRAMES_AS_SECONDS, "peak_s", "Peak (s)", 0, OUTSIDE_EITHER_WAY, peak_frame, nullptr},
     {MARKER_MEASURE, "onset_frame", "frames", "Onset frame", 0, 3,
-     FRAMES_AS_SECONDS, "onset_s", "Onset (s)", 2, OUTSIDE_EITHER_WAY, onset_frame},
+     FRAMES_AS_SECONDS, "onset_s", "Onset (s)", 2, OUTSIDE_EITHER_WAY, onset_frame, nullptr},
     {MARKER_MEASURE, "offset_frame", "frames", "Offset frame", 0, 4,
-     FRAMES_AS_SECONDS, "offset_s", "Offset (s)", 0, OUTSIDE_EITHER_WAY, offset_frame},
+     FRAMES_AS_SECONDS, "offset_s", "Offset (s)", 0, OUTSIDE_EITHER_WAY, offset_frame, nullptr},
     {MARKER_MEASURE, "peak_speed_mm_per_frame", "mm per frame", "Peak speed (mm/frame)", 2, 5,
-     PER_FRAME_AS_PER_SECOND, "peak_speed_mm_per_s", "Peak speed (mm/s)", 3, OUTSIDE_EITHER_WAY, peak_speed},
-    {MARKER_MEASURE, "dx_mm", "mm", "dx (mm)", 1, 6, NO_SECONDS, "", "", 0, OUTSIDE_EITHER_WAY, dx},
-    {MARKER_MEASURE, "dy_mm", "mm", "dy (mm)", 1, 7, NO_SECONDS, "", "", 0, OUTSIDE_EITHER_WAY, dy},
-    {MARKER_MEASURE, "dz_mm", "mm", "dz (mm)", 1, 8, NO_SECONDS, "", "", 0, OUTSIDE_EITHER_WAY, dz},
-    {PAIR_MEASURE, "left_peak_mm", "mm", "Left peak (mm)", 1, 1, NO_SECONDS, "", "", 0, OUTSIDE_EITHER_WAY, left_peak},
+     PER_FRAME_AS_PER_SECOND, "peak_speed_mm_per_s", "Peak speed (mm/s)", 3, OUTSIDE_EITHER_WAY, peak_speed, nullptr},
+    {MARKER_MEASURE, "dx_mm", "mm", "dx (mm)", 1, 6, NO_SECONDS, "", "", 0, OUTSIDE_EITHER_WAY, dx, nullptr},
+    {MARKER_MEASURE, "dy_mm", "mm", "dy (mm)", 1, 7, NO_SECONDS, "", "", 0, OUTSIDE_EITHER_WAY, dy, nullptr},
+    {MARKER_MEASURE, "dz_mm", "mm", "dz (mm)", 1, 8, NO_SECONDS, "", "", 0, OUTSIDE_EITHER_WAY, dz, nullptr},
+    {PAIR_MEASURE, "left_peak_mm", "mm", "Left peak (mm)", 1, 1, NO_SECONDS, "", "", 0, OUTSIDE_EITHER_WAY, left_peak, nullptr},
     {PAIR_MEASURE, "right_peak_mm", "mm", "Right peak (mm)", 1, 2,
-     NO_SECONDS, "", "", 0, OUTSIDE_EITHER_WAY, right_peak},
-    {PAIR_MEASURE, "ratio", "", "Ratio", 2, 4, NO_SECONDS, "", "", 2, OUTSIDE_EITHER_WAY, ratio},
+     NO_SECONDS, "", "", 0, OUTSIDE_EITHER_WAY, right_peak, nullptr},
+    {PAIR_MEASURE, "ratio", "", "Ratio", 2, 4, NO_SECONDS, "", "", 2, OUTSIDE_EITHER_WAY, ratio, nullptr},
     {PAIR_MEASURE, "difference_mm", "mm", "Difference (mm)", 1, 3,
-     NO_SECONDS, "", "", 3, OUTSIDE_EITHER_WAY, difference},
-    {PAIR_MEASURE, "asymmetry_pct", "%", "Asymmetry (%)", 1, 5, NO_SECONDS, "", "", 1, OUTSIDE_ABOVE, asymmetry},
-    {PAIR_MEASURE, "direction_cos", "", "Direction (cos)", 2, 6, NO_SECONDS, "", "", 4, OUTSIDE_EITHER_WAY, direction},
+     NO_SECONDS, "", "", 3, OUTSIDE_EITHER_WAY, difference, nullptr},
+    {PAIR_MEASURE, "asymmetry_pct", "%", "Asymmetry (%)", 1, 5, NO_SECONDS, "", "", 1, OUTSIDE_ABOVE, asymmetry, nullptr},
+    {PAIR_MEASURE, "direction_cos", "", "Direction (cos)", 2, 6, NO_SECONDS, "", "", 4, OUTSIDE_EITHER_WAY, direction, nullptr},
     {PAIR_MEASURE, "lag_frames", "frames", "Lag (frames)", 0, 7,
-     FRAMES_AS_SECONDS, "lag_s", "Lag (s)", 5, OUTSIDE_EITHER_WAY, lag},
+     FRAMES_AS_SECONDS, "lag_s", "Lag (s)", 5, OUTSIDE_EITHER_WAY, lag, nullptr},
+    {FACE_MEASURE, "rest", "", "Rest", 2, 0, NO_SECONDS, "", "", 1, OUTSIDE_EITHER_WAY, face_rest, nullptr},
+    {FACE_MEASURE, "change", "", "Change", 2, 0, NO_SECONDS, "", "", 2, OUTSIDE_EITHER_WAY, face_change, nullptr},
+    {FACE_MEASURE, "closure_pct", "%", "Closure (%)", 1, 0, NO_SECONDS, "", "", 3, OUTSIDE_EITHER_WAY, face_closure,
+     is_closing},
+    {FACE_SIDE_MEASURE, "rest_asymmetry_pct", "%", "Rest asymmetry (%)", 1, 0, NO_SECONDS, "", "", 1, OUTSIDE_ABOVE,
+     rest_asymmetry, is_right_of_two},
+    {FACE_SIDE_MEASURE, "change_asymmetry_pct", "%", "Change asymmetry (%)", 1, 0, NO_SECONDS, "", "", 2,
+     OUTSIDE_ABOVE, change_asymmetry, is_right_of_two},
+    {FACE_SIDE_MEASURE, "change_ratio", "", "Change ratio", 2, 0, NO_SECONDS, "", "", 3, OUTSIDE_EITHER_WAY,
+     change_ratio, is_right_of_two},
 };
 const size_t measure_definitions_size = sizeof measure_definitions / sizeof measure_definitions[0];
 const int seconds_decimals = 2;
 
 const char *kind_name(MeasureKind kind)
 {
-    return kind == MARKER_MEASURE ? "marker" : "pair";
+    switch (kind) {
+    case MARKER_MEASURE: return "marker";
+    case PAIR_MEASURE: return "pair";
+    case FACE_MEASURE: return "face";
+    case FACE_SIDE_MEASURE: return "face-side";
+    }
+    return "";
 }
 
 bool is_kind_name(const std::string &name)
 {
-    return name == kind_name(MARKER_MEASURE) || name == kind_name(PAIR_MEASURE);
+    for (MeasureKind kind : {MARKER_MEASURE, PAIR_MEASURE, FACE_MEASURE, FACE_SIDE_MEASURE})
+        if (name == kind_name(kind))
+            return true;
+    return false;
 }
 
 bool is_whole(const MeasureDefinition &measure)

@@ -12,8 +12,9 @@
 
 #include "measured_file.h"
 
-/* What a measure is of: one marker, or a mirror pair of markers. */
-enum MeasureKind { MARKER_MEASURE, PAIR_MEASURE };
+/* What a measure is of: one marker, a mirror pair of markers, one row of face.csv (a face measure and
+ * side, by its place in face_rows()), or a face measure's two sides (by the place of its R row). */
+enum MeasureKind { MARKER_MEASURE, PAIR_MEASURE, FACE_MEASURE, FACE_SIDE_MEASURE };
 /* How a measure in frames is said in seconds: frames times a frame's seconds, or per frame over them. */
 enum SecondsForm { NO_SECONDS, FRAMES_AS_SECONDS, PER_FRAME_AS_PER_SECOND };
 /* Which z scores against a normal range lie outside it: either way, or only above (an asymmetry: less is better). */
@@ -31,12 +32,14 @@ struct MeasureDefinition {
     const char *seconds_heading; /* and its heading on a page ("Onset (s)"), or "" */
     int compared;               /* its place among the measures the comparisons compare, from 1; 0: not compared */
     OutsideWay outside;
-    double (*value)(const MeasuredFile &file, size_t index); /* index: the marker, or the pair's place; NAN: empty */
+    double (*value)(const MeasuredFile &file, size_t index); /* index: the marker, the pair's place, the face
+                                                               row's; NAN: empty */
+    bool (*applies)(size_t index); /* whether a marker, pair or face row has it; nullptr: every one */
 };
 
 extern const MeasureDefinition measure_definitions[]; /* markers' in markers.csv's order, then pairs' in pairs.csv's */
 extern const size_t measure_definitions_size;          /* its entries */
-const char *kind_name(MeasureKind kind);         /* "marker" or "pair", as the tables write it */
+const char *kind_name(MeasureKind kind);         /* "marker", "pair", "face" or "face-side", as tables write it */
 bool is_kind_name(const std::string &name);      /* a kind the tables write */
 bool is_whole(const MeasureDefinition &measure); /* counted in frames: written as a whole number */
 extern const int seconds_decimals;               /* a seconds form's decimals on a page */

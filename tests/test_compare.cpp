@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "face_files.h"
+#include "face_tables_for_tests.h"
 #include "csv.h"
 #include "study_table.h"
 #include "testfiles.h"
@@ -178,6 +179,46 @@ TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
  * the asymmetry z (0 - 63.8889) / 12.7294 = -5.0190, which is not abnormal, and the ratio z -2, which is:
  * the right side moving as much as the left is as far from the group as a left moving twice as much.
  * One more lopsided, 40 against 2: asymmetry 95 %, z 2.4440, outside. */
+/* Three controls whose left eye closes by 30, 40 and 50 % (mean 40, sd 10) and a patient's by 10 %:
+ * its closure_pct z = (10 - 40) / 10 = -3, outside; its right eye, like theirs, never moves (sd 0, no z).
+ * The patient's change asymmetry of the eyes is 100 % as theirs is (sd 0). With a marker file in the
+ * study, no face row is compared. */
+TEST(CompareNorm, FaceMeasuresJoinWhenEveryRecordingBringsTheLandmarks)
+{
+    REQUIRE_TESTDATA("openface/smile_demo.csv");
+    std::string folder = make_temp_folder(), table = folder + "/study.csv";
+    std::string rows = "file,group\n";
+    const std::pair<const char *, double> files[] = {{"c1", 0.3}, {"c2", 0.4}, {"c3", 0.5}, {"p", 0.1}};
+    for (const auto &[name, closed] : files) {
+        write_file(folder + "/" + name + ".csv", closing_left_eye(closed));
+        rows += std::string(name) + ".csv," + (name[0] == 'c' ? "controls" : "patients") + "\n";
+    }
+    write_file(table, rows);
+    ProgramRun run = compare({"--norm", "controls", "--out", folder + "/out", table});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string norm = read_file(folder + "/out/norm.csv");
+    std::map<std::string, std::string> closure = norm_row(norm, "p.csv", "eye_opening_mm/L", "closure_pct");
+    EXPECT_EQ(closure.at("kind"), "face");
+    EXPECT_EQ(closure.at("value"), "10.0000");
+    EXPECT_EQ(closure.at("norm_mean"), "40.0000");
+    EXPECT_EQ(closure.at("norm_sd"), "10.0000");
+    EXPECT_EQ(closure.at("z"), "-3.0000");
+    EXPECT_EQ(closure.at("outside"), "yes");
+    EXPECT_EQ(norm_row(norm, "p.csv", "eye_opening_mm/R", "closure_pct").at("z"), "") << "sd 0";
+    EXPECT_EQ(norm_row(norm, "p.csv", "mouth_opening_mm", "change").at("kind"), "face");
+    std::map<std::string, std::string> sides = norm_row(norm, "p.csv", "eye_opening_mm", "change_asymmetry_pct");
+    EXPECT_EQ(sides.at("kind"), "face-side");
+    EXPECT_EQ(sides.at("value"), "100.0000");
+    EXPECT_EQ(norm.find("brow_height_mm/R,closure_pct"), std::string::npos) << "only the eyes have a closure";
+
+    write_file(folder + "/m.dat", read_file(source + "/face-data/sm1.dat"));
+    write_file(table, rows + "m.dat,patients\n");
+    run = compare({"--markers", source + "/examples/openface-24.set", "--norm", "controls", "--out",
+                   folder + "/out2", table});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(folder + "/out2/norm.csv").find(",face,"), std::string::npos);
+}
+
 TEST(CompareNorm, AnAsymmetryIsOutsideOnlyAboveTheRangeARatioOnBothSides)
 {
     std::string folder = make_temp_folder();

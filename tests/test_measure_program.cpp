@@ -5,13 +5,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <math.h>
-
-#include <algorithm>
 #include <sstream>
 
-#include "csv.h"
-#include "face_files.h"
+#include "face_tables_for_tests.h"
 #include "testfiles.h"
 
 using testing::HasSubstr;
@@ -255,48 +251,11 @@ TEST(MeasureProgram, BadInputIsRefusedAndNothingIsWritten)
     EXPECT_EQ(measure({temp_file(marker_file_with(0, "1 2 3") + "the end\n")}).status, 0);
 }
 
-/* An OpenFace table of 180 rows 1/30 s apart, every one smile_demo.csv's first face, but for the left
- * eye's upper lid (points 43 and 44), which closes halfway onto the lower (47 and 46) by row 90 and opens
- * again, evenly: its opening is half at frame 90 and nothing else moves. */
-static std::string closing_left_eye()
-{
-    std::vector<CsvRecord> rows;
-    std::string error;
-    if (!csv_records(read_file(testdata_path("openface/smile_demo.csv")), "smile_demo.csv", &rows, &error) ||
-        rows.size() < 2)
-        return "";
-    const std::vector<std::string> &names = rows[0].fields;
-    auto column = [&](const std::string &name) {
-        return (size_t)(std::find(names.begin(), names.end(), name) - names.begin());
-    };
-    std::string table;
-    for (size_t i = 0; i < names.size(); i++)
-        table += (i ? ", " : "") + names[i];
-    for (int f = 0; f < FACE_FRAMES; f++) {
-        std::vector<std::string> row = rows[1].fields;
-        double closed = 0.5 * (1.0 - fabs(f - 90) / 90.0);
-        for (auto [upper, lower] : {std::pair<int, int>{43, 47}, {44, 46}})
-            for (const char *axis : {"X_", "Y_", "Z_"}) {
-                double top = atof(row[column(axis + std::to_string(upper))].c_str());
-                double bottom = atof(row[column(axis + std::to_string(lower))].c_str());
-                char moved[64];
-                snprintf(moved, sizeof moved, "%.9f", top + closed * (bottom - top));
-                row[column(axis + std::to_string(upper))] = moved;
-            }
-        row[column("frame")] = std::to_string(f + 1);
-        row[column("timestamp")] = std::to_string(f / 30.0);
-        table += "\n";
-        for (size_t i = 0; i < row.size(); i++)
-            table += (i ? ", " : "") + row[i];
-    }
-    return table + "\n";
-}
-
 TEST(MeasureProgram, FaceMeasuresOfAnEyeClosingHalfwayAndOfFilesWithoutLandmarks)
 {
     REQUIRE_TESTDATA("openface/smile_demo.csv");
     std::string folder = make_temp_folder(), table = folder + "/closing.csv", out = folder + "/out";
-    write_file(table, closing_left_eye());
+    write_file(table, closing_left_eye(0.5));
     ProgramRun run = measure({"--face-measures", table});
     ASSERT_EQ(run.status, 0) << run.err;
     std::vector<std::map<std::string, std::string>> rows = table_rows(run.out);

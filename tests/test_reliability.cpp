@@ -251,7 +251,7 @@ TEST(CompareReliability, BadConditionsAndForeignMdcFilesAreRefused)
         {{"--paired", "before", "after", "--mdc", folder + "/fields.csv", table}, 1,
          folder + "/fields.csv:2: the row has 16 fields, the header 17\n"},
         {{"--paired", "before", "after", "--mdc", folder + "/kind.csv", table}, 1,
-         folder + "/kind.csv:2: the kind \"joint\" is neither marker nor pair\n"},
+         folder + "/kind.csv:2: the kind \"joint\" is not marker, pair, face or face-side\n"},
         {{"--paired", "before", "after", "--mdc", folder + "/negative.csv", table}, 1,
          folder + "/negative.csv:2: the mdc95 \"-1\" is not empty nor a number from 0\n"},
         {{"--paired", "before", "after", "--mdc", folder + "/word.csv", table}, 1,
