@@ -39,7 +39,8 @@ static bool written_by_programs(const std::string &name)
 {
     static const char *const tables[] = {"markers.csv", "pairs.csv", "curves.csv", "modes.csv", "scores.csv",
                                          "norm.csv", "bands.csv", "groups.csv", "shape.csv", "paired.csv",
-                                         "reliability.csv", "bland-altman.csv", "changes.csv", "average.dat", "line.dat"};
+                                         "reliability.csv", "bland-altman.csv", "changes.csv", "face.csv",
+                                         "face-sides.csv", "face-curves.csv", "average.dat", "line.dat"};
     for (const char *table : tables)
         if (name == table)
             return true;

@@ -175,7 +175,8 @@ TEST(Inputs, FoldersStandForTheirRecordingsAndMarkerFilesInByteOrder)
     write_file(folder + "/A.DAT", read_file(source + "/face-data/sm2.dat"));
     write_file(folder + "/c.Csv", sm1);   /* no recording's content: a marker file, whatever its name */
     write_file(folder + "/.hidden.dat", "not read");
-    for (const char *ours : {"markers.csv", "average.dat", "mode1-plus.dat", "mode12-minus.dat", "line.dat"})
+    for (const char *ours : {"markers.csv", "face-sides.csv", "average.dat", "mode1-plus.dat", "mode12-minus.dat",
+                             "line.dat"})
         write_file(folder + "/" + ours, "a file the programs wrote, not read");
     write_file(folder + "/notes.txt", "not read");
     mkdir((folder + "/sub.dat").c_str(), 0755);
@@ -183,8 +184,8 @@ TEST(Inputs, FoldersStandForTheirRecordingsAndMarkerFilesInByteOrder)
     ProgramRun r = run(MEASURE_BINARY, {"--markers", source + "/examples/face24.set", "--duration", "3", c3d,
                                         folder + "/", source + "/face-data/sm2.dat"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_THAT(r.err, HasSubstr(folder + "/: 5 files that Mienscope's programs write left out (average.dat, line.dat, "
-                                 "markers.csv, mode1-plus.dat, mode12-minus.dat)\n"));
+    EXPECT_THAT(r.err, HasSubstr(folder + "/: 6 files that Mienscope's programs write left out (average.dat, "
+                                 "face-sides.csv, line.dat, markers.csv, mode1-plus.dat, mode12-minus.dat)\n"));
     Table rows = table_rows(r.out);
     ASSERT_EQ(rows.size(), 5u * 24);
     std::vector<std::string> order;
