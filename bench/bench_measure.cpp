@@ -75,6 +75,7 @@ static void recordings_direct_and_imported(const char *measure, const char *impo
         imported.push_back(folder + "/copy" + std::to_string(100 + i) + ".dat");
     }
     double direct = median_of_runs({measure, folder}, folder + "/direct.txt", nullptr);
+    double faces = median_of_runs({measure, "--face-measures", folder}, folder + "/faces.txt", nullptr);
     std::vector<double> times;
     for (int run = 0; run < runs; run++) {
         double start = now_seconds();
@@ -88,6 +89,8 @@ static void recordings_direct_and_imported(const char *measure, const char *impo
     }
     printf("  a folder of 100 copies of %s (490 rows each), measured directly: %.3f s\n", base_name(recording).c_str(),
            direct);
+    printf("  the same with --face-measures (face.csv from the 68 landmarks): %.3f s, %.2f times the markers'\n", faces,
+           faces / direct);
     printf("  the same as 100 mienscope-import runs and one measure of their marker files: %.3f s\n", median(times));
 }
 
