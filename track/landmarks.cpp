@@ -155,8 +155,10 @@ bool read_split(Cursor *c, LandmarkSplit *split)
 }
 
 /* One tree into the cascade, whose trees must all be alike: as many splits, one leaf more, each leaf a
- * shape's increment. */
-bool read_tree(Cursor *c, size_t shape_size, size_t trees, LandmarkCascade *cascade, std::vector<float> *store)
+ * shape's increment, its leaves after those before it in store. `all_trees`: how many the model's cascades
+ * would hold were they all alike, the room kept in store at the first tree (65 MB once, not copied again
+ * as each cascade adds its own). */
+bool read_tree(Cursor *c, size_t shape_size, size_t all_trees, LandmarkCascade *cascade, std::vector<float> *store)
 {
     size_t splits, leaves, rows;
     if (!read_length(c, 3 * 2, &splits))
@@ -174,8 +176,8 @@ bool read_tree(Cursor *c, size_t shape_size, size_t trees, LandmarkCascade *casc
         return false;
     if (leaves != splits + 1)
         return fail(c, "a tree has not one leaf more than it has splits");
-    if (cascade->trees == 0) /* room for all the trees, as far as the bytes left can hold them */
-        store->reserve(store->size() + std::min(trees * leaves * shape_size, (size_t)(c->end - c->at) / float_bytes));
+    if (store->empty()) /* room for all the trees, as far as the bytes left can hold them */
+        store->reserve(std::min(all_trees * leaves * shape_size, (size_t)(c->end - c->at) / float_bytes));
     for (size_t l = 0; l < leaves; l++) {
         size_t before = store->size();
         if (!read_column(c, store, &rows))
@@ -200,7 +202,7 @@ bool read_forests(Cursor *c, size_t shape_size, std::vector<LandmarkCascade> *ca
         if (!read_length(c, 2 * 2, &trees))
             return false;
         for (size_t t = 0; t < trees; t++)
-            if (!read_tree(c, shape_size, trees, &cascade, store))
+            if (!read_tree(c, shape_size, count * trees, &cascade, store))
                 return false;
     }
     size_t start = 0;
