@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <map>
 
 #include "csv.h"
 #include "text.h"
@@ -63,6 +64,22 @@ static void find_band(const MeasuredStudy &s, NormComparison *c)
     }
 }
 
+/* Every compared measure summed up over the group's recordings of the expression (in an exam, where each
+ * recording is set against the group's of its own expression; "" in a study, all of them). */
+static std::vector<Summary> group_norms(const MeasuredStudy &s, const NormComparison &c, const std::string &expression)
+{
+    std::vector<Summary> norms;
+    std::vector<double> values;
+    for (const ComparedMeasure &m : c.measures) {
+        values.clear();
+        for (size_t member : c.members)
+            if (s.recordings[member].row.expression == expression)
+                values.push_back(measure_value(s.recordings[member].measured, m));
+        norms.push_back(summarise(values));
+    }
+    return norms;
+}
+
 bool compare_with_norm(const MeasuredStudy &s, const std::string &group, NormComparison *c, std::string *error)
 {
     c->group = group;
@@ -77,18 +94,19 @@ bool compare_with_norm(const MeasuredStudy &s, const std::string &group, NormCom
         return false;
     }
     c->measures = compared_measures(s);
-    std::vector<Summary> norms;
-    std::vector<double> values(c->members.size());
-    for (const ComparedMeasure &m : c->measures) {
-        for (size_t k = 0; k < c->members.size(); k++)
-            values[k] = measure_value(s.recordings[c->members[k]].measured, m);
-        norms.push_back(summarise(values));
-    }
-    for (size_t r = 0; r < s.recordings.size(); r++)
-        for (size_t m = 0; m < c->measures.size() && s.recordings[r].row.group != group; m++) {
+    std::map<std::string, std::vector<Summary>> norms; /* by expression: "" for all of the group in a study */
+    for (size_t r = 0; r < s.recordings.size(); r++) {
+        const StudyRow &row = s.recordings[r].row;
+        if (row.group == group)
+            continue;
+        auto norm = norms.find(row.expression);
+        if (norm == norms.end())
+            norm = norms.emplace(row.expression, group_norms(s, *c, row.expression)).first;
+        for (size_t m = 0; m < c->measures.size(); m++) {
             double value = measure_value(s.recordings[r].measured, c->measures[m]);
-            c->scores.push_back({r, m, value, norms[m], z_score(value, norms[m])});
+            c->scores.push_back({r, m, value, norm->second[m], z_score(value, norm->second[m])});
         }
+    }
     find_band(s, c);
     return true;
 }

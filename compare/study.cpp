@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "csv.h"
+#include "face_tables.h"
 
 int measure_study(const std::string &table_path, const MeasureOptions &o, MeasuredStudy *s, std::string *error)
 {
@@ -27,6 +28,10 @@ int measure_table(const MeasureOptions &o, MeasuredStudy *s, std::string *error)
         if (!check_smoothing(inputs[i], o.settings, error)) {
             *error = where(i) + *error;
             return EXIT_USAGE;
+        }
+        if (s->table.has_expression && inputs[i].landmarks.empty()) { /* an exam is graded by its face measures */
+            *error = where(i) + no_face_message(inputs[i].name);
+            return EXIT_UNUSABLE;
         }
         StudyRecording r;
         r.row = s->table.rows[i];

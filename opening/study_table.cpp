@@ -12,13 +12,34 @@
 
 /* Where each named column stands; -1 for one the header lacks. */
 struct Columns {
-    int file = -1, group = -1, subject = -1, condition = -1;
+    int file = -1, group = -1, subject = -1, condition = -1, expression = -1;
 };
+
+const char *const exam_expressions[] = {"rest", "brow", "eyes_gentle", "eyes_tight", "smile", "teeth", "pucker"};
+const size_t exam_expression_count = sizeof exam_expressions / sizeof exam_expressions[0];
+
+/* An exam row's expression and subject; false with what is wrong with them. */
+static bool check_exam_row(StudyRow *row, std::string *what)
+{
+    std::string allowed;
+    for (size_t i = 0; i < exam_expression_count; i++) {
+        if (lower(row->expression) == exam_expressions[i]) {
+            row->expression = exam_expressions[i];
+            if (row->subject.empty())
+                *what = "an exam (a table with an expression column) needs a subject in every row";
+            return what->empty();
+        }
+        allowed += (i == 0 ? "" : i + 1 == exam_expression_count ? " or " : ", ") + std::string(exam_expressions[i]);
+    }
+    *what = "the expression \"" + printable(row->expression) + "\" is not " + allowed;
+    return false;
+}
 
 static bool find_columns(const CsvRecord &header, const std::string &name, Columns *c, std::string *error)
 {
     std::map<std::string, int *> wanted = {
-        {"file", &c->file}, {"group", &c->group}, {"subject", &c->subject}, {"condition", &c->condition}};
+        {"file", &c->file},           {"group", &c->group}, {"subject", &c->subject}, {"condition", &c->condition},
+        {"expression", &c->expression}};
     for (size_t i = 0; i < header.fields.size(); i++) {
         auto column = wanted.find(lower(header.fields[i]));
         if (column == wanted.end())
@@ -59,12 +80,34 @@ static bool take_row(const CsvRecord &r, const Columns &c, const std::string &na
     row.group = r.fields[(size_t)c.group];
     row.subject = c.subject >= 0 ? r.fields[(size_t)c.subject] : "";
     row.condition = c.condition >= 0 ? r.fields[(size_t)c.condition] : "";
+    row.expression = c.expression >= 0 ? r.fields[(size_t)c.expression] : "";
     if (row.file.empty() || row.group.empty()) {
         *error = where + "the " + (row.file.empty() ? "file" : "group") + " is empty";
         return false;
     }
+    std::string what;
+    if (c.expression >= 0 && !check_exam_row(&row, &what)) {
+        *error = where + what;
+        return false;
+    }
     row.path = row.file[0] == '/' ? row.file : folder_of(name) + row.file;
     table->rows.push_back(row);
+    return true;
+}
+
+/* In an exam, each subject's expression once. */
+static bool check_exam_repeats(const StudyTable &table, std::string *error)
+{
+    std::map<std::pair<std::string, std::string>, int> seen;
+    for (const StudyRow &row : table.rows) {
+        auto first = seen.emplace(std::make_pair(row.subject, row.expression), row.line);
+        if (first.second)
+            continue;
+        *error = table.name + ":" + std::to_string(row.line) + ": the subject \"" + printable(row.subject) +
+                 "\" has the expression \"" + row.expression + "\" on line " + std::to_string(first.first->second) +
+                 " already";
+        return false;
+    }
     return true;
 }
 
@@ -102,6 +145,7 @@ bool parse_study_table(const std::string &text, const std::string &name, StudyTa
     }
     table->has_subject = c.subject >= 0;
     table->has_condition = c.condition >= 0;
+    table->has_expression = c.expression >= 0;
     for (size_t i = 1; i < records.size(); i++) {
         if (records[i].fields.size() != records[0].fields.size()) {
             *error = name + ":" + std::to_string(records[i].line) + ": the row has " +
@@ -112,7 +156,7 @@ bool parse_study_table(const std::string &text, const std::string &name, StudyTa
         if (!take_row(records[i], c, name, table, error))
             return false;
     }
-    return check_repeats(*table, error);
+    return check_repeats(*table, error) && (!table->has_expression || check_exam_repeats(*table, error));
 }
 
 bool read_study_table(const std::string &path, StudyTable *table, std::string *error)

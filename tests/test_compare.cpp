@@ -219,6 +219,38 @@ TEST(CompareNorm, FaceMeasuresJoinWhenEveryRecordingBringsTheLandmarks)
     EXPECT_EQ(read_file(folder + "/out2/norm.csv").find(",face,"), std::string::npos);
 }
 
+/* An exam: each recording against the group's recordings of its own expression. The controls' smiles
+ * close the left eye by 30, 40 and 50 %, their eyes_tight by 80, 90 and 100 %; the patient's smile by
+ * 40 % is in the range of smiles (z 0), its eyes_tight by 40 % far below the range of eyes_tight (z -5). */
+TEST(CompareNorm, AnExamSetsEachExpressionAgainstTheGroupsOfTheSame)
+{
+    REQUIRE_TESTDATA("openface/smile_demo.csv");
+    std::string folder = make_temp_folder(), table = folder + "/exam.csv";
+    std::string rows = "file,group,subject,expression\n";
+    const struct {
+        const char *name, *subject, *expression;
+        double closed;
+    } files[] = {{"c1s", "c1", "smile", 0.3}, {"c2s", "c2", "smile", 0.4}, {"c3s", "c3", "Smile", 0.5},
+                 {"c1t", "c1", "eyes_tight", 0.8}, {"c2t", "c2", "eyes_tight", 0.9}, {"c3t", "c3", "eyes_tight", 1.0},
+                 {"ps", "p", "smile", 0.4}, {"pt", "p", "eyes_tight", 0.4}};
+    for (const auto &f : files) {
+        write_file(folder + "/" + f.name + ".csv", closing_left_eye(f.closed));
+        rows += std::string(f.name) + ".csv," + (f.subject[0] == 'c' ? "controls" : "patients") + "," + f.subject +
+                "," + f.expression + "\n";
+    }
+    write_file(table, rows);
+    ProgramRun run = compare({"--norm", "controls", "--out", folder + "/out", table});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string norm = read_file(folder + "/out/norm.csv");
+    std::map<std::string, std::string> smile = norm_row(norm, "ps.csv", "eye_opening_mm/L", "closure_pct");
+    EXPECT_EQ(smile.at("norm_mean"), "40.0000");
+    EXPECT_NEAR(atof(smile.at("z").c_str()), 0.0, 1e-9);
+    std::map<std::string, std::string> tight = norm_row(norm, "pt.csv", "eye_opening_mm/L", "closure_pct");
+    EXPECT_EQ(tight.at("norm_n"), "3");
+    EXPECT_EQ(tight.at("norm_mean"), "90.0000");
+    EXPECT_EQ(tight.at("z"), "-5.0000");
+}
+
 TEST(CompareNorm, AnAsymmetryIsOutsideOnlyAboveTheRangeARatioOnBothSides)
 {
     std::string folder = make_temp_folder();
@@ -447,6 +479,15 @@ TEST(CompareStudy, BadTablesAndGroupsAreNamedWithTheirLines)
         {"file,group\na.dat,m\nb.dat,m\nc.dat,m\n", {}, 1, ": the group \"n\" is not in the table; it has \"m\"\n"},
         {"file,group\n", {}, 1, ": no recordings in the table\n"},
         {"\xef\xbb\xbf\r\n", {}, 1, ":1: the table is empty; a study table needs a header naming \"file\" and \"group\"\n"},
+        {"file,group,subject,expression\na.dat,n,s1,Smile\nb.dat,n,s1,frown\n", {}, 1,
+         ":3: the expression \"frown\" is not rest, brow, eyes_gentle, eyes_tight, smile, teeth or pucker\n"},
+        {"file,group,subject,expression\na.dat,n,s1,\n", {}, 1, ":2: the expression \"\" is not rest, brow"},
+        {"file,group,expression\na.dat,n,rest\n", {}, 1,
+         ":2: an exam (a table with an expression column) needs a subject in every row\n"},
+        {"file,group,subject,expression\na.dat,n,s1,rest\nb.dat,n,s2,rest\nc.dat,n,s1,REST\n", {}, 1,
+         ":4: the subject \"s1\" has the expression \"rest\" on line 2 already\n"},
+        {"file,group,subject,expression\na.dat,n,s1,rest\nb.dat,n,s2,rest\n", {}, 1,
+         ":2: " + folder + "/a.dat: face measures need the 68 face landmarks (a video or an OpenFace table)\n"},
         {"file,group\na.dat,n\nb.dat,n\nc.dat,n\nd.dat,p\n", {"--smooth", "6"}, 2,
          "mienscope-compare: STUDY:2: --smooth needs the frames' rate: a recording's own, or --duration SECONDS for marker files\n"},
     };
