@@ -41,7 +41,7 @@ bool is_outside(const MeasureDefinition &measure, double z)
     return measure.outside == OUTSIDE_ABOVE ? z > outside_z : fabs(z) > outside_z;
 }
 
-static double z_score(double value, const Summary &norm)
+double z_score(double value, const Summary &norm)
 {
     if (isnan(value) || norm.n < least_norm_n || !(norm.sd >= least_sd))
         return NAN;

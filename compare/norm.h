@@ -34,6 +34,8 @@ struct NormComparison {
 };
 
 Summary summarise(const std::vector<double> &values); /* NAN values left out */
+/* (value - mean) / sd; NAN for no value, fewer than 3 in the norm, or an sd of 0. */
+double z_score(double value, const Summary &norm);
 /* Outside the normal range: |z| > 1.96, but a measure outside only above it (an asymmetry: a face more
  * symmetric than the controls is not abnormal) when z > 1.96; a ratio below the range (the right side moving
  * more) is as asymmetric as one above it, and keeps |z|. */

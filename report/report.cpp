@@ -6,6 +6,7 @@
 
 #include "base64.h"
 #include "csv.h"
+#include "exam_page.h"
 #include "file_io.h"
 
 /* A number for a reader, with the decimals it needs: seconds 2, millimetres 1, percentages 1, ratios,
@@ -337,6 +338,18 @@ static std::string outside_count(const NormComparison *norm, const MeasuredStudy
     return std::to_string(outside);
 }
 
+/* In an exam, a link to each subject's grading page. */
+static std::string exam_links(const MeasuredStudy &s)
+{
+    if (!s.table.has_expression)
+        return "";
+    std::string links;
+    for (const ExamSubject &subject : exam_subjects(s))
+        links += "<li><a href=\"" + html_text(subject.page) + "\">" + html_text(subject.subject) + "</a></li>";
+    return "<section class=\"exams\"><h2>Exams</h2><p>A grading page per subject, each expression's face measures "
+           "side against side:</p><ul>" + links + "</ul></section>\n";
+}
+
 std::string index_page(const MeasuredStudy &s, const NormComparison *norm, const ReportInfo &info)
 {
     std::string rows = "<tr><th>Recording</th><th>Group</th><th>Subject</th><th>Condition</th><th>Duration (s)</th>"
@@ -358,7 +371,7 @@ std::string index_page(const MeasuredStudy &s, const NormComparison *norm, const
                                : "";
     return document("Mienscope report", "<h1>Mienscope report</h1><p>" + std::to_string(s.recordings.size()) +
                                             " recordings, made by mienscope-report " + html_text(info.version) +
-                                            " on " + info.date + ".</p>" + largest + against + "<table class=\"index\">" + rows +
-                                            "</table>\n",
+                                            " on " + info.date + ".</p>" + exam_links(s) + largest + against +
+                                            "<table class=\"index\">" + rows + "</table>\n",
                     false);
 }

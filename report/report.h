@@ -25,6 +25,7 @@ struct RecordingStills {
     int rest_frame = 0, peak_frame = 0;
     std::vector<uint8_t> rest, peak, both;
     std::vector<uint8_t> video_rest, video_peak; /* empty unless the recording is a video */
+    std::vector<uint8_t> video_exam;             /* in an exam, the video at its expression's extreme */
     double rest_seconds = 0.0, peak_seconds = 0.0; /* the video frames' times from its first frame */
 };
 

@@ -11,6 +11,7 @@
 #include "offscreen.h"
 #include "report_plots.h"
 #include "text.h"
+#include "exam_page.h"
 #include "tracker.h"
 
 const char report_usage[] =
@@ -205,11 +206,16 @@ static int add_video_frames(const StudyRecording &r, const TrackingOptions &trac
     stills->rest_seconds = in.from + stills->rest_frame * in.seconds / (FACE_FRAMES - 1);
     stills->peak_seconds = in.from + stills->peak_frame * in.seconds / (FACE_FRAMES - 1);
     std::vector<std::vector<uint8_t>> pngs;
-    int status = video_stills(r.row.path, tracking, {stills->rest_seconds, stills->peak_seconds}, &pngs, error);
+    std::vector<double> seconds = {stills->rest_seconds, stills->peak_seconds};
+    if (!r.row.expression.empty()) /* an exam's: its grading page shows the video at the expression's extreme */
+        seconds.push_back(in.from + exam_frame(r) * in.seconds / (FACE_FRAMES - 1));
+    int status = video_stills(r.row.path, tracking, seconds, &pngs, error);
     if (status != EXIT_DONE)
         return status;
     stills->video_rest = std::move(pngs[0]);
     stills->video_peak = std::move(pngs[1]);
+    if (pngs.size() > 2)
+        stills->video_exam = std::move(pngs[2]);
     return EXIT_DONE;
 }
 
@@ -220,6 +226,7 @@ static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, con
                          std::vector<OutputFile> *pages, std::string *error)
 {
     int rest = s.study.settings.rest_first;
+    std::vector<std::vector<uint8_t>> exam_frames(s.recordings.size());
     for (size_t r = 0; r < s.recordings.size(); r++) {
         FACE *face = face_of(s, s.recordings[r]);
         RecordingStills stills;
@@ -232,11 +239,16 @@ static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, con
             free(face);
             return false;
         }
+        exam_frames[r] = std::move(stills.video_exam);
         PageData view = view_of(s.recordings[r], face, rest, painter->font);
         pages->push_back({s.recordings[r].name + ".html",
                           recording_page(s, r, norm, stills, view, plots.empty() ? "" : plots[r], info)});
         free(face);
     }
+    if (s.table.has_expression)
+        for (const ExamSubject &subject : exam_subjects(s))
+            pages->push_back({subject.page, exam_page(s, subject, norm ? norm->group : "", exam_frames,
+                                                      "mienscope-report " + info.version + " on " + info.date)});
     pages->push_back({"index.html", index_page(s, norm, info)});
     return true;
 }

@@ -302,5 +302,103 @@ class Report(unittest.TestCase):
             self.assertEqual(kept.read(), source.read())
         self.assertEqual(sorted(os.listdir(folder)), ['patient01.html'])
 
+
+SMILE_DEMO = os.path.join(SOURCE, '..', 'shared', 'testdata', 'openface', 'smile_demo.csv')
+
+
+def closing_left_eye(closed):
+    """An OpenFace table of 180 rows 1/30 s apart, every one smile_demo.csv's first face but for the left
+    eye's upper lid (points 43 and 44), which closes onto the lower (47 and 46) by `closed` at row 90 and
+    opens again: its eye closure is 100 x closed %, the right eye's 0."""
+    with open(SMILE_DEMO) as table:
+        rows = list(csv.reader(table, skipinitialspace=True))
+    header, first = rows[0], rows[1]
+    column = {name: i for i, name in enumerate(header)}
+    lines = [', '.join(header)]
+    for frame in range(180):
+        row = list(first)
+        closing = closed * (1 - abs(frame - 90) / 90)
+        for upper, lower in ((43, 47), (44, 46)):
+            for axis in 'XYZ':
+                top, bottom = float(first[column[f'{axis}_{upper}']]), float(first[column[f'{axis}_{lower}']])
+                row[column[f'{axis}_{upper}']] = '%.9f' % (top + closing * (bottom - top))
+        row[column['frame']], row[column['timestamp']] = str(frame + 1), '%.6f' % (frame / 30)
+        lines.append(', '.join(row))
+    return '\n'.join(lines) + '\n'
+
+
+@unittest.skipUnless(os.path.exists(SMILE_DEMO), 'no ../shared/testdata/openface/smile_demo.csv beside the checkout')
+class ExamPage(unittest.TestCase):
+    """An exam of OpenFace tables whose eye closures are known by construction: three controls closing the
+    left eye tightly by 80, 90 and 100 % (mean 90, sd 10), a patient by 20 % and, puckering, by 40 %."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = Folder()
+        exam = cls.folder('exam')
+        os.makedirs(exam)
+        rows = ['file,group,subject,expression']
+        for name, group, subject, expression, closed in (
+                ('c1t', 'controls', 'c1', 'eyes_tight', 0.8), ('c2t', 'controls', 'c2', 'Eyes_Tight', 0.9),
+                ('c3t', 'controls', 'c3', 'eyes_tight', 1.0), ('pt', 'patients', 'p 1', 'eyes_tight', 0.2),
+                ('pp', 'patients', 'p 1', 'pucker', 0.4)):
+            with open(os.path.join(exam, name + '.csv'), 'w') as table:
+                table.write(closing_left_eye(closed))
+            rows.append(','.join((name + '.csv', group, subject, expression)))
+        with open(os.path.join(exam, 'exam.csv'), 'w') as table:
+            table.write('\n'.join(rows) + '\n')
+        status, _, err = run(REPORT, '--norm', 'controls', '--out', cls.folder('report'),
+                             os.path.join(exam, 'exam.csv'))
+        assert status == 0, err
+        cls.driver = start_chromium(cls.folder('profile'))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        cls.folder.remove()
+
+    def open(self, page):
+        self.driver.get('about:blank')
+        self.driver.get('file://' + self.folder(os.path.join('report', page)))
+        wait_for(lambda: self.driver.execute_script('return document.readyState') == 'complete', page)
+
+    def test_a_subjects_grading_page(self):
+        self.open('index.html')
+        links = self.driver.execute_script(
+            'return Array.from(document.querySelectorAll("section.exams a")).map(a => a.getAttribute("href"))')
+        self.assertEqual(links, ['c1-exam.html', 'c2-exam.html', 'c3-exam.html', 'p_1-exam.html'])
+        self.open('p_1-exam.html')
+        rows = self.driver.execute_script(
+            'return Array.from(document.querySelectorAll("table.exam tr")).slice(1)'
+            '.map(tr => Array.from(tr.children).map(td => td.textContent));')
+        expressions = ['rest', 'brow', 'eyes_gentle', 'eyes_tight', 'smile', 'teeth', 'pucker']
+        self.assertEqual([row[0] for row in rows if row[0] in expressions], expressions)
+        self.assertEqual([row[0] for row in rows if row[1:] == ['not recorded']],
+                         ['rest', 'brow', 'eyes_gentle', 'smile', 'teeth'])
+        tight = [row for row in rows if row[0] == 'eyes_tight'][0]
+        self.assertEqual(tight[1:], ['Eye closure (%)', '0.0', '20.0', '0', '', '-7.00', ''],
+                         'z of L: (20 - 90) / 10; the right eye and the score do not vary among the controls')
+        pucker = [row for row in rows if row[0] == 'pucker'][0]
+        self.assertEqual(rows[rows.index(pucker) + 1][:4], ['Ocular synkinesis: eye closure (%)', '0.0', '40.0', '0'])
+        summary = self.driver.execute_script(
+            'return Array.from(document.querySelectorAll("dl.summary dd")).map(d => d.firstChild.textContent.trim())')
+        self.assertEqual(summary[0], '0', 'the only movement scored, the tight closure: 0 against 20')
+        self.assertEqual(summary[1], '40.0 %', 'the largest closure in pucker')
+        self.assertIn('not a validated clinical grade', self.driver.page_source)
+
+    def test_the_grading_page_prints_on_at_most_two_a4_pages(self):
+        options = PrintOptions()
+        options.page_width, options.page_height, options.background = 21.0, 29.7, True
+        self.open('p_1-exam.html')
+        pdf = self.folder('exam.pdf')
+        with open(pdf, 'wb') as out:
+            out.write(base64.b64decode(self.driver.print_page(options)))
+        info = subprocess.run(['pdfinfo', pdf], capture_output=True, text=True).stdout
+        self.assertLessEqual(int(re.search(r'Pages:\s+(\d+)', info).group(1)), 2)
+        text = subprocess.run(['pdftotext', '-layout', pdf, '-'], capture_output=True, text=True).stdout
+        for words in ('Exam of p 1', 'Movement score', 'eyes_tight', 'pucker', 'not recorded'):
+            self.assertIn(words, text)
+
+
 if __name__ == '__main__':
     unittest.main(verbosity=2)
