@@ -28,7 +28,13 @@ static const char compare_help[] =
     "UTF-8 byte-order mark is skipped, CRLF is read as LF, and a header with ';' and no\n"
     "',' makes ';' the separator. A file is relative to the table's folder unless\n"
     "absolute: a recording (C3D, TRC, OpenFace CSV), a video or a marker file, all\n"
-    "measured alike (files that bring different marker sets are refused).\n"
+    "measured alike (files that bring different marker sets are refused). When every\n"
+    "recording brings the 68 face landmarks (videos, OpenFace tables), the face\n"
+    "measures are compared too (kind face and face-side). An expression column makes\n"
+    "the table an exam: each row one of rest, brow, eyes_gentle, eyes_tight, smile,\n"
+    "teeth or pucker (any case) of a subject (a subject in every row, each expression\n"
+    "once), every recording a video or an OpenFace table, and --norm sets each\n"
+    "recording against GROUP's recordings of the same expression.\n"
     "\n"
     "OPTIONS, which shape the measures as in mienscope-measure:\n";
 

@@ -29,7 +29,13 @@ static const char report_help[] =
     "The inputs are those of mienscope-compare (a study table: a header naming file\n"
     "and group, optionally subject and condition, read as mienscope-compare reads it)\n"
     "or of mienscope-measure (recordings, videos, marker files and folders). A single\n"
-    ".csv file whose header names file or group (any case) is a study table.\n"
+    ".csv file whose header names file or group (any case) is a study table. A table\n"
+    "with an expression column is an exam (see mienscope-compare): besides the pages,\n"
+    "a grading page per subject, SUBJECT-exam.html, linked from the index, a row per\n"
+    "expression with its face measures side against side (R, L and a score, 100 x the\n"
+    "smaller / the larger; with --norm their z against GROUP's recordings of the same\n"
+    "expression), a movement score and ocular and oral synkinesis figures, and each\n"
+    "video's frame at its expression's extreme.\n"
     "\n"
     "OPTIONS, which shape the measures as in mienscope-measure:\n";
 
