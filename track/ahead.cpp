@@ -28,10 +28,13 @@ static void run_child(const TrackRequest &r, size_t n, pid_t parent, const char 
 {
     if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent)
         _exit(125);
-    int table = open(child_file(r, n, ".csv").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    int messages = open(child_file(r, n, ".txt").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (table < 0 || messages < 0 || dup2(table, 1) < 0 || dup2(messages, 2) < 0)
-        _exit(126);
+    for (const char *extension : {".csv", ".txt"}) { /* new files: a folder's own are never written over */
+        int fd = open(child_file(r, n, extension).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 || dup2(fd, extension[1] == 'c' ? 1 : 2) < 0) {
+            fprintf(stderr, "%s: can't be created: %s\n", child_file(r, n, extension).c_str(), strerror(errno));
+            _exit(EXIT_UNUSABLE);
+        }
+    }
     TrackRequest one = r;
     one.tables_into.clear();
     one.videos.clear();
