@@ -251,6 +251,55 @@ TEST(CompareNorm, AnExamSetsEachExpressionAgainstTheGroupsOfTheSame)
     EXPECT_EQ(tight.at("z"), "-5.0000");
 }
 
+/* Three subjects closing the left eye by 30, 40 and 50 % before and 10, 15 and 20 % after: their
+ * closure_pct changes by -20, -25 and -30 (mean -25, sd 5), as paired.csv, reliability.csv's bias and
+ * changes.csv (against reliability.csv's own MDC) say. */
+TEST(CompareTests, FaceRowsInPairedReliabilityAndChanges)
+{
+    REQUIRE_TESTDATA("openface/smile_demo.csv");
+    std::string folder = make_temp_folder(), table = folder + "/study.csv", out = folder + "/out";
+    std::string rows = "file,group,subject,condition\n";
+    const struct {
+        const char *name, *subject, *condition;
+        double closed;
+    } files[] = {{"s1a", "s1", "pre", 0.3}, {"s2a", "s2", "pre", 0.4}, {"s3a", "s3", "pre", 0.5},
+                 {"s1b", "s1", "post", 0.1}, {"s2b", "s2", "post", 0.15}, {"s3b", "s3", "post", 0.2}};
+    for (const auto &f : files) {
+        write_file(folder + "/" + f.name + ".csv", closing_left_eye(f.closed));
+        rows += std::string(f.name) + ".csv,g," + f.subject + "," + f.condition + "\n";
+    }
+    write_file(table, rows);
+    ProgramRun run = compare({"--paired", "pre", "post", "--reliability", "pre", "post", "--out", out, table});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::map<std::string, std::string> paired;
+    for (const auto &row : table_rows(read_file(out + "/paired.csv")))
+        if (row.at("kind") == "face" && row.at("name") == "eye_opening_mm/L" && row.at("measure") == "closure_pct")
+            paired = row;
+    ASSERT_FALSE(paired.empty()) << "the left eye's closure is compared";
+    EXPECT_EQ(paired.at("mean_before"), "40.0000");
+    EXPECT_EQ(paired.at("mean_after"), "15.0000");
+    EXPECT_EQ(paired.at("change"), "-25.0000");
+    EXPECT_EQ(paired.at("sd_change"), "5.0000");
+    std::string mdc;
+    for (const auto &row : table_rows(read_file(out + "/reliability.csv")))
+        if (row.at("kind") == "face" && row.at("name") == "eye_opening_mm/L" && row.at("measure") == "closure_pct") {
+            EXPECT_EQ(row.at("bias"), "-25.0000");
+            mdc = row.at("mdc95");
+        }
+    ASSERT_FALSE(mdc.empty());
+
+    run = compare({"--paired", "pre", "post", "--mdc", out + "/reliability.csv", "--out", folder + "/changes", table});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::map<std::string, std::string>> changes = table_rows(read_file(folder + "/changes/changes.csv"));
+    auto s1 = std::find_if(changes.begin(), changes.end(), [](const std::map<std::string, std::string> &row) {
+        return row.at("subject") == "s1" && row.at("kind") == "face" && row.at("name") == "eye_opening_mm/L" &&
+               row.at("measure") == "closure_pct";
+    });
+    ASSERT_NE(s1, changes.end());
+    EXPECT_EQ(s1->at("change"), "-20.0000");
+    EXPECT_EQ(s1->at("mdc95"), mdc) << "the face row's MDC read back from the table by its key";
+}
+
 TEST(CompareNorm, AnAsymmetryIsOutsideOnlyAboveTheRangeARatioOnBothSides)
 {
     std::string folder = make_temp_folder();
