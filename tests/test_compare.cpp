@@ -179,6 +179,24 @@ TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
  * the asymmetry z (0 - 63.8889) / 12.7294 = -5.0190, which is not abnormal, and the ratio z -2, which is:
  * the right side moving as much as the left is as far from the group as a left moving twice as much.
  * One more lopsided, 40 against 2: asymmetry 95 %, z 2.4440, outside. */
+/* A study table in folder of closing_left_eye tables: each row a table's name, the study's fields after
+ * its file and how far its left eye closes. Returns the table's path. */
+struct ClosingRow {
+    std::string name, fields;
+    double closed;
+};
+static std::string closing_study(const std::string &folder, const std::string &header,
+                                 const std::vector<ClosingRow> &rows)
+{
+    std::string text = header + "\n";
+    for (const ClosingRow &row : rows) {
+        write_file(folder + "/" + row.name + ".csv", closing_left_eye(row.closed));
+        text += row.name + ".csv," + row.fields + "\n";
+    }
+    write_file(folder + "/study.csv", text);
+    return folder + "/study.csv";
+}
+
 /* Three controls whose left eye closes by 30, 40 and 50 % (mean 40, sd 10) and a patient's by 10 %:
  * its closure_pct z = (10 - 40) / 10 = -3, outside; its right eye, like theirs, never moves (sd 0, no z).
  * The patient's change asymmetry of the eyes is 100 % as theirs is (sd 0). With a marker file in the
@@ -186,14 +204,11 @@ TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
 TEST(CompareNorm, FaceMeasuresJoinWhenEveryRecordingBringsTheLandmarks)
 {
     REQUIRE_TESTDATA("openface/smile_demo.csv");
-    std::string folder = make_temp_folder(), table = folder + "/study.csv";
-    std::string rows = "file,group\n";
-    const std::pair<const char *, double> files[] = {{"c1", 0.3}, {"c2", 0.4}, {"c3", 0.5}, {"p", 0.1}};
-    for (const auto &[name, closed] : files) {
-        write_file(folder + "/" + name + ".csv", closing_left_eye(closed));
-        rows += std::string(name) + ".csv," + (name[0] == 'c' ? "controls" : "patients") + "\n";
-    }
-    write_file(table, rows);
+    std::string folder = make_temp_folder();
+    std::string table = closing_study(folder, "file,group",
+                                      {{"c1", "controls", 0.3}, {"c2", "controls", 0.4}, {"c3", "controls", 0.5},
+                                       {"p", "patients", 0.1}});
+    std::string rows = read_file(table);
     ProgramRun run = compare({"--norm", "controls", "--out", folder + "/out", table});
     ASSERT_EQ(run.status, 0) << run.err;
     std::string norm = read_file(folder + "/out/norm.csv");
@@ -225,20 +240,12 @@ TEST(CompareNorm, FaceMeasuresJoinWhenEveryRecordingBringsTheLandmarks)
 TEST(CompareNorm, AnExamSetsEachExpressionAgainstTheGroupsOfTheSame)
 {
     REQUIRE_TESTDATA("openface/smile_demo.csv");
-    std::string folder = make_temp_folder(), table = folder + "/exam.csv";
-    std::string rows = "file,group,subject,expression\n";
-    const struct {
-        const char *name, *subject, *expression;
-        double closed;
-    } files[] = {{"c1s", "c1", "smile", 0.3}, {"c2s", "c2", "smile", 0.4}, {"c3s", "c3", "Smile", 0.5},
-                 {"c1t", "c1", "eyes_tight", 0.8}, {"c2t", "c2", "eyes_tight", 0.9}, {"c3t", "c3", "eyes_tight", 1.0},
-                 {"ps", "p", "smile", 0.4}, {"pt", "p", "eyes_tight", 0.4}};
-    for (const auto &f : files) {
-        write_file(folder + "/" + f.name + ".csv", closing_left_eye(f.closed));
-        rows += std::string(f.name) + ".csv," + (f.subject[0] == 'c' ? "controls" : "patients") + "," + f.subject +
-                "," + f.expression + "\n";
-    }
-    write_file(table, rows);
+    std::string folder = make_temp_folder();
+    std::string table = closing_study(folder, "file,group,subject,expression",
+                                      {{"c1s", "controls,c1,smile", 0.3}, {"c2s", "controls,c2,smile", 0.4},
+                                       {"c3s", "controls,c3,Smile", 0.5}, {"c1t", "controls,c1,eyes_tight", 0.8},
+                                       {"c2t", "controls,c2,eyes_tight", 0.9}, {"c3t", "controls,c3,eyes_tight", 1.0},
+                                       {"ps", "patients,p,smile", 0.4}, {"pt", "patients,p,eyes_tight", 0.4}});
     ProgramRun run = compare({"--norm", "controls", "--out", folder + "/out", table});
     ASSERT_EQ(run.status, 0) << run.err;
     std::string norm = read_file(folder + "/out/norm.csv");
@@ -257,18 +264,10 @@ TEST(CompareNorm, AnExamSetsEachExpressionAgainstTheGroupsOfTheSame)
 TEST(CompareTests, FaceRowsInPairedReliabilityAndChanges)
 {
     REQUIRE_TESTDATA("openface/smile_demo.csv");
-    std::string folder = make_temp_folder(), table = folder + "/study.csv", out = folder + "/out";
-    std::string rows = "file,group,subject,condition\n";
-    const struct {
-        const char *name, *subject, *condition;
-        double closed;
-    } files[] = {{"s1a", "s1", "pre", 0.3}, {"s2a", "s2", "pre", 0.4}, {"s3a", "s3", "pre", 0.5},
-                 {"s1b", "s1", "post", 0.1}, {"s2b", "s2", "post", 0.15}, {"s3b", "s3", "post", 0.2}};
-    for (const auto &f : files) {
-        write_file(folder + "/" + f.name + ".csv", closing_left_eye(f.closed));
-        rows += std::string(f.name) + ".csv,g," + f.subject + "," + f.condition + "\n";
-    }
-    write_file(table, rows);
+    std::string folder = make_temp_folder(), out = folder + "/out";
+    std::string table = closing_study(folder, "file,group,subject,condition",
+                                      {{"s1a", "g,s1,pre", 0.3}, {"s2a", "g,s2,pre", 0.4}, {"s3a", "g,s3,pre", 0.5},
+                                       {"s1b", "g,s1,post", 0.1}, {"s2b", "g,s2,post", 0.15}, {"s3b", "g,s3,post", 0.2}});
     ProgramRun run = compare({"--paired", "pre", "post", "--reliability", "pre", "post", "--out", out, table});
     ASSERT_EQ(run.status, 0) << run.err;
     std::map<std::string, std::string> paired;

@@ -27,7 +27,21 @@ FACE_SET = os.path.join(SOURCE, 'examples', 'face24.set')
 OPTIONS = ['--markers', FACE_SET, '--smooth', '6', '--duration', '3']
 
 
-class Report(unittest.TestCase):
+class ReportPages(unittest.TestCase):
+    """A report written in setUpClass into the folder's report/, and a browser to open its pages."""
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        cls.folder.remove()
+
+    def open(self, page):
+        self.driver.get('about:blank')
+        self.driver.get('file://' + self.folder(os.path.join('report', page)))
+        wait_for(lambda: self.driver.execute_script('return document.readyState') == 'complete', page)
+
+
+class Report(ReportPages):
     @classmethod
     def setUpClass(cls):
         cls.folder = Folder()
@@ -45,16 +59,6 @@ class Report(unittest.TestCase):
         status, _, err = run(COMPARE, *OPTIONS, '--norm', 'controls', '--out', cls.folder('compare'), table)
         assert status == 0, err
         cls.driver = start_chromium(cls.folder('profile'))
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.driver.quit()
-        cls.folder.remove()
-
-    def open(self, page):
-        self.driver.get('about:blank')
-        self.driver.get('file://' + self.folder(os.path.join('report', page)))
-        wait_for(lambda: self.driver.execute_script('return document.readyState') == 'complete', page)
 
     def references(self):
         """Every reference the page makes, but to data inside it."""
@@ -328,7 +332,7 @@ def closing_left_eye(closed):
 
 
 @unittest.skipUnless(os.path.exists(SMILE_DEMO), 'no ../shared/testdata/openface/smile_demo.csv beside the checkout')
-class ExamPage(unittest.TestCase):
+class ExamPage(ReportPages):
     """An exam of OpenFace tables whose eye closures are known by construction: three controls closing the
     left eye tightly by 80, 90 and 100 % (mean 90, sd 10), a patient by 20 % and, puckering, by 40 %."""
 
@@ -351,16 +355,6 @@ class ExamPage(unittest.TestCase):
                              os.path.join(exam, 'exam.csv'))
         assert status == 0, err
         cls.driver = start_chromium(cls.folder('profile'))
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.driver.quit()
-        cls.folder.remove()
-
-    def open(self, page):
-        self.driver.get('about:blank')
-        self.driver.get('file://' + self.folder(os.path.join('report', page)))
-        wait_for(lambda: self.driver.execute_script('return document.readyState') == 'complete', page)
 
     def test_a_subjects_grading_page(self):
         self.open('index.html')
