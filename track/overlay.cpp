@@ -68,7 +68,10 @@ bool draw_tracking(const std::string &video, const TrackedVideo &tracked, const 
     Mp4Writer *mp4 = nullptr;
     VideoFrame frame;
     bool ok = true;
-    for (size_t f = 0; ok && next_video_frame(reader, &frame, &reason) > 0; f++) {
+    /* Without an overlay, decoding stops at the last still's frame. */
+    for (size_t f = 0; ok && (!overlay.empty() || written < stills.size()) &&
+                       next_video_frame(reader, &frame, &reason) > 0;
+         f++) {
         ok = add_frame(f, frame, tracked, overlay, &mp4, video_rate(reader), error);
         for (size_t s = 0; s < stills.size() && ok; s++)
             if (wanted[s] == f) {
