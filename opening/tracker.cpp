@@ -17,8 +17,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "detect.h"
 #include "file_io.h"
@@ -250,28 +252,66 @@ int track_video_file(const std::string &path, const TrackingOptions &options, st
     return finish_run(&run, table, error);
 }
 
-int video_stills(const std::string &path, const TrackingOptions &options, const std::vector<double> &seconds,
-                 std::vector<std::vector<uint8_t>> *pngs, std::string *error)
+/* The distinct times asked, in their order; at[i] is the place of seconds[i] among them. A frame asked
+ * twice (a peak that is also an exam's extreme) is then decoded and drawn once. */
+static std::vector<double> distinct_seconds(const std::vector<double> &seconds, std::vector<size_t> *at)
+{
+    std::vector<double> distinct;
+    for (double t : seconds) {
+        size_t found = (size_t)(std::find(distinct.begin(), distinct.end(), t) - distinct.begin());
+        if (found == distinct.size())
+            distinct.push_back(t);
+        at->push_back(found);
+    }
+    return distinct;
+}
+
+/* One video's stills, written by the tracker into a scratch folder and read back; its warnings are kept in
+ * the run for the caller to print, so that this may run on any thread. */
+static void run_stills(const TrackingOptions &options, StillsRequest *r, std::string *warnings)
 {
     StagedOutput scratch;
-    if (!begin_scratch_output(&scratch, error))
-        return EXIT_UNUSABLE;
+    if (!begin_scratch_output(&scratch, &r->error)) {
+        r->status = EXIT_UNUSABLE;
+        return;
+    }
+    std::vector<size_t> at;
+    std::vector<double> distinct = distinct_seconds(r->seconds, &at);
     std::vector<std::string> asked;
-    for (size_t i = 0; i < seconds.size(); i++) {
+    for (size_t i = 0; i < distinct.size(); i++) {
         char still[64];
-        snprintf(still, sizeof still, "--still=%.6f:", seconds[i]);
+        snprintf(still, sizeof still, "--still=%.6f:", distinct[i]);
         asked.push_back(still + scratch.staging + "/" + std::to_string(i) + ".png");
     }
-    asked.insert(asked.end(), {"--", path});
-    std::vector<uint8_t> nothing;
-    TrackerRun run = run_tracker(path, options, asked);
-    int status = finish_run(&run, &nothing, error);
-    for (size_t i = 0; i < seconds.size() && status == EXIT_DONE; i++) {
-        pngs->emplace_back();
+    asked.insert(asked.end(), {"--", r->path});
+    TrackerRun run = run_tracker(r->path, options, asked);
+    *warnings = run.warnings;
+    r->status = run.status;
+    r->error = run.error;
+    std::vector<std::vector<uint8_t>> pngs(distinct.size());
+    for (size_t i = 0; i < distinct.size() && r->status == EXIT_DONE; i++)
         if (!read_whole_file(scratch.staging + "/" + std::to_string(i) + ".png", (size_t)1 << 30, "is too large",
-                             &pngs->back(), error))
-            status = EXIT_UNUSABLE;
-    }
+                             &pngs[i], &r->error))
+            r->status = EXIT_UNUSABLE;
     abandon_staged_output(&scratch);
-    return status;
+    for (size_t i = 0; i < at.size() && r->status == EXIT_DONE; i++)
+        r->pngs.push_back(pngs[at[i]]);
+}
+
+void videos_stills(const TrackingOptions &options, std::vector<StillsRequest> *requests)
+{
+    std::vector<std::string> warnings(requests->size());
+    std::atomic<size_t> next(0);
+    auto take_turns = [&] {
+        for (size_t i; (i = next++) < requests->size();)
+            run_stills(options, &(*requests)[i], &warnings[i]);
+    };
+    std::vector<std::thread> runners;
+    for (unsigned i = 1; i < std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), requests->size()); i++)
+        runners.emplace_back(take_turns);
+    take_turns();
+    for (std::thread &runner : runners)
+        runner.join();
+    for (const std::string &w : warnings)
+        fputs(w.c_str(), stderr);
 }

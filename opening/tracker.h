@@ -19,9 +19,18 @@ int track_video_file(const std::string &path, const TrackingOptions &options, st
  * its libraries and model once and tracks up to a video a core at once; track_video_file then takes each
  * (its warnings passed on then), in any order, and tracks by itself any video the run did not say. */
 void track_videos_ahead(const std::vector<std::string> &paths, const TrackingOptions &options);
-/* The video's frames nearest these times (seconds from its first frame), whole, with the tracked points drawn,
- * as PNG files' bytes, from mienscope-track likewise; returns the exit status, the message in error. */
-int video_stills(const std::string &path, const TrackingOptions &options, const std::vector<double> &seconds,
-                 std::vector<std::vector<uint8_t>> *pngs, std::string *error);
+/* A video's frames asked of videos_stills: those nearest the times (seconds from its first frame), whole,
+ * with the tracked points drawn, come back as PNG files' bytes, with the exit status and its message. */
+struct StillsRequest {
+    std::string path;
+    std::vector<double> seconds;
+    std::vector<std::vector<uint8_t>> pngs;
+    int status = EXIT_DONE;
+    std::string error;
+};
+
+/* Every request's frames, from mienscope-track likewise, up to a video a core at once; the runs' warnings
+ * on standard error in the requests' order. */
+void videos_stills(const TrackingOptions &options, std::vector<StillsRequest> *requests);
 
 #endif

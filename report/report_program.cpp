@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <future>
+
 #include "encode.h"
 #include "file_io.h"
 #include "gnuplot.h"
@@ -204,30 +206,53 @@ static PageData view_of(const StudyRecording &r, const FACE *face, int rest, Cap
     return view;
 }
 
-/* A video's own frames at the stills' frames, from mienscope-track; returns the exit status. */
-static int add_video_frames(const StudyRecording &r, const TrackingOptions &tracking, RecordingStills *stills,
-                            std::string *error)
+/* What is asked of the tracker for each recording that is a video: its own frames at the stills' frames and,
+ * in an exam, at the expression's extreme, which its grading page shows; the recording's place in `of`. */
+static std::vector<StillsRequest> video_frame_requests(const MeasuredStudy &s, int rest, std::vector<size_t> *of)
 {
-    const Input &in = r.input;
-    stills->rest_seconds = in.from + stills->rest_frame * in.seconds / (FACE_FRAMES - 1);
-    stills->peak_seconds = in.from + stills->peak_frame * in.seconds / (FACE_FRAMES - 1);
-    std::vector<std::vector<uint8_t>> pngs;
-    std::vector<double> seconds = {stills->rest_seconds, stills->peak_seconds};
-    if (!r.row.expression.empty()) /* an exam's: its grading page shows the video at the expression's extreme */
-        seconds.push_back(in.from + exam_frame(r) * in.seconds / (FACE_FRAMES - 1));
-    int status = video_stills(r.row.path, tracking, seconds, &pngs, error);
-    if (status != EXIT_DONE)
-        return status;
-    stills->video_rest = std::move(pngs[0]);
-    stills->video_peak = std::move(pngs[1]);
-    if (pngs.size() > 2)
-        stills->video_exam = std::move(pngs[2]);
-    return EXIT_DONE;
+    std::vector<StillsRequest> requests;
+    for (size_t r = 0; r < s.recordings.size(); r++) {
+        const StudyRecording &rec = s.recordings[r];
+        if (!rec.input.video)
+            continue;
+        double frame_seconds = rec.input.seconds / (FACE_FRAMES - 1);
+        std::vector<double> seconds = {rec.input.from + rest * frame_seconds,
+                                       rec.input.from + peak_frame(rec.measured) * frame_seconds};
+        if (!rec.row.expression.empty())
+            seconds.push_back(rec.input.from + exam_frame(rec) * frame_seconds);
+        requests.push_back({rec.row.path, seconds, {}, EXIT_DONE, ""});
+        of->push_back(r);
+    }
+    return requests;
 }
 
-/* Every page of the report, in order, and last the index; false when there is no memory for a face or a
- * video's frames can't be had. */
-static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, const TrackingOptions &tracking,
+/* Every video's frames, taken at once, into the recordings' stills; false with the first failure's message. */
+static bool add_video_frames(const MeasuredStudy &s, int rest, const TrackingOptions &tracking,
+                             std::vector<RecordingStills> *stills, std::string *error)
+{
+    std::vector<size_t> of;
+    std::vector<StillsRequest> requests = video_frame_requests(s, rest, &of);
+    videos_stills(tracking, &requests);
+    for (size_t i = 0; i < requests.size(); i++) {
+        StillsRequest &q = requests[i];
+        RecordingStills &to = (*stills)[of[i]];
+        if (q.status != EXIT_DONE) {
+            *error = q.error;
+            return false;
+        }
+        to.rest_seconds = q.seconds[0];
+        to.peak_seconds = q.seconds[1];
+        to.video_rest = std::move(q.pngs[0]);
+        to.video_peak = std::move(q.pngs[1]);
+        if (q.pngs.size() > 2)
+            to.video_exam = std::move(q.pngs[2]);
+    }
+    return true;
+}
+
+/* Every page of the report, in order, and last the index, with the videos' frames already in stills; false
+ * when there is no memory for a face. */
+static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, std::vector<RecordingStills> *stills,
                          Painter *painter, const std::vector<std::string> &plots, const ReportInfo &info,
                          std::vector<OutputFile> *pages, std::string *error)
 {
@@ -235,20 +260,15 @@ static bool report_pages(const MeasuredStudy &s, const NormComparison *norm, con
     std::vector<std::vector<uint8_t>> exam_frames(s.recordings.size());
     for (size_t r = 0; r < s.recordings.size(); r++) {
         FACE *face = face_of(s, s.recordings[r]);
-        RecordingStills stills;
-        if (!face || !draw_stills(painter, face, rest, peak_frame(s.recordings[r].measured), &stills)) {
+        if (!face || !draw_stills(painter, face, rest, peak_frame(s.recordings[r].measured), &(*stills)[r])) {
             free(face);
             *error = s.recordings[r].row.file + ": no memory for a face record; nothing was written";
             return false;
         }
-        if (s.recordings[r].input.video && add_video_frames(s.recordings[r], tracking, &stills, error) != EXIT_DONE) {
-            free(face);
-            return false;
-        }
-        exam_frames[r] = std::move(stills.video_exam);
+        exam_frames[r] = std::move((*stills)[r].video_exam);
         PageData view = view_of(s.recordings[r], face, rest, painter->font);
         pages->push_back({s.recordings[r].name + ".html",
-                          recording_page(s, r, norm, stills, view, plots.empty() ? "" : plots[r], info)});
+                          recording_page(s, r, norm, (*stills)[r], view, plots.empty() ? "" : plots[r], info)});
         free(face);
     }
     if (s.table.has_expression)
@@ -290,14 +310,22 @@ int run_report(const ReportRequest &r, const ReportInfo &info)
     if (status != EXIT_DONE || (!r.norm.empty() && !compare_with_norm(s, r.norm, &norm, &error)))
         return unusable(error);
     const NormComparison *against = r.norm.empty() ? nullptr : &norm;
+    /* The videos' own frames are taken by mienscope-track while the plots are drawn. */
+    std::vector<RecordingStills> stills(s.recordings.size());
+    std::string frames_error;
+    std::future<bool> framed = std::async(std::launch::async, add_video_frames, std::cref(s),
+                                          s.study.settings.rest_first, std::cref(r.options.inputs.recording.tracking),
+                                          &stills, &frames_error);
     std::string gnuplot = find_on_path("gnuplot");
     std::vector<std::string> plots;
     if (!gnuplot.empty() && !s.study.markers.pairs.empty() && !draw_report_plots(gnuplot, s, against, &plots, &error))
         return unusable(error);
+    if (!framed.get())
+        return unusable(frames_error);
     Painter painter;
     std::vector<OutputFile> pages;
     bool painted = open_painter(&painter, &error) &&
-                   report_pages(s, against, r.options.inputs.recording.tracking, &painter, plots, info, &pages, &error);
+                   report_pages(s, against, &stills, &painter, plots, info, &pages, &error);
     close_painter(&painter);
     if (!painted || !write_pages(r, s, pages, &error))
         return unusable(error);

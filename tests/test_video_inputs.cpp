@@ -116,6 +116,26 @@ TEST_F(VideoInputs, TheTrackersOptionsArePassedOnAndItsAbsenceSaid)
     EXPECT_EQ(run.err, video + ": opening a video needs mienscope-track (package mienscope-track)\n");
 }
 
+/* The width and height in the header of the PNG that the page's image of this class holds as base64; 0, 0
+ * when there is none. The header's first 24 bytes are the first 32 characters. */
+static std::pair<unsigned, unsigned> embedded_png_size(const std::string &page, const std::string &image)
+{
+    const std::string code = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    size_t at = page.find("<img class=\"" + image + "\"");
+    at = at == std::string::npos ? at : page.find("base64,", at);
+    if (at == std::string::npos || at + 7 + 32 > page.size())
+        return {0, 0};
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < 32; i += 4) {
+        uint32_t quad = 0;
+        for (size_t k = 0; k < 4; k++)
+            quad = quad << 6 | (uint32_t)code.find(page[at + 7 + i + k]);
+        bytes.insert(bytes.end(), {(uint8_t)(quad >> 16), (uint8_t)(quad >> 8), (uint8_t)quad});
+    }
+    auto word = [&](size_t i) { return (unsigned)bytes[i] << 24 | bytes[i + 1] << 16 | bytes[i + 2] << 8 | bytes[i + 3]; };
+    return {word(16), word(20)};
+}
+
 TEST_F(VideoInputs, AverageCompareRenderAndReportTakeVideos)
 {
     REQUIRE_TESTDATA("video/single_face.mp4");
@@ -141,13 +161,21 @@ TEST_F(VideoInputs, AverageCompareRenderAndReportTakeVideos)
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(png_size(folder + "/still.png"), std::make_pair(640u, 1024u));
 
-    run = run_program(program("mienscope-report"), {"--out", folder + "/report", video}, "/nonexistent", "", true);
+    /* The videos' frames are taken at once, and each page shows its own video's: the three differ in size. */
+    run = run_program(program("mienscope-report"), {"--out", folder + "/report", video, moved, smaller},
+                      "/nonexistent", "", true);
     ASSERT_EQ(run.status, 0) << run.err;
     std::string page = read_file(folder + "/report/single_face.html");
     EXPECT_THAT(page, HasSubstr("<dt>Format</dt><dd>video, tracked by mienscope-track</dd>"));
-    EXPECT_THAT(page, HasSubstr("<img class=\"video-rest\" alt=\"The video at rest, frame 0 (0.00 s)\" "
-                                "src=\"data:image/png;base64,iVBOR"));
+    EXPECT_THAT(page, HasSubstr("<img class=\"video-rest\" alt=\"The video at rest, frame 0 (0.00 s)\" "));
     EXPECT_THAT(page, HasSubstr("<img class=\"video-peak\" alt=\"The video at its peak, frame "));
+    std::map<std::string, std::pair<unsigned, unsigned>> sizes = {
+        {"single_face", {640, 360}}, {"moved", {720, 400}}, {"smaller", {560, 316}}};
+    for (const auto &[name, size] : sizes) {
+        page = read_file(folder + "/report/" + name + ".html");
+        EXPECT_EQ(embedded_png_size(page, "video-rest"), size) << name;
+        EXPECT_EQ(embedded_png_size(page, "video-peak"), size) << name;
+    }
 }
 
 /* The pid of a mienscope-track whose parent is `parent`, within the deadline; 0 when none came. */
