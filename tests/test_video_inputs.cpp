@@ -116,12 +116,12 @@ TEST_F(VideoInputs, TheTrackersOptionsArePassedOnAndItsAbsenceSaid)
     EXPECT_EQ(run.err, video + ": opening a video needs mienscope-track (package mienscope-track)\n");
 }
 
-/* The width and height in the header of the PNG that the page's image of this class holds as base64; 0, 0
+/* The width and height in the header of the PNG that the page's first image after `tag` holds as base64; 0, 0
  * when there is none. The header's first 24 bytes are the first 32 characters. */
-static std::pair<unsigned, unsigned> embedded_png_size(const std::string &page, const std::string &image)
+static std::pair<unsigned, unsigned> embedded_png_size(const std::string &page, const std::string &tag)
 {
     const std::string code = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    size_t at = page.find("<img class=\"" + image + "\"");
+    size_t at = page.find(tag);
     at = at == std::string::npos ? at : page.find("base64,", at);
     if (at == std::string::npos || at + 7 + 32 > page.size())
         return {0, 0};
@@ -173,8 +173,8 @@ TEST_F(VideoInputs, AverageCompareRenderAndReportTakeVideos)
         {"single_face", {640, 360}}, {"moved", {720, 400}}, {"smaller", {560, 316}}};
     for (const auto &[name, size] : sizes) {
         page = read_file(folder + "/report/" + name + ".html");
-        EXPECT_EQ(embedded_png_size(page, "video-rest"), size) << name;
-        EXPECT_EQ(embedded_png_size(page, "video-peak"), size) << name;
+        EXPECT_EQ(embedded_png_size(page, "<img class=\"video-rest\""), size) << name;
+        EXPECT_EQ(embedded_png_size(page, "<img class=\"video-peak\""), size) << name;
     }
 }
 
@@ -236,6 +236,61 @@ TEST_F(VideoInputs, AVideosFaceMeasuresSeeTheEyesNarrowInTheBroadSmile)
         EXPECT_GT(smile[corner], rest[corner] + 10) << corner;
     }
     EXPECT_GT(smile["mouth_opening_mm "], rest["mouth_opening_mm "] + 8);
+}
+
+/* The numbers of an exam page's row: the cells after the item's label in the expression's rows. */
+static std::vector<double> exam_cells(const std::string &page, const std::string &expression, const std::string &label)
+{
+    size_t from = page.find(">" + expression + "</th>");
+    size_t to = from == std::string::npos ? from : page.find("<th", from + 1);
+    size_t at = from == std::string::npos ? from : page.find("<td>" + label + "</td>", from);
+    std::vector<double> cells;
+    if (at == std::string::npos || at > to)
+        return cells;
+    size_t end = page.find("</tr>", at);
+    for (at = page.find("</td>", at); (at = page.find("<td", at)) < end; at++)
+        cells.push_back(atof(page.c_str() + page.find('>', at) + 1));
+    return cells;
+}
+
+TEST_F(VideoInputs, AnExamOfTheSharedVideosIsGradedSideAgainstSide)
+{
+    REQUIRE_TESTDATA("video/single_face.mp4");
+    /* The rest is the video's first 0.4 s (its face at rest); the smile the whole video, whose broad smile
+     * narrows both eyes; the teeth the same video in a larger frame, which must grade alike. */
+    std::string folder = make_temp_folder(), video = testdata_path("video/single_face.mp4");
+    ASSERT_FALSE(filtered_video(folder, "rest.mp4", "trim=duration=0.4,setpts=PTS-STARTPTS").empty());
+    ASSERT_FALSE(filtered_video(folder, "teeth.mp4", "pad=720:400:40:20").empty());
+    write_file(folder + "/exam.csv", "file,group,subject,expression\nrest.mp4,a,p,rest\n" + video +
+                                         ",a,p,Smile\nteeth.mp4,a,p,teeth\n");
+    ProgramRun run = run_program(program("mienscope-report"), {"--out", folder + "/report", folder + "/exam.csv"},
+                                 "/nonexistent", "", true);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(read_file(folder + "/report/index.html"), HasSubstr("href=\"p-exam.html\""));
+    std::string page = read_file(folder + "/report/p-exam.html");
+    for (const char *absent : {"brow", "eyes_gentle", "eyes_tight", "pucker"})
+        EXPECT_THAT(page, HasSubstr(std::string("<th>") + absent + "</th><td colspan=\"4\">not recorded</td>"));
+
+    std::vector<double> smile = exam_cells(page, "smile", "Commissure excursion (mm)");
+    std::vector<double> teeth = exam_cells(page, "teeth", "Commissure excursion (mm)");
+    std::vector<double> ocular = exam_cells(page, "smile", "Ocular synkinesis: eye closure (%)");
+    ASSERT_EQ(smile.size(), 3u) << page;
+    ASSERT_EQ(teeth.size(), 3u);
+    ASSERT_EQ(ocular.size(), 3u);
+    for (int side = 0; side < 2; side++) {
+        EXPECT_GT(smile[side], 10.0) << "each corner travels more than 10 mm in the broad smile";
+        EXPECT_NEAR(teeth[side], smile[side], 0.5) << "a larger frame changes no millimetre";
+        EXPECT_GT(ocular[side], 10.0) << "each eye narrows by more than a tenth";
+    }
+    /* Of the movement score's expressions only smile and teeth are here: it is their excursion scores' mean. */
+    size_t score = page.find("<dt>Movement score</dt><dd>");
+    ASSERT_NE(score, std::string::npos);
+    EXPECT_NEAR(atof(page.c_str() + score + 27), (smile[2] + teeth[2]) / 2, 0.5 + 1e-9);
+    EXPECT_EQ(exam_cells(page, "rest", "Eye opening at rest (mm)").size(), 3u);
+    EXPECT_THAT(page, HasSubstr("<figcaption>smile, frame "));
+    EXPECT_EQ(embedded_png_size(page, "<img alt=\"smile, frame"), std::make_pair(640u, 360u));
+    EXPECT_EQ(embedded_png_size(page, "<img alt=\"teeth, frame"), std::make_pair(720u, 400u));
+    EXPECT_EQ(embedded_png_size(page, "<img alt=\"rest, frame"), std::make_pair(640u, 360u));
 }
 
 /* mienscope-measure on the path with a cache of its own, interrupted once its tracker runs (and, for a
