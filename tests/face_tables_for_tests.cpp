@@ -11,7 +11,7 @@
 #include "face_files.h"
 #include "testfiles.h"
 
-std::string closing_left_eye(double closed)
+std::string closing_left_eye(double closed, double corner_mm)
 {
     std::vector<CsvRecord> rows;
     std::string error;
@@ -27,7 +27,7 @@ std::string closing_left_eye(double closed)
         table += (i ? ", " : "") + names[i];
     for (int f = 0; f < FACE_FRAMES; f++) {
         std::vector<std::string> row = rows[1].fields;
-        double closing = closed * (1.0 - fabs(f - 90) / 90.0);
+        double along = 1.0 - fabs(f - 90) / 90.0, closing = closed * along;
         for (auto [upper, lower] : {std::pair<int, int>{43, 47}, {44, 46}})
             for (const char *axis : {"X_", "Y_", "Z_"}) {
                 double top = atof(row[column(axis + std::to_string(upper))].c_str());
@@ -36,6 +36,9 @@ std::string closing_left_eye(double closed)
                 snprintf(moved, sizeof moved, "%.9f", top + closing * (bottom - top));
                 row[column(axis + std::to_string(upper))] = moved;
             }
+        char corner[64];
+        snprintf(corner, sizeof corner, "%.9f", atof(row[column("X_48")].c_str()) - corner_mm * along);
+        row[column("X_48")] = corner;
         row[column("frame")] = std::to_string(f + 1);
         row[column("timestamp")] = std::to_string(f / 30.0);
         table += "\n";

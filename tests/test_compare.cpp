@@ -174,23 +174,18 @@ TEST(CompareNorm, ZScoresAndTheBandAsWorkedOutByHand)
     EXPECT_THAT(norm, HasSubstr("\np1.dat,patient,,,marker,m3,onset_s,0.2400,3,0.2400,0.0000,,\n"));
 }
 
-/* Controls whose sides move 8, 12 and 16 mm against 4: ratios 2, 3, 4 (mean 3, sd 1), asymmetries 50,
- * 66.6667 and 75 % (mean 63.8889, sd 12.7294). A face more symmetric than the group, 4 against 4, has
- * the asymmetry z (0 - 63.8889) / 12.7294 = -5.0190, which is not abnormal, and the ratio z -2, which is:
- * the right side moving as much as the left is as far from the group as a left moving twice as much.
- * One more lopsided, 40 against 2: asymmetry 95 %, z 2.4440, outside. */
 /* A study table in folder of closing_left_eye tables: each row a table's name, the study's fields after
- * its file and how far its left eye closes. Returns the table's path. */
+ * its file, how far its left eye closes and its right mouth corner moves. Returns the table's path. */
 struct ClosingRow {
     std::string name, fields;
-    double closed;
+    double closed, corner_mm = 0.0;
 };
 static std::string closing_study(const std::string &folder, const std::string &header,
                                  const std::vector<ClosingRow> &rows)
 {
     std::string text = header + "\n";
     for (const ClosingRow &row : rows) {
-        write_file(folder + "/" + row.name + ".csv", closing_left_eye(row.closed));
+        write_file(folder + "/" + row.name + ".csv", closing_left_eye(row.closed, row.corner_mm));
         text += row.name + ".csv," + row.fields + "\n";
     }
     write_file(folder + "/study.csv", text);
@@ -299,6 +294,33 @@ TEST(CompareTests, FaceRowsInPairedReliabilityAndChanges)
     EXPECT_EQ(s1->at("mdc95"), mdc) << "the face row's MDC read back from the table by its key";
 }
 
+/* Two groups whose left eyes close by 30, 40, 50 % (A) and 60, 70, 80 % (B): the difference 30, Welch's
+ * t = 30 / sqrt(100 / 3 + 100 / 3) = 3.6742 on df 4, the 95 % interval 30 -/+ 2.77645 x 8.16497 (7.3304 to
+ * 52.6696), and of the 20 relabellings the two most extreme are these groups, so p = 2 / 20. The right
+ * eyes never move: nothing tested. Each file's mouth corner moves a different 1 to 6 mm, so that the
+ * markers vary too and the groups' shapes can be compared. */
+TEST(CompareTests, FaceRowsInGroups)
+{
+    REQUIRE_TESTDATA("openface/smile_demo.csv");
+    std::string folder = make_temp_folder();
+    std::string table = closing_study(folder, "file,group",
+                                      {{"a1", "A", 0.3, 1}, {"a2", "A", 0.4, 2}, {"a3", "A", 0.5, 3},
+                                       {"b1", "B", 0.6, 4}, {"b2", "B", 0.7, 5}, {"b3", "B", 0.8, 6}});
+    ProgramRun run = compare({"--groups", "A", "B", "--out", folder + "/out", table}, "/nonexistent");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string groups = read_file(folder + "/out/groups.csv");
+    EXPECT_THAT(groups, HasSubstr("\nface,eye_opening_mm/L,closure_pct,3,40.0000,10.0000,3,70.0000,10.0000,30.0000,"
+                                  "7.3304,52.6696,3.6742,4.0000,0.100000,"));
+    EXPECT_THAT(groups, HasSubstr("\nface,eye_opening_mm/R,closure_pct,3,0.0000,0.0000,3,0.0000,0.0000,,,,,,,\n"));
+    EXPECT_LT(groups.find("\npair,"), groups.find("\nface,")) << "face rows after the pairs'";
+    EXPECT_LT(groups.find("\nface,"), groups.find("\nface-side,eye_opening_mm,"));
+}
+
+/* Controls whose sides move 8, 12 and 16 mm against 4: ratios 2, 3, 4 (mean 3, sd 1), asymmetries 50,
+ * 66.6667 and 75 % (mean 63.8889, sd 12.7294). A face more symmetric than the group, 4 against 4, has
+ * the asymmetry z (0 - 63.8889) / 12.7294 = -5.0190, which is not abnormal, and the ratio z -2, which is:
+ * the right side moving as much as the left is as far from the group as a left moving twice as much.
+ * One more lopsided, 40 against 2: asymmetry 95 %, z 2.4440, outside. */
 TEST(CompareNorm, AnAsymmetryIsOutsideOnlyAboveTheRangeARatioOnBothSides)
 {
     std::string folder = make_temp_folder();
