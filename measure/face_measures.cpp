@@ -19,20 +19,18 @@ static double distance(const FacePoints &p, int a, int b)
     return hypot(point(p, a)[0] - point(p, b)[0], point(p, a)[1] - point(p, b)[1]);
 }
 
-/* The mean of points first..last, inclusive, into c. */
-static void centre(const FacePoints &p, int first, int last, double c[2])
+/* An eye's centre: the midpoint of its corners, which the lids do not move. */
+static void eye_centre(const FacePoints &p, int outer, int inner, double c[2])
 {
-    c[0] = c[1] = 0.0;
-    for (int i = first; i <= last; i++)
-        for (int a = 0; a < 2; a++)
-            c[a] += point(p, i)[a] / (last - first + 1);
+    for (int a = 0; a < 2; a++)
+        c[a] = (point(p, outer)[a] + point(p, inner)[a]) / 2;
 }
 
 static EyeLine eye_line(const FacePoints &p)
 {
     double right[2], left[2];
-    centre(p, 36, 41, right);
-    centre(p, 42, 47, left);
+    eye_centre(p, 36, 39, right);
+    eye_centre(p, 45, 42, left);
     double dx = left[0] - right[0], dy = left[1] - right[1], length = hypot(dx, dy);
     EyeLine e = {{(right[0] + left[0]) / 2, (right[1] + left[1]) / 2}, {dx / length, dy / length}, {0, 0}};
     e.w[0] = -e.u[1];

@@ -3,7 +3,11 @@
  * subject's right: points 36-41, 17-21 and 48; L the left: 42-47, 22-26
  * and 54). Each frame is measured in the face's frontal plane, as on a
  * photograph: x and y in millimetres, depth not used. The eye line runs
- * from the right eye's centre E_R to the left's E_L, u = unit(E_L - E_R)
+ * from the right eye's centre E_R to the left's E_L, each the midpoint of
+ * the eye's corners (36 and 39, 45 and 42): the lids move the mean of an
+ * eye's six points, and a line through those would tilt as one eye closes
+ * and read a still mouth as moving (its corners 1.6 mm, and that side's brow
+ * 1.5 mm, when one eye of a real face closes fully). u = unit(E_L - E_R)
  * across the face and w = u turned +90 degrees up it; a point's height
  * h(P) = (P - M).w and its place across s(P) = (P - M).u, M the eyes'
  * midpoint. So a face turned, moved or seen larger in the picture gives

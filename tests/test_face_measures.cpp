@@ -127,15 +127,20 @@ TEST(FaceMeasures, ARealFaceMovedByConstruction)
             closing[2 * (size_t)upper + a] = (face[2 * (size_t)upper + a] + face[2 * (size_t)lower + a]) / 2;
     EXPECT_NEAR(measure(closing, "eye_opening_mm", FACE_L), measure(face, "eye_opening_mm", FACE_L) / 2, 1e-9);
     EXPECT_NEAR(measure(closing, "eye_opening_mm", FACE_R), measure(face, "eye_opening_mm", FACE_R), 1e-12);
-
-    /* Across the face (u, from the right eye's centre to the left's) and up it (w), by the eye line, which
-     * the points moved below are not part of. */
-    double left[2] = {0, 0}, right[2] = {0, 0};
-    for (int i = 0; i < 6; i++)
-        for (int a = 0; a < 2; a++) {
-            right[a] += face[2 * (size_t)(36 + i) + a] / 6;
-            left[a] += face[2 * (size_t)(42 + i) + a] / 6;
+    /* The eye line runs through the eyes' corners, which the lid leaves: nothing else moves. */
+    for (size_t i = 1; i < face_measure_count; i++)
+        for (FaceSide side : {FACE_R, FACE_L}) {
+            const char *name = face_measure_definitions[i].name;
+            EXPECT_NEAR(measure(closing, name, side), measure(face, name, side), 1e-9) << name << " " << side;
         }
+
+    /* Across the face (u, from the right eye's centre to the left's, each between its corners) and up it
+     * (w), by the eye line, which the points moved below are not part of. */
+    double left[2], right[2];
+    for (int a = 0; a < 2; a++) {
+        right[a] = (face[2 * 36 + a] + face[2 * 39 + a]) / 2;
+        left[a] = (face[2 * 42 + a] + face[2 * 45 + a]) / 2;
+    }
     double ux = left[0] - right[0], uy = left[1] - right[1], length = hypot(ux, uy);
     ux /= length, uy /= length;
     double wx = -uy, wy = ux;

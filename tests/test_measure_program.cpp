@@ -270,8 +270,11 @@ TEST(MeasureProgram, FaceMeasuresOfAnEyeClosingHalfwayAndOfFilesWithoutLandmarks
     EXPECT_NEAR(atof(left.at("change").c_str()), -atof(left.at("rest").c_str()) / 2, 1e-4);
     EXPECT_EQ(right.at("closure_pct"), "0.0000");
     EXPECT_EQ(right.at("change"), "0.0000");
-    for (size_t r = 2; r < rows.size(); r++)
+    for (size_t r = 2; r < rows.size(); r++) {
         EXPECT_EQ(rows[r].at("closure_pct"), "") << "only the eyes have a closure";
+        EXPECT_EQ(rows[r].at("change"), "0.0000") << rows[r].at("measure") << " " << rows[r].at("side")
+                                                  << ": the eye line is the rest's, and a closing lid tilts it not";
+    }
 
     /* Beside a marker file, with --out: face.csv and face-sides.csv leave it out and say so once. */
     std::string set = std::string(SOURCE_DIR) + "/examples/openface-24.set";
