@@ -11,42 +11,56 @@
 #include "face_measures.h"
 #include "norm.h"
 #include "page.h"
+#include "report.h"
+#include "study_table.h"
 
 /* What of a face measure an exam's row reads: its rest, its change, its closure, or how far it moved
  * either way (a synkinesis: any movement there is too much). */
 enum ExamValue { EXAM_REST, EXAM_CHANGE, EXAM_CLOSURE, EXAM_MOVED };
 
+/* Which figure above the table an item feeds: none, ocular synkinesis (an eye closing while the mouth
+ * moves) or oral synkinesis (the mouth moving while the eyes close). */
+enum ExamSummary { NO_SUMMARY, OCULAR_SYNKINESIS, ORAL_SYNKINESIS };
+
 struct ExamItem {
     const char *label, *measure;
     ExamValue value;
+    ExamSummary summary;
 };
 
-/* The expressions in the exam's order, and what is read in each; the first item gives the frame shown. */
+/* The expressions in the exam's order, and what is read in each; the first item gives the frame shown and,
+ * where scored, its score joins the movement score. */
 struct ExamLine {
     const char *expression;
+    bool scored;
     std::vector<ExamItem> items;
 };
 
 static const std::vector<ExamLine> &exam_lines()
 {
-    static const ExamItem ocular = {"Ocular synkinesis: eye closure (%)", "eye_opening_mm", EXAM_CLOSURE};
-    static const ExamItem oral = {"Oral synkinesis: mouth corner movement (mm)", "commissure_excursion_mm", EXAM_MOVED};
+    static const ExamItem ocular = {"Ocular synkinesis: eye closure (%)", "eye_opening_mm", EXAM_CLOSURE,
+                                    OCULAR_SYNKINESIS};
+    static const ExamItem oral = {"Oral synkinesis: mouth corner movement (mm)", "commissure_excursion_mm", EXAM_MOVED,
+                                  ORAL_SYNKINESIS};
+    static const ExamItem closure = {"Eye closure (%)", "eye_opening_mm", EXAM_CLOSURE, NO_SUMMARY};
     static const std::vector<ExamItem> smile = {
-        {"Commissure excursion (mm)", "commissure_excursion_mm", EXAM_CHANGE},
-        {"Smile angle change (deg)", "smile_angle_deg", EXAM_CHANGE},
-        {"Mouth opening (mm)", "mouth_opening_mm", EXAM_CHANGE},
+        {"Commissure excursion (mm)", "commissure_excursion_mm", EXAM_CHANGE, NO_SUMMARY},
+        {"Smile angle change (deg)", "smile_angle_deg", EXAM_CHANGE, NO_SUMMARY},
+        {"Mouth opening (mm)", "mouth_opening_mm", EXAM_CHANGE, NO_SUMMARY},
         ocular};
+    const char *const *e = exam_expressions; /* rest, brow, eyes_gentle, eyes_tight, smile, teeth, pucker */
     static const std::vector<ExamLine> lines = {
-        {"rest",
-         {{"Eye opening at rest (mm)", "eye_opening_mm", EXAM_REST},
-          {"Brow height at rest (mm)", "brow_height_mm", EXAM_REST},
-          {"Mouth corner height at rest (mm)", "mouth_corner_height_mm", EXAM_REST}}},
-        {"brow", {{"Brow lift (mm)", "brow_height_mm", EXAM_CHANGE}}},
-        {"eyes_gentle", {{"Eye closure (%)", "eye_opening_mm", EXAM_CLOSURE}, oral}},
-        {"eyes_tight", {{"Eye closure (%)", "eye_opening_mm", EXAM_CLOSURE}, oral}},
-        {"smile", smile},
-        {"teeth", smile},
-        {"pucker", {{"Commissure excursion (mm; negative: inward)", "commissure_excursion_mm", EXAM_CHANGE}, ocular}},
+        {e[0], false,
+         {{"Eye opening at rest (mm)", "eye_opening_mm", EXAM_REST, NO_SUMMARY},
+          {"Brow height at rest (mm)", "brow_height_mm", EXAM_REST, NO_SUMMARY},
+          {"Mouth corner height at rest (mm)", "mouth_corner_height_mm", EXAM_REST, NO_SUMMARY}}},
+        {e[1], true, {{"Brow lift (mm)", "brow_height_mm", EXAM_CHANGE, NO_SUMMARY}}},
+        {e[2], true, {closure, oral}},
+        {e[3], true, {closure, oral}},
+        {e[4], true, smile},
+        {e[5], true, smile},
+        {e[6], false,
+         {{"Commissure excursion (mm; negative: inward)", "commissure_excursion_mm", EXAM_CHANGE, NO_SUMMARY}, ocular}},
     };
     return lines;
 }
@@ -217,17 +231,16 @@ static std::string summaries(const MeasuredStudy &s, const std::string &subject)
         if (r < 0)
             continue;
         const MeasuredFile &file = s.recordings[(size_t)r].measured;
-        std::string e = line.expression;
-        if (e == "brow" || e == "eyes_gentle" || e == "eyes_tight" || e == "smile" || e == "teeth") {
+        if (line.scored) {
             score_sum += item_numbers(file, line.items[0]).score;
             scores++;
         }
         for (const ExamItem &item : line.items) {
             ItemNumbers n = item_numbers(file, item);
             double most = std::max(n.right, n.left);
-            if (item.value == EXAM_CLOSURE && (e == "smile" || e == "teeth" || e == "pucker"))
+            if (item.summary == OCULAR_SYNKINESIS)
                 ocular = isnan(ocular) ? most : std::max(ocular, most);
-            if (item.value == EXAM_MOVED)
+            if (item.summary == ORAL_SYNKINESIS)
                 oral = isnan(oral) ? most : std::max(oral, most);
         }
     }
@@ -299,7 +312,5 @@ std::string exam_page(const MeasuredStudy &s, const ExamSubject &subject, const 
                        "Mienscope's own summaries of these measures, not a validated clinical grade." + against +
                        " Made by " + html_text(made_by) + ".</p>" + summaries(s, subject.subject) +
                        "<table class=\"exam\">" + head + rows + "</table>\n" + frames_section(s, subject.subject, frames);
-    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Exam of " +
-           html_text(subject.subject) + "</title>\n<style>" + exam_style + "</style>\n</head>\n<body>\n" + body +
-           "</body>\n</html>\n";
+    return html_document("Exam of " + subject.subject, exam_style, "", body);
 }

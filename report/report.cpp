@@ -286,12 +286,19 @@ kbd { border: 1px solid #999; border-radius: 3px; padding: 0 4px; font: 12px mon
 }
 )css";
 
-static std::string document(const std::string &title, const std::string &body, bool with_view)
+std::string html_document(const std::string &title, const std::string &style, const std::string &script,
+                          const std::string &body)
 {
     return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + html_text(title) +
-           "</title>\n<style>" + report_style + (with_view ? page_view_style : "") + "</style>\n" +
-           (with_view ? std::string("<script>\n") + page_view_script + "\n</script>\n" : "") + "</head>\n<body>\n" +
-           body + "</body>\n</html>\n";
+           "</title>\n<style>" + style + "</style>\n" +
+           (script.empty() ? std::string() : "<script>\n" + script + "\n</script>\n") + "</head>\n<body>\n" + body +
+           "</body>\n</html>\n";
+}
+
+static std::string document(const std::string &title, const std::string &body, bool with_view)
+{
+    return html_document(title, std::string(report_style) + (with_view ? page_view_style : ""),
+                         with_view ? page_view_script : "", body);
 }
 
 std::string recording_page(const MeasuredStudy &s, size_t r, const NormComparison *norm, const RecordingStills &stills,

@@ -36,5 +36,8 @@ std::string recording_page(const MeasuredStudy &s, size_t recording, const NormC
                            const ReportInfo &info);
 std::string index_page(const MeasuredStudy &s, const NormComparison *norm, const ReportInfo &info); /* index.html */
 int peak_frame(const MeasuredFile &file); /* the first frame at which the markers' mean displacement is largest */
+/* A whole HTML page: its title, its style sheet and script ("" for none) in its head, and its body. */
+std::string html_document(const std::string &title, const std::string &style, const std::string &script,
+                          const std::string &body);
 
 #endif
