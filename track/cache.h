@@ -45,8 +45,9 @@ bool keep_table(const std::string &folder, const std::string &key, const std::st
  *   key model PATH SIZE MTIME
  *   key tracker VERSION
  *   checksum HEX16              (a 64-bit hash of the model's bytes)
- *   (an empty line, and up to three more so that the model starts on a 4-byte boundary, then the model: points, cascades, the mean shape; per cascade its feature pixels,
- *    trees and splits a tree, then anchors, offsets, splits and leaves; 32-bit words, little-endian) */
+ *   (an empty line, and up to three more so that the model starts on a 4-byte boundary; then the model:
+ *    points, cascades, the mean shape; per cascade its feature pixels, trees and splits a tree, then
+ *    anchors, offsets, splits and leaves; 32-bit words, little-endian) */
 struct LandmarkModel;
 /* The model, when the bytes are such a file, whole, with this key and a model every point of which fits; its
  * leaves are used where they lie in data, which must outlive it. */

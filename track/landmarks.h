@@ -21,7 +21,6 @@
 #include "face_files.h" /* FACE_LANDMARKS, the points of the model every program reads */
 #include "file_io.h"
 
-
 /* A node of a tree: left when pixel first minus pixel second is above the threshold. */
 struct LandmarkSplit {
     uint32_t first, second;

@@ -205,7 +205,7 @@ struct TrackResult {
 };
 
 bool load_model(const TrackRequest &r, const std::string &folder, const char *version, LandmarkModel *model,
-                       std::string *key, std::string *error)
+                std::string *key, std::string *error)
 {
     std::string model_key;
     if (!folder.empty() && model_cache_key(r.model, version, &model_key, error) &&
